@@ -1,0 +1,52 @@
+// 8x8 integer inverse DCT: a fixed-point butterfly with 12-bit constants (cos(k*pi/16) scaled by 2^15 or
+// 2^12), run down the columns and then along the rows. The arithmetic is exact to the bit: the first pass
+// rounds by (x + 2^11) >> 12 and keeps 16 bits, the second rounds by (x + 2^20) >> 21.
+#include "jpeg/idct.h"
+
+#include <cstdint>
+
+namespace lumacore::c {
+namespace {
+
+// One line of eight values, read and written `stride` elements apart.
+template <int Shift>
+inline void IdctLine(Lum16s* line, int stride) {
+    const int32_t x0 = line[0 * stride], x1 = line[1 * stride], x2 = line[2 * stride], x3 = line[3 * stride];
+    const int32_t x4 = line[4 * stride], x5 = line[5 * stride], x6 = line[6 * stride], x7 = line[7 * stride];
+
+    const int32_t t = (x5 + x3) * 27246;
+    const int32_t u = t - 9041 * x5;
+    const int32_t v = (x1 + x7) * 6393;
+    const int32_t w = 25746 * x1 + v;
+    const int32_t a = ((u + w + 2048) >> 12) * 5793;
+    const int32_t b = (x2 + x6) * 17734;
+    const int32_t c = static_cast<int32_t>(static_cast<uint32_t>(x0 + x4) << 15);
+    const int32_t d = 25080 * x2 + b;
+    const int32_t vv = v - 38531 * x7;
+    const int32_t tt = t - 45451 * x3;
+    const int32_t e = w + vv - u - tt;
+    const int32_t f = static_cast<int32_t>(static_cast<uint32_t>(x0 - x4) << 15);
+    const int32_t bb = b - 60547 * x6;
+    const int32_t ww = w + tt - u - vv;
+    const int32_t h = 5793 * ((tt + vv + 2048) >> 12);
+
+    constexpr int32_t kRound = 1 << (Shift - 1);
+    auto out = [](int32_t term) { return static_cast<Lum16s>((term + kRound) >> Shift); };
+    line[0 * stride] = out(a + c + d);
+    line[7 * stride] = out(c + d - a);
+    line[1 * stride] = out(e + f + bb);
+    line[6 * stride] = out(f + bb - e);
+    line[2 * stride] = out(ww + f - bb);
+    line[5 * stride] = out(f - bb - ww);
+    line[3 * stride] = out(h + c - d);
+    line[4 * stride] = out(c - d - h);
+}
+
+}  // namespace
+
+void InverseDct8x8(Lum16s block[64]) {
+    for (int col = 0; col < 8; ++col) IdctLine<12>(block + col, 8);
+    for (int row = 0; row < 8; ++row) IdctLine<21>(block + row * 8, 1);
+}
+
+}  // namespace lumacore::c

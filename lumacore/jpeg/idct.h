@@ -1,0 +1,15 @@
+// The 8x8 integer inverse DCT shared by the JPEG inverse transform and the MPEG-4 block decoders.
+#ifndef LUMACORE_JPEG_IDCT_H
+#define LUMACORE_JPEG_IDCT_H
+
+#include "lumacore/lumacore.h"
+
+namespace lumacore::c {
+
+// Both passes (columns, then rows) on 64 coefficients in natural order, in place. The results are the
+// row pass's (term + 2^20) >> 21, kept to 16 bits, without level shift or clamping.
+void InverseDct8x8(Lum16s block[64]);
+
+}  // namespace lumacore::c
+
+#endif
