@@ -8,30 +8,34 @@
 namespace lumacore::c {
 namespace {
 
+// The products and sums wrap at 32 bits as the reference arithmetic does (hostile coefficients can
+// overflow); they are formed in 64 bits and wrapped before every shift, which gives the same bits.
+inline int32_t Wrap(int64_t x) { return static_cast<int32_t>(static_cast<uint32_t>(x)); }
+
 // One line of eight values, read and written `stride` elements apart.
 template <int Shift>
 inline void IdctLine(Lum16s* line, int stride) {
-    const int32_t x0 = line[0 * stride], x1 = line[1 * stride], x2 = line[2 * stride], x3 = line[3 * stride];
-    const int32_t x4 = line[4 * stride], x5 = line[5 * stride], x6 = line[6 * stride], x7 = line[7 * stride];
+    const int64_t x0 = line[0 * stride], x1 = line[1 * stride], x2 = line[2 * stride], x3 = line[3 * stride];
+    const int64_t x4 = line[4 * stride], x5 = line[5 * stride], x6 = line[6 * stride], x7 = line[7 * stride];
 
-    const int32_t t = (x5 + x3) * 27246;
-    const int32_t u = t - 9041 * x5;
-    const int32_t v = (x1 + x7) * 6393;
-    const int32_t w = 25746 * x1 + v;
-    const int32_t a = ((u + w + 2048) >> 12) * 5793;
-    const int32_t b = (x2 + x6) * 17734;
-    const int32_t c = static_cast<int32_t>(static_cast<uint32_t>(x0 + x4) << 15);
-    const int32_t d = 25080 * x2 + b;
-    const int32_t vv = v - 38531 * x7;
-    const int32_t tt = t - 45451 * x3;
-    const int32_t e = w + vv - u - tt;
-    const int32_t f = static_cast<int32_t>(static_cast<uint32_t>(x0 - x4) << 15);
-    const int32_t bb = b - 60547 * x6;
-    const int32_t ww = w + tt - u - vv;
-    const int32_t h = 5793 * ((tt + vv + 2048) >> 12);
+    const int64_t t = (x5 + x3) * 27246;
+    const int64_t u = t - 9041 * x5;
+    const int64_t v = (x1 + x7) * 6393;
+    const int64_t w = 25746 * x1 + v;
+    const int64_t a = static_cast<int64_t>(Wrap(u + w + 2048) >> 12) * 5793;
+    const int64_t b = (x2 + x6) * 17734;
+    const int64_t c = (x0 + x4) * 32768;
+    const int64_t d = 25080 * x2 + b;
+    const int64_t vv = v - 38531 * x7;
+    const int64_t tt = t - 45451 * x3;
+    const int64_t e = w + vv - u - tt;
+    const int64_t f = (x0 - x4) * 32768;
+    const int64_t bb = b - 60547 * x6;
+    const int64_t ww = w + tt - u - vv;
+    const int64_t h = 5793 * static_cast<int64_t>(Wrap(tt + vv + 2048) >> 12);
 
-    constexpr int32_t kRound = 1 << (Shift - 1);
-    auto out = [](int32_t term) { return static_cast<Lum16s>((term + kRound) >> Shift); };
+    constexpr int64_t kRound = int64_t{1} << (Shift - 1);
+    auto out = [](int64_t term) { return static_cast<Lum16s>(Wrap(term + kRound) >> Shift); };
     line[0 * stride] = out(a + c + d);
     line[7 * stride] = out(c + d - a);
     line[1 * stride] = out(e + f + bb);
