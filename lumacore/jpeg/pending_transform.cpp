@@ -6,20 +6,12 @@ namespace lumacore::c {
 
 LumStatus lumiQuantFwdRawTableInit_JPEG_8u(Lum8u* /*pQuantRawTable*/, int /*qualityFactor*/) { return lumStsNullPtrErr; }
 LumStatus lumiQuantFwdTableInit_JPEG_8u16u(const Lum8u* /*pQuantRawTable*/, Lum16u* /*pQuantFwdTable*/) { return lumStsNullPtrErr; }
-LumStatus lumiQuantInvTableInit_JPEG_8u16u(const Lum8u* /*pQuantRawTable*/, Lum16u* /*pQuantInvTable*/) { return lumStsNullPtrErr; }
 LumStatus lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R(const Lum8u* /*pSrc*/, int /*srcStep*/, Lum16s* /*pDst*/, const Lum16u* /*pQuantFwdTable*/) { return lumStsNullPtrErr; }
-LumStatus lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(const Lum16s* /*pSrc*/, Lum8u* /*pDst*/, int /*dstStep*/, const Lum16u* /*pQuantInvTable*/) { return lumStsNullPtrErr; }
 LumStatus lumiRGBToYCbCr_JPEG_8u_C3P3R(const Lum8u* /*pSrc*/, int /*srcStep*/, Lum8u* const /*pDst*/[3], int /*dstStep*/, LumiSize /*roiSize*/) { return lumStsNullPtrErr; }
 LumStatus lumiBGRToYCbCr_JPEG_8u_C3P3R(const Lum8u* /*pSrc*/, int /*srcStep*/, Lum8u* const /*pDst*/[3], int /*dstStep*/, LumiSize /*roiSize*/) { return lumStsNullPtrErr; }
-LumStatus lumiYCbCrToRGB_JPEG_8u_P3C3R(const Lum8u* const /*pSrc*/[3], int /*srcStep*/, Lum8u* /*pDst*/, int /*dstStep*/, LumiSize /*roiSize*/) { return lumStsNullPtrErr; }
-LumStatus lumiYCbCrToBGR_JPEG_8u_P3C3R(const Lum8u* const /*pSrc*/[3], int /*srcStep*/, Lum8u* /*pDst*/, int /*dstStep*/, LumiSize /*roiSize*/) { return lumStsNullPtrErr; }
 LumStatus lumiCMYKToYCCK_JPEG_8u_C4P4R(const Lum8u* /*pSrc*/, int /*srcStep*/, Lum8u* const /*pDst*/[4], int /*dstStep*/, LumiSize /*roiSize*/) { return lumStsNullPtrErr; }
-LumStatus lumiYCCKToCMYK_JPEG_8u_P4C4R(const Lum8u* const /*pSrc*/[4], int /*srcStep*/, Lum8u* /*pDst*/, int /*dstStep*/, LumiSize /*roiSize*/) { return lumStsNullPtrErr; }
 LumStatus lumiRGBToY_JPEG_8u_C3C1R(const Lum8u* /*pSrc*/, int /*srcStep*/, Lum8u* /*pDst*/, int /*dstStep*/, LumiSize /*roiSize*/) { return lumStsNullPtrErr; }
-LumStatus lumiYCbCr420ToBGR_8u_P3C3R(const Lum8u* const /*pSrc*/[3], const int /*srcStep*/[3], Lum8u* /*pDst*/, int /*dstStep*/, LumiSize /*roiSize*/) { return lumStsNullPtrErr; }
 LumStatus lumiSampleDownH2V1_JPEG_8u_C1R(const Lum8u* /*pSrc*/, int /*srcStep*/, LumiSize /*srcRoiSize*/, Lum8u* /*pDst*/, int /*dstStep*/, LumiSize /*dstRoiSize*/) { return lumStsNullPtrErr; }
 LumStatus lumiSampleDownH2V2_JPEG_8u_C1R(const Lum8u* /*pSrc*/, int /*srcStep*/, LumiSize /*srcRoiSize*/, Lum8u* /*pDst*/, int /*dstStep*/, LumiSize /*dstRoiSize*/) { return lumStsNullPtrErr; }
-LumStatus lumiSampleUpH2V1_JPEG_8u_C1R(const Lum8u* /*pSrc*/, int /*srcStep*/, LumiSize /*srcRoiSize*/, Lum8u* /*pDst*/, int /*dstStep*/, LumiSize /*dstRoiSize*/) { return lumStsNullPtrErr; }
-LumStatus lumiSampleUpH2V2_JPEG_8u_C1R(const Lum8u* /*pSrc*/, int /*srcStep*/, LumiSize /*srcRoiSize*/, Lum8u* /*pDst*/, int /*dstStep*/, LumiSize /*dstRoiSize*/) { return lumStsNullPtrErr; }
 
 }  // namespace lumacore::c

@@ -1,0 +1,324 @@
+// JPEG transform, quantisation, colour and sampling primitives.
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "checkasm.h"
+
+namespace {
+
+using checkasm::Guarded;
+using checkasm::rng;
+
+std::vector<Guarded> Clone(const std::vector<Guarded>& from) {
+    std::vector<Guarded> out;
+    out.reserve(from.size());
+    for (const Guarded& g : from) {
+        out.emplace_back(g.size());
+        out.back().CopyFrom(g);
+    }
+    return out;
+}
+
+// Runs every version on its own copy of the pristine outputs; the generic one must accept the call and
+// stay inside its regions, the others must match it bit for bit (status, outputs and guard bands).
+template <typename Fn, typename Call>
+void CompareVersions(const checkasm::Versions<Fn>& v, const std::vector<Guarded>& pristine, Call call,
+                     const std::string& what, bool expectSuccess = true) {
+    std::vector<Guarded> ref = Clone(pristine);
+    const LumStatus refStatus = call(v.ref(), ref);
+    if (expectSuccess && refStatus < 0) checkasm::Fail(v.name(), 0, "valid call refused: " + what);
+    for (std::size_t p = 0; p < ref.size(); ++p)
+        if (!ref[p].GuardsMatch(pristine[p]))
+            checkasm::Fail(v.name(), 0, "wrote outside its region: " + what);
+    for (const auto& [level, fn] : v.all()) {
+        if (level == 0) continue;
+        std::vector<Guarded> out = Clone(pristine);
+        if (call(fn, out) != refStatus) checkasm::Fail(v.name(), level, "status differs: " + what);
+        for (std::size_t p = 0; p < out.size(); ++p)
+            if (!out[p].SameAs(ref[p]))
+                checkasm::Fail(v.name(), level, "output or guard bands differ: " + what);
+    }
+}
+
+std::vector<Guarded> Buffers(std::initializer_list<std::size_t> sizes) {
+    std::vector<Guarded> out;
+    out.reserve(sizes.size());
+    for (std::size_t s : sizes) out.emplace_back(s);
+    return out;
+}
+
+std::string SizeText(int w, int h) {
+    return std::to_string(w) + "x" + std::to_string(h);
+}
+
+// A 16-bit value that is often at or near an end of its range.
+Lum16s ExtremeCoefficient() {
+    switch (rng().Next() % 8) {
+        case 0:
+            return 32767;
+        case 1:
+            return -32768;
+        case 2:
+            return static_cast<Lum16s>(rng().Range(-2048, 2047));
+        case 3:
+            return 0;
+        default:
+            return static_cast<Lum16s>(rng().Range(-128, 127));
+    }
+}
+
+}  // namespace
+
+// ---- Quantisation tables ----
+
+CHECKASM_FUNC(lumiQuantInvTableInit_JPEG_8u16u) {
+    using Fn = decltype(&lumiQuantInvTableInit_JPEG_8u16u);
+    checkasm::Versions<Fn> v("lumiQuantInvTableInit_JPEG_8u16u");
+    for (int trial = 0; trial < 32 && !checkasm::Failed(); ++trial) {
+        Guarded raw(64);
+        const auto pristine = Buffers({64 * sizeof(Lum16u)});
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& out) { return fn(raw.data(), out[0].as<Lum16u>()); },
+            "random table");
+    }
+    for (const auto& [level, fn] : v.all()) {
+        Lum8u raw[64] = {};
+        Lum16u table[64] = {};
+        if (fn(nullptr, table) != lumStsNullPtrErr || fn(raw, nullptr) != lumStsNullPtrErr)
+            checkasm::Fail(v.name(), level, "argument checks");
+    }
+    Guarded raw(64), out(128);
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(v.name(), level, [&] { call(raw.data(), out.as<Lum16u>()); });
+    }
+}
+
+// ---- Transforms ----
+
+CHECKASM_FUNC(lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R) {
+    using Fn = decltype(&lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R);
+    checkasm::Versions<Fn> v("lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R");
+    for (int trial = 0; trial < 200 && !checkasm::Failed(); ++trial) {
+        Guarded coef(64 * sizeof(Lum16s)), table(64 * sizeof(Lum16u));
+        const int kind = trial % 4;
+        for (int i = 0; i < 64; ++i) {
+            // Plain decoder input, hostile coefficients, hostile quantisers, then both.
+            coef.as<Lum16s>()[i] =
+                (kind & 1) ? ExtremeCoefficient()
+                           : static_cast<Lum16s>(i == 0 ? rng().Range(-1024, 1023) : rng().Range(-64, 64));
+            table.as<Lum16u>()[i] = static_cast<Lum16u>(
+                (kind & 2) ? (rng().Next() % 3 == 0 ? 65535 : rng().Next()) : rng().Range(1, 120));
+        }
+        const int dstStep = 8 + rng().Range(0, 40);
+        const auto pristine = Buffers({static_cast<std::size_t>(dstStep) * 7 + 8});
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& out) {
+                return fn(coef.as<Lum16s>(), out[0].data(), dstStep, table.as<Lum16u>());
+            },
+            "kind " + std::to_string(kind) + " step " + std::to_string(dstStep));
+    }
+    for (const auto& [level, fn] : v.all()) {
+        Lum16s coef[64] = {};
+        Lum16u table[64] = {};
+        Lum8u dst[64] = {};
+        if (fn(nullptr, dst, 0, nullptr) != lumStsNullPtrErr || fn(coef, dst, 0, nullptr) != lumStsStepErr ||
+            fn(coef, dst, 8, nullptr) != lumStsNullPtrErr ||
+            fn(coef, nullptr, 8, table) != lumStsNullPtrErr || dst[0] != 0)
+            checkasm::Fail(v.name(), level, "argument checks");
+    }
+    Guarded coef(128), table(128), dst(64);
+    for (int i = 0; i < 64; ++i) {
+        coef.as<Lum16s>()[i] = static_cast<Lum16s>(rng().Range(-64, 64));
+        table.as<Lum16u>()[i] = static_cast<Lum16u>(rng().Range(1, 64));
+    }
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(v.name(), level, [&] { call(coef.as<Lum16s>(), dst.data(), 8, table.as<Lum16u>()); });
+    }
+}
+
+// ---- Colour conversion ----
+
+namespace {
+
+struct Region {
+    int width, height, planarStep, packedStep;
+};
+
+Region RandomRegion(int channels) {
+    Region r{};
+    r.width = rng().Range(1, 70);
+    r.height = rng().Range(1, 12);
+    const bool tight = rng().Next() % 4 == 0;
+    r.planarStep = r.width + (tight ? 0 : rng().Range(1, 17));
+    r.packedStep = r.width * channels + (tight ? 0 : rng().Range(1, 17));
+    return r;
+}
+
+std::size_t Bytes(int step, int height, int lastRow) {
+    return static_cast<std::size_t>(step) * static_cast<std::size_t>(height - 1) +
+           static_cast<std::size_t>(lastRow);
+}
+
+// Planar (n planes) to interleaved (n channels) conversions.
+template <typename Fn>
+void CheckPlanarToPacked(const char* name, int n) {
+    checkasm::Versions<Fn> v(name);
+    for (int trial = 0; trial < 40 && !checkasm::Failed(); ++trial) {
+        const Region r = RandomRegion(n);
+        std::vector<Guarded> src = Buffers({});
+        for (int p = 0; p < n; ++p) src.emplace_back(Bytes(r.planarStep, r.height, r.width));
+        const auto pristine = Buffers({Bytes(r.packedStep, r.height, r.width * n)});
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& out) {
+                const Lum8u* planes[4] = {};
+                for (int p = 0; p < n; ++p) planes[p] = src[p].data();
+                return fn(planes, r.planarStep, out[0].data(), r.packedStep, LumiSize{r.width, r.height});
+            },
+            SizeText(r.width, r.height));
+    }
+    // Pointers, then steps, then sizes.
+    for (const auto& [level, fn] : v.all()) {
+        Lum8u plane[4] = {1, 2, 3, 4}, dst[4] = {};
+        const Lum8u* planes[4] = {plane, plane, plane, plane};
+        const Lum8u* holed[4] = {plane, nullptr, plane, plane};
+        if (fn(planes, 1, nullptr, 4, LumiSize{1, 1}) != lumStsNullPtrErr ||
+            fn(holed, 0, dst, 4, LumiSize{0, 1}) != lumStsNullPtrErr ||
+            fn(planes, 0, dst, 4, LumiSize{0, 1}) != lumStsStepErr ||
+            fn(planes, 1, dst, 4, LumiSize{1, 0}) != lumStsSizeErr || dst[0] != 0)
+            checkasm::Fail(name, level, "argument checks");
+    }
+    std::vector<Guarded> src = Buffers({});
+    for (int p = 0; p < n; ++p) src.emplace_back(640 * 8);
+    Guarded dst(640 * 8 * 4);
+    const Lum8u* planes[4] = {};
+    for (int p = 0; p < n; ++p) planes[p] = src[p].data();
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(name, level, [&] { call(planes, 640, dst.data(), 640 * n, LumiSize{640, 8}); });
+    }
+}
+
+}  // namespace
+
+CHECKASM_FUNC(lumiYCbCrToRGB_JPEG_8u_P3C3R) {
+    CheckPlanarToPacked<decltype(&lumiYCbCrToRGB_JPEG_8u_P3C3R)>("lumiYCbCrToRGB_JPEG_8u_P3C3R", 3);
+}
+CHECKASM_FUNC(lumiYCbCrToBGR_JPEG_8u_P3C3R) {
+    CheckPlanarToPacked<decltype(&lumiYCbCrToBGR_JPEG_8u_P3C3R)>("lumiYCbCrToBGR_JPEG_8u_P3C3R", 3);
+}
+CHECKASM_FUNC(lumiYCCKToCMYK_JPEG_8u_P4C4R) {
+    CheckPlanarToPacked<decltype(&lumiYCCKToCMYK_JPEG_8u_P4C4R)>("lumiYCCKToCMYK_JPEG_8u_P4C4R", 4);
+}
+
+CHECKASM_FUNC(lumiYCbCr420ToBGR_8u_P3C3R) {
+    using Fn = decltype(&lumiYCbCr420ToBGR_8u_P3C3R);
+    checkasm::Versions<Fn> v("lumiYCbCr420ToBGR_8u_P3C3R");
+    for (int trial = 0; trial < 40 && !checkasm::Failed(); ++trial) {
+        const int width = rng().Range(1, 70), height = rng().Range(1, 12);
+        const int cw = (width + 1) / 2, ch = (height + 1) / 2;
+        // Each plane has its own step, as in the decoder's bordered picture.
+        const int steps[3] = {width + rng().Range(0, 40), cw + rng().Range(0, 20), cw + rng().Range(0, 20)};
+        const int dstStep = width * 3 + rng().Range(0, 9);
+        std::vector<Guarded> src =
+            Buffers({Bytes(steps[0], height, width), Bytes(steps[1], ch, cw), Bytes(steps[2], ch, cw)});
+        const auto pristine = Buffers({Bytes(dstStep, height, width * 3)});
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& out) {
+                const Lum8u* planes[3] = {src[0].data(), src[1].data(), src[2].data()};
+                return fn(planes, steps, out[0].data(), dstStep, LumiSize{width, height});
+            },
+            SizeText(width, height));
+    }
+    // Pointers, then sizes, then plane pointers, then steps.
+    for (const auto& [level, fn] : v.all()) {
+        Lum8u plane[4] = {}, dst[4] = {};
+        const Lum8u* planes[3] = {plane, plane, plane};
+        const Lum8u* holed[3] = {plane, plane, nullptr};
+        const int good[3] = {2, 1, 1}, bad[3] = {2, 0, 1};
+        if (fn(planes, good, nullptr, 6, LumiSize{1, 1}) != lumStsNullPtrErr ||
+            fn(holed, bad, dst, 6, LumiSize{0, 1}) != lumStsSizeErr ||
+            fn(holed, bad, dst, 6, LumiSize{1, 1}) != lumStsNullPtrErr ||
+            fn(planes, bad, dst, 6, LumiSize{1, 1}) != lumStsStepErr ||
+            fn(planes, nullptr, dst, 6, LumiSize{1, 1}) != lumStsNullPtrErr || dst[0] != 0)
+            checkasm::Fail(v.name(), level, "argument checks");
+    }
+    // A CIF picture.
+    std::vector<Guarded> src = Buffers({352 * 288, 176 * 144, 176 * 144});
+    Guarded dst(352 * 288 * 3);
+    const Lum8u* planes[3] = {src[0].data(), src[1].data(), src[2].data()};
+    const int steps[3] = {352, 176, 176};
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(v.name(), level, [&] {
+            call(planes, steps, dst.data(), 352 * 3, LumiSize{352, 288});
+        });
+    }
+}
+
+// ---- Chroma resampling ----
+
+namespace {
+
+template <typename Fn>
+void CheckSamplingArgs(const char* name, const checkasm::Versions<Fn>& v) {
+    // The source is checked completely (pointer, step, size) before the destination.
+    for (const auto& [level, fn] : v.all()) {
+        Lum8u src[64] = {}, dst[64] = {};
+        const LumiSize one{1, 1}, none{0, 1};
+        if (fn(nullptr, 0, none, nullptr, 0, none) != lumStsNullPtrErr ||
+            fn(src + 16, 0, none, nullptr, 0, none) != lumStsStepErr ||
+            fn(src + 16, 8, none, nullptr, 0, none) != lumStsSizeErr ||
+            fn(src + 16, 8, one, nullptr, 0, none) != lumStsNullPtrErr ||
+            fn(src + 16, 8, one, dst, 0, none) != lumStsStepErr ||
+            fn(src + 16, 8, one, dst, 8, none) != lumStsSizeErr || dst[0] != 0)
+            checkasm::Fail(name, level, "argument checks");
+    }
+}
+
+// Up-sampling: the source has a valid border of one sample on each side of every row and, for H2V2,
+// one row above and below, all of them inside the source buffer.
+template <typename Fn>
+void CheckUp(const char* name, bool vertical) {
+    checkasm::Versions<Fn> v(name);
+    for (int trial = 0; trial < 48 && !checkasm::Failed(); ++trial) {
+        const int dstW = rng().Range(1, 80), dstH = rng().Range(1, 12);
+        const int srcW = (dstW + 1) / 2, srcH = vertical ? (dstH + 1) / 2 : dstH;
+        const int srcStep = srcW + 2 + rng().Range(0, 9);
+        const int dstStep = dstW + rng().Range(0, 9);
+        const int rows = srcH + (vertical ? 2 : 0);
+        Guarded src(static_cast<std::size_t>(srcStep) * static_cast<std::size_t>(rows));
+        const Lum8u* first = src.data() + 1 + (vertical ? srcStep : 0);
+        const auto pristine = Buffers({Bytes(dstStep, dstH, dstW)});
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& out) {
+                return fn(first, srcStep, LumiSize{srcW, srcH}, out[0].data(), dstStep, LumiSize{dstW, dstH});
+            },
+            SizeText(dstW, dstH));
+    }
+    CheckSamplingArgs(name, v);
+    Guarded src(330 * 122), dst(640 * 240);
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(name, level, [&] {
+            call(src.data() + 331, 330, LumiSize{320, vertical ? 120 : 240}, dst.data(), 640,
+                 LumiSize{640, 240});
+        });
+    }
+}
+
+}  // namespace
+
+CHECKASM_FUNC(lumiSampleUpH2V1_JPEG_8u_C1R) {
+    CheckUp<decltype(&lumiSampleUpH2V1_JPEG_8u_C1R)>("lumiSampleUpH2V1_JPEG_8u_C1R", false);
+}
+CHECKASM_FUNC(lumiSampleUpH2V2_JPEG_8u_C1R) {
+    CheckUp<decltype(&lumiSampleUpH2V2_JPEG_8u_C1R)>("lumiSampleUpH2V2_JPEG_8u_C1R", true);
+}

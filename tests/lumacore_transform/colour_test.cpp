@@ -1,0 +1,209 @@
+// Colour conversions: fixed points of the JFIF and BT.601 conversions, agreement with the floating-point
+// formulas, and the argument check orders.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "lumacore/lumacore.h"
+
+namespace {
+
+int Clamp(double v) {
+    return static_cast<int>(std::lround(std::fmin(255.0, std::fmax(0.0, v))));
+}
+
+struct Triple {
+    int a, b, c;
+};
+
+// One pixel through lumiYCbCrToRGB / lumiYCbCrToBGR.
+Triple ToRgb(int y, int cb, int cr, bool bgr) {
+    const Lum8u ys = static_cast<Lum8u>(y), cbs = static_cast<Lum8u>(cb), crs = static_cast<Lum8u>(cr);
+    const Lum8u* planes[3] = {&ys, &cbs, &crs};
+    Lum8u out[3] = {};
+    const LumStatus st = bgr ? lumiYCbCrToBGR_JPEG_8u_P3C3R(planes, 1, out, 3, LumiSize{1, 1})
+                             : lumiYCbCrToRGB_JPEG_8u_P3C3R(planes, 1, out, 3, LumiSize{1, 1});
+    EXPECT_EQ(st, lumStsNoErr);
+    return bgr ? Triple{out[2], out[1], out[0]} : Triple{out[0], out[1], out[2]};
+}
+
+TEST(YCbCrToRgb, AgreesWithJfifWithinOne) {
+    // JFIF: R = Y + 1.402 (Cr - 128), G = Y - 0.344136 (Cb - 128) - 0.714136 (Cr - 128), B = Y + 1.772 (Cb -
+    // 128). Every Y and every Cb, Cr on a grid of 5, through one image so the row loop is exercised too.
+    std::vector<Lum8u> ys, cbs, crs;
+    for (int y = 0; y < 256; ++y)
+        for (int cb = 0; cb < 256; cb += 5)
+            for (int cr = 0; cr < 256; cr += 5) {
+                ys.push_back(static_cast<Lum8u>(y));
+                cbs.push_back(static_cast<Lum8u>(cb));
+                crs.push_back(static_cast<Lum8u>(cr));
+            }
+    const int width = 52 * 52, height = 256;
+    const Lum8u* planes[3] = {ys.data(), cbs.data(), crs.data()};
+    std::vector<Lum8u> rgb(ys.size() * 3), bgr(ys.size() * 3);
+    ASSERT_EQ(lumiYCbCrToRGB_JPEG_8u_P3C3R(planes, width, rgb.data(), width * 3, LumiSize{width, height}),
+              lumStsNoErr);
+    ASSERT_EQ(lumiYCbCrToBGR_JPEG_8u_P3C3R(planes, width, bgr.data(), width * 3, LumiSize{width, height}),
+              lumStsNoErr);
+    int worst = 0;
+    for (std::size_t i = 0; i < ys.size(); ++i) {
+        const double y = ys[i], cb = cbs[i] - 128.0, cr = crs[i] - 128.0;
+        const int r = Clamp(y + 1.402 * cr), g = Clamp(y - 0.344136 * cb - 0.714136 * cr),
+                  b = Clamp(y + 1.772 * cb);
+        worst = std::max(
+            {worst, std::abs(rgb[3 * i] - r), std::abs(rgb[3 * i + 1] - g), std::abs(rgb[3 * i + 2] - b)});
+        ASSERT_TRUE(bgr[3 * i] == rgb[3 * i + 2] && bgr[3 * i + 1] == rgb[3 * i + 1] &&
+                    bgr[3 * i + 2] == rgb[3 * i])
+            << "BGR is not RGB reversed at Y " << int{ys[i]} << " Cb " << int{cbs[i]} << " Cr "
+            << int{crs[i]};
+    }
+    EXPECT_LE(worst, 1);
+}
+
+TEST(YCbCrToRgb, FixedPoints) {
+    const struct {
+        int y, cb, cr;
+        Triple rgb;
+    } cases[] = {
+        {255, 128, 128, {255, 255, 255}}, {0, 128, 128, {0, 0, 0}},
+        {76, 85, 255, {254, 0, 0}},    // the encoder's red comes back within one
+        {128, 0, 255, {255, 81, 0}},   // R clamped high, B low
+        {128, 255, 0, {0, 176, 255}},  // R clamped low, B high
+    };
+    for (const auto& c : cases)
+        for (bool bgr : {false, true}) {
+            const Triple t = ToRgb(c.y, c.cb, c.cr, bgr);
+            EXPECT_TRUE(t.a == c.rgb.a && t.b == c.rgb.b && t.c == c.rgb.c)
+                << "Y " << c.y << " Cb " << c.cb << " Cr " << c.cr << " gave " << t.a << "," << t.b << ","
+                << t.c;
+        }
+}
+
+TEST(YcckToCmyk, InvertsTheColourAndCopiesK) {
+    const Lum8u y[2] = {255, 0}, cb[2] = {128, 128}, cr[2] = {128, 128}, k[2] = {7, 200};
+    const Lum8u* planes[4] = {y, cb, cr, k};
+    Lum8u out[9];
+    out[8] = 0xEE;
+    ASSERT_EQ(lumiYCCKToCMYK_JPEG_8u_P4C4R(planes, 2, out, 8, LumiSize{2, 1}), lumStsNoErr);
+    const Lum8u expected[9] = {0, 0, 0, 7, 255, 255, 255, 200, 0xEE};
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(out[i], expected[i]) << "byte " << i;
+}
+
+// ---- Video-range 4:2:0 ----
+
+struct Bgr {
+    int b, g, r;
+};
+
+Bgr Convert420(int y, int cb, int cr) {
+    const Lum8u ys = static_cast<Lum8u>(y), cbs = static_cast<Lum8u>(cb), crs = static_cast<Lum8u>(cr);
+    const Lum8u* planes[3] = {&ys, &cbs, &crs};
+    const int steps[3] = {1, 1, 1};
+    Lum8u out[3] = {};
+    EXPECT_EQ(lumiYCbCr420ToBGR_8u_P3C3R(planes, steps, out, 3, LumiSize{1, 1}), lumStsNoErr);
+    return Bgr{out[0], out[1], out[2]};
+}
+
+TEST(YCbCr420ToBgr, VideoRangeEnds) {
+    const struct {
+        int y;
+        int expected;
+    } cases[] = {{16, 0}, {15, 0}, {235, 254}, {236, 255}, {255, 255}, {126, 128}};
+    for (const auto& c : cases) {
+        const Bgr p = Convert420(c.y, 128, 128);
+        EXPECT_TRUE(p.b == c.expected && p.g == c.expected && p.r == c.expected)
+            << "Y " << c.y << " gave " << p.b << "," << p.g << "," << p.r;
+    }
+}
+
+TEST(YCbCr420ToBgr, AgreesWithBt601WithinOne) {
+    int worst = 0;
+    for (int y = 0; y < 256; y += 3)
+        for (int cb = 0; cb < 256; cb += 3)
+            for (int cr = 0; cr < 256; cr += 3) {
+                const double l = 1.164 * (y - 16);
+                const int r = Clamp(l + 1.596 * (cr - 128)),
+                          g = Clamp(l - 0.392 * (cb - 128) - 0.813 * (cr - 128)),
+                          b = Clamp(l + 2.017 * (cb - 128));
+                const Bgr p = Convert420(y, cb, cr);
+                worst = std::max({worst, std::abs(p.r - r), std::abs(p.g - g), std::abs(p.b - b)});
+            }
+    EXPECT_LE(worst, 1);
+}
+
+TEST(YCbCr420ToBgr, OddSizeReadsTheCoveringChromaOnly) {
+    // 3x3 luma with exactly 2x2 chroma samples (no padding: the sanitizer sees any read beyond them).
+    std::vector<Lum8u> luma(9, 126);
+    std::vector<Lum8u> cb{128, 128, 128, 228}, cr{128, 128, 128, 28};
+    const Lum8u* planes[3] = {luma.data(), cb.data(), cr.data()};
+    const int steps[3] = {3, 2, 2};
+    std::vector<Lum8u> out(9 * 3);
+    ASSERT_EQ(lumiYCbCr420ToBGR_8u_P3C3R(planes, steps, out.data(), 9, LumiSize{3, 3}), lumStsNoErr);
+    const Bgr corner = Convert420(126, 228, 28);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const Lum8u* p = &out[static_cast<std::size_t>(y * 9 + x * 3)];
+            const bool last = x == 2 && y == 2;  // the only pixel covered by chroma (1, 1)
+            EXPECT_EQ(p[0], last ? corner.b : 128) << x << "," << y;
+            EXPECT_EQ(p[2], last ? corner.r : 128) << x << "," << y;
+        }
+}
+
+// ---- Argument check orders ----
+
+TEST(ColourArguments, PointersThenStepsThenSizes) {
+    Lum8u plane[4] = {1, 2, 3, 4}, packed[8] = {};
+    const Lum8u* planes[4] = {plane, plane, plane, plane};
+    const Lum8u* holed[4] = {plane, plane, nullptr, plane};
+    const struct {
+        const Lum8u* const* src;
+        Lum8u* dst;
+        int srcStep;
+        LumiSize roi;
+        LumStatus expected;
+    } cases[] = {
+        {nullptr, packed, 1, {1, 1}, lumStsNullPtrErr}, {planes, nullptr, 1, {1, 1}, lumStsNullPtrErr},
+        {holed, packed, 0, {0, 0}, lumStsNullPtrErr},  // a plane pointer before the step
+        {planes, packed, 0, {0, 0}, lumStsStepErr},    // the step before the size
+        {planes, packed, -3, {1, 1}, lumStsStepErr},    {planes, packed, 1, {0, 1}, lumStsSizeErr},
+        {planes, packed, 1, {1, -1}, lumStsSizeErr},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(lumiYCbCrToRGB_JPEG_8u_P3C3R(c.src, c.srcStep, c.dst, 3, c.roi), c.expected);
+        EXPECT_EQ(lumiYCbCrToBGR_JPEG_8u_P3C3R(c.src, c.srcStep, c.dst, 3, c.roi), c.expected);
+        EXPECT_EQ(lumiYCCKToCMYK_JPEG_8u_P4C4R(c.src, c.srcStep, c.dst, 4, c.roi), c.expected);
+    }
+    // The destination step too, before the size.
+    EXPECT_EQ(lumiYCbCrToRGB_JPEG_8u_P3C3R(planes, 1, packed, 0, LumiSize{0, 0}), lumStsStepErr);
+    for (Lum8u b : packed) EXPECT_EQ(b, 0);
+}
+
+TEST(ColourArguments, The420ConversionChecksSizesBeforePlanes) {
+    Lum8u plane[4] = {}, packed[4] = {};
+    const Lum8u* planes[3] = {plane, plane, plane};
+    const Lum8u* holed[3] = {plane, nullptr, plane};
+    const int good[3] = {1, 1, 1}, bad[3] = {1, 1, 0};
+    const struct {
+        const Lum8u* const* src;
+        const int* steps;
+        Lum8u* dst;
+        int dstStep;
+        LumiSize roi;
+        LumStatus expected;
+    } cases[] = {
+        {nullptr, good, packed, 3, {1, 1}, lumStsNullPtrErr},
+        {planes, good, nullptr, 3, {1, 1}, lumStsNullPtrErr},
+        {holed, bad, packed, 0, {0, 1}, lumStsSizeErr},     // size before the plane pointers
+        {holed, bad, packed, 0, {1, 1}, lumStsNullPtrErr},  // plane pointers before the steps
+        {planes, bad, packed, 3, {1, 1}, lumStsStepErr},
+        {planes, good, packed, 0, {1, 1}, lumStsStepErr},
+        {planes, nullptr, packed, 3, {1, 1}, lumStsNullPtrErr},  // a missing step array is refused, not read
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(lumiYCbCr420ToBGR_8u_P3C3R(c.src, c.steps, c.dst, c.dstStep, c.roi), c.expected);
+    for (Lum8u b : packed) EXPECT_EQ(b, 0);
+}
+
+}  // namespace
