@@ -1,4 +1,6 @@
 // JPEG transform, quantisation, colour and sampling primitives.
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -72,6 +74,57 @@ Lum16s ExtremeCoefficient() {
 
 // ---- Quantisation tables ----
 
+CHECKASM_FUNC(lumiQuantFwdRawTableInit_JPEG_8u) {
+    using Fn = decltype(&lumiQuantFwdRawTableInit_JPEG_8u);
+    checkasm::Versions<Fn> v("lumiQuantFwdRawTableInit_JPEG_8u");
+    static const int kQualities[] = {
+        1, 2, 49, 50, 51, 99, 100, 101, 1000, -1, -77, 2147483647, -2147483647 - 1};
+    for (int trial = 0; trial < 64 && !checkasm::Failed(); ++trial) {
+        const int quality =
+            trial < static_cast<int>(std::size(kQualities)) ? kQualities[trial] : rng().Range(1, 100);
+        // The table is scaled in place: the pristine buffer is the input.
+        const auto pristine = Buffers({64});
+        CompareVersions(
+            v, pristine, [&](Fn fn, std::vector<Guarded>& out) { return fn(out[0].data(), quality); },
+            "quality " + std::to_string(quality));
+    }
+    for (const auto& [level, fn] : v.all()) {
+        Lum8u raw[64] = {};
+        if (fn(nullptr, 0) != lumStsNullPtrErr || fn(raw, 0) != lumStsBadArgErr || raw[0] != 0)
+            checkasm::Fail(v.name(), level, "argument checks");
+    }
+    Guarded raw(64);
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(v.name(), level, [&] { call(raw.data(), 75); });
+    }
+}
+
+CHECKASM_FUNC(lumiQuantFwdTableInit_JPEG_8u16u) {
+    using Fn = decltype(&lumiQuantFwdTableInit_JPEG_8u16u);
+    checkasm::Versions<Fn> v("lumiQuantFwdTableInit_JPEG_8u16u");
+    for (int trial = 0; trial < 32 && !checkasm::Failed(); ++trial) {
+        Guarded raw(64);
+        if (trial % 2 == 0) raw.data()[rng().Range(0, 63)] = 0;  // the warning path
+        const auto pristine = Buffers({64 * sizeof(Lum16u)});
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& out) { return fn(raw.data(), out[0].as<Lum16u>()); },
+            "random table");
+    }
+    for (const auto& [level, fn] : v.all()) {
+        Lum8u raw[64] = {};
+        Lum16u table[64] = {};
+        if (fn(nullptr, table) != lumStsNullPtrErr || fn(raw, nullptr) != lumStsNullPtrErr)
+            checkasm::Fail(v.name(), level, "argument checks");
+    }
+    Guarded raw(64), out(128);
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(v.name(), level, [&] { call(raw.data(), out.as<Lum16u>()); });
+    }
+}
+
 CHECKASM_FUNC(lumiQuantInvTableInit_JPEG_8u16u) {
     using Fn = decltype(&lumiQuantInvTableInit_JPEG_8u16u);
     checkasm::Versions<Fn> v("lumiQuantInvTableInit_JPEG_8u16u");
@@ -97,6 +150,57 @@ CHECKASM_FUNC(lumiQuantInvTableInit_JPEG_8u16u) {
 }
 
 // ---- Transforms ----
+
+CHECKASM_FUNC(lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R) {
+    using Fn = decltype(&lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R);
+    checkasm::Versions<Fn> v("lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R");
+    for (int trial = 0; trial < 200 && !checkasm::Failed(); ++trial) {
+        const int srcStep = 8 + rng().Range(0, 40);
+        Guarded src(static_cast<std::size_t>(srcStep) * 8), table(64 * sizeof(Lum16u));
+        const int kind = trial % 4;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                Lum8u& p = src.data()[y * srcStep + x];
+                // Random samples, the largest swings (a 0/255 checkerboard and stripes), then flat blocks.
+                if (kind == 1)
+                    p = ((x + y) & 1) ? 255 : 0;
+                else if (kind == 2)
+                    p = (trial & 4 ? x : y) < 4 ? 255 : 0;
+                else if (kind == 3)
+                    p = static_cast<Lum8u>(trial);
+            }
+        for (int i = 0; i < 64; ++i) {
+            const uint32_t r = rng().Next();
+            // Reciprocals of ordinary quantisers, the largest ones (unit quantiser, the 65535 substitute),
+            // zero.
+            table.as<Lum16u>()[i] = static_cast<Lum16u>(r % 5 == 0    ? 65535
+                                                        : r % 5 == 1  ? 32768
+                                                        : r % 17 == 2 ? 0
+                                                                      : 32768 / (1 + r % 255));
+        }
+        const auto pristine = Buffers({64 * sizeof(Lum16s)});
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& out) {
+                return fn(src.data(), srcStep, out[0].as<Lum16s>(), table.as<Lum16u>());
+            },
+            "kind " + std::to_string(kind) + " step " + std::to_string(srcStep));
+    }
+    for (const auto& [level, fn] : v.all()) {
+        Lum8u src[64] = {};
+        Lum16u table[64] = {};
+        Lum16s dst[64] = {};
+        if (fn(src, 8, nullptr, table) != lumStsNullPtrErr || fn(src, 0, dst, nullptr) != lumStsStepErr ||
+            fn(src, 8, dst, nullptr) != lumStsNullPtrErr || dst[0] != 0)
+            checkasm::Fail(v.name(), level, "argument checks");
+    }
+    Guarded src(64), table(128), dst(128);
+    for (int i = 0; i < 64; ++i) table.as<Lum16u>()[i] = static_cast<Lum16u>(32768 / rng().Range(1, 64));
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(v.name(), level, [&] { call(src.data(), 8, dst.as<Lum16s>(), table.as<Lum16u>()); });
+    }
+}
 
 CHECKASM_FUNC(lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R) {
     using Fn = decltype(&lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R);
@@ -204,6 +308,51 @@ void CheckPlanarToPacked(const char* name, int n) {
     }
 }
 
+// Interleaved (n channels) to planar (`planes` planes) conversions.
+template <typename Fn>
+void CheckPackedToPlanar(const char* name, int n, int planes) {
+    checkasm::Versions<Fn> v(name);
+    auto call = [planes](Fn fn, const Lum8u* src, int srcStep, std::vector<Guarded>& out, int dstStep,
+                         LumiSize roi) {
+        Lum8u* d[4] = {};
+        for (int p = 0; p < planes; ++p) d[p] = out[p].data();
+        if constexpr (std::is_same_v<Fn, decltype(&lumiRGBToY_JPEG_8u_C3C1R)>)
+            return fn(src, srcStep, d[0], dstStep, roi);
+        else
+            return fn(src, srcStep, d, dstStep, roi);
+    };
+    for (int trial = 0; trial < 40 && !checkasm::Failed(); ++trial) {
+        const Region r = RandomRegion(n);
+        Guarded src(Bytes(r.packedStep, r.height, r.width * n));
+        std::vector<Guarded> pristine = Buffers({});
+        for (int p = 0; p < planes; ++p) pristine.emplace_back(Bytes(r.planarStep, r.height, r.width));
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& out) {
+                return call(fn, src.data(), r.packedStep, out, r.planarStep, LumiSize{r.width, r.height});
+            },
+            SizeText(r.width, r.height));
+    }
+    // Pointers, then steps, then sizes.
+    for (const auto& [level, fn] : v.all()) {
+        std::vector<Guarded> out = Buffers({4, 4, 4, 4});
+        std::vector<Guarded> before = Clone(out);
+        Lum8u src[4] = {};
+        if (call(fn, nullptr, 4, out, 1, LumiSize{1, 1}) != lumStsNullPtrErr ||
+            call(fn, src, 0, out, 1, LumiSize{0, 1}) != lumStsStepErr ||
+            call(fn, src, 4, out, 0, LumiSize{1, 0}) != lumStsStepErr ||
+            call(fn, src, 4, out, 1, LumiSize{1, 0}) != lumStsSizeErr || !out[0].SameAs(before[0]))
+            checkasm::Fail(name, level, "argument checks");
+    }
+    Guarded src(640 * 8 * 4);
+    std::vector<Guarded> out = Buffers({});
+    for (int p = 0; p < planes; ++p) out.emplace_back(640 * 8);
+    for (const auto& [level, fn] : v.all()) {
+        auto f = fn;
+        checkasm::Bench(name, level, [&] { call(f, src.data(), 640 * n, out, 640, LumiSize{640, 8}); });
+    }
+}
+
 }  // namespace
 
 CHECKASM_FUNC(lumiYCbCrToRGB_JPEG_8u_P3C3R) {
@@ -211,6 +360,18 @@ CHECKASM_FUNC(lumiYCbCrToRGB_JPEG_8u_P3C3R) {
 }
 CHECKASM_FUNC(lumiYCbCrToBGR_JPEG_8u_P3C3R) {
     CheckPlanarToPacked<decltype(&lumiYCbCrToBGR_JPEG_8u_P3C3R)>("lumiYCbCrToBGR_JPEG_8u_P3C3R", 3);
+}
+CHECKASM_FUNC(lumiRGBToYCbCr_JPEG_8u_C3P3R) {
+    CheckPackedToPlanar<decltype(&lumiRGBToYCbCr_JPEG_8u_C3P3R)>("lumiRGBToYCbCr_JPEG_8u_C3P3R", 3, 3);
+}
+CHECKASM_FUNC(lumiBGRToYCbCr_JPEG_8u_C3P3R) {
+    CheckPackedToPlanar<decltype(&lumiBGRToYCbCr_JPEG_8u_C3P3R)>("lumiBGRToYCbCr_JPEG_8u_C3P3R", 3, 3);
+}
+CHECKASM_FUNC(lumiRGBToY_JPEG_8u_C3C1R) {
+    CheckPackedToPlanar<decltype(&lumiRGBToY_JPEG_8u_C3C1R)>("lumiRGBToY_JPEG_8u_C3C1R", 3, 1);
+}
+CHECKASM_FUNC(lumiCMYKToYCCK_JPEG_8u_C4P4R) {
+    CheckPackedToPlanar<decltype(&lumiCMYKToYCCK_JPEG_8u_C4P4R)>("lumiCMYKToYCCK_JPEG_8u_C4P4R", 4, 4);
 }
 CHECKASM_FUNC(lumiYCCKToCMYK_JPEG_8u_P4C4R) {
     CheckPlanarToPacked<decltype(&lumiYCCKToCMYK_JPEG_8u_P4C4R)>("lumiYCCKToCMYK_JPEG_8u_P4C4R", 4);
@@ -314,8 +475,43 @@ void CheckUp(const char* name, bool vertical) {
     }
 }
 
+// Down-sampling: the source covers exactly twice the destination (rounded up) in each halved direction.
+template <typename Fn>
+void CheckDown(const char* name, bool vertical) {
+    checkasm::Versions<Fn> v(name);
+    for (int trial = 0; trial < 48 && !checkasm::Failed(); ++trial) {
+        const int dstW = rng().Range(1, 80), dstH = rng().Range(1, 12);
+        const int srcW = 2 * dstW, srcH = vertical ? 2 * dstH : dstH;
+        const int srcStep = srcW + rng().Range(0, 9);
+        const int dstStep = dstW + rng().Range(0, 9);
+        Guarded src(Bytes(srcStep, srcH, srcW));
+        const auto pristine = Buffers({Bytes(dstStep, dstH, dstW)});
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& out) {
+                return fn(src.data(), srcStep, LumiSize{srcW, srcH}, out[0].data(), dstStep,
+                          LumiSize{dstW, dstH});
+            },
+            SizeText(dstW, dstH));
+    }
+    CheckSamplingArgs(name, v);
+    Guarded src(640 * 240), dst(320 * 240);
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(name, level, [&] {
+            call(src.data(), 640, LumiSize{640, 240}, dst.data(), 320, LumiSize{320, vertical ? 120 : 240});
+        });
+    }
+}
+
 }  // namespace
 
+CHECKASM_FUNC(lumiSampleDownH2V1_JPEG_8u_C1R) {
+    CheckDown<decltype(&lumiSampleDownH2V1_JPEG_8u_C1R)>("lumiSampleDownH2V1_JPEG_8u_C1R", false);
+}
+CHECKASM_FUNC(lumiSampleDownH2V2_JPEG_8u_C1R) {
+    CheckDown<decltype(&lumiSampleDownH2V2_JPEG_8u_C1R)>("lumiSampleDownH2V2_JPEG_8u_C1R", true);
+}
 CHECKASM_FUNC(lumiSampleUpH2V1_JPEG_8u_C1R) {
     CheckUp<decltype(&lumiSampleUpH2V1_JPEG_8u_C1R)>("lumiSampleUpH2V1_JPEG_8u_C1R", false);
 }

@@ -2,6 +2,7 @@
 // formulas, and the argument check orders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -27,6 +28,69 @@ Triple ToRgb(int y, int cb, int cr, bool bgr) {
                              : lumiYCbCrToRGB_JPEG_8u_P3C3R(planes, 1, out, 3, LumiSize{1, 1});
     EXPECT_EQ(st, lumStsNoErr);
     return bgr ? Triple{out[2], out[1], out[0]} : Triple{out[0], out[1], out[2]};
+}
+
+// One pixel through the conversions to YCbCr: {Y, Cb, Cr} from (a, b, c) given in the source byte order.
+Triple FromPixel(int r, int g, int b) {
+    const Lum8u rgb[3] = {static_cast<Lum8u>(r), static_cast<Lum8u>(g), static_cast<Lum8u>(b)};
+    const Lum8u bgr[3] = {rgb[2], rgb[1], rgb[0]};
+    Lum8u y = 0, cb = 0, cr = 0, y2 = 0, cb2 = 0, cr2 = 0, luma = 0;
+    Lum8u* planes[3] = {&y, &cb, &cr};
+    Lum8u* planes2[3] = {&y2, &cb2, &cr2};
+    EXPECT_EQ(lumiRGBToYCbCr_JPEG_8u_C3P3R(rgb, 3, planes, 1, LumiSize{1, 1}), lumStsNoErr);
+    EXPECT_EQ(lumiBGRToYCbCr_JPEG_8u_C3P3R(bgr, 3, planes2, 1, LumiSize{1, 1}), lumStsNoErr);
+    EXPECT_EQ(lumiRGBToY_JPEG_8u_C3C1R(rgb, 3, &luma, 1, LumiSize{1, 1}), lumStsNoErr);
+    EXPECT_TRUE(y == y2 && cb == cb2 && cr == cr2 && luma == y) << "RGB, BGR and Y-only disagree";
+    return Triple{y, cb, cr};
+}
+
+TEST(RgbToYCbCr, FixedPoints) {
+    const struct {
+        int r, g, b;
+        Triple ycc;
+    } cases[] = {
+        {255, 255, 255, {255, 128, 128}}, {0, 0, 0, {0, 128, 128}},   {255, 0, 0, {76, 85, 255}},
+        {0, 0, 255, {29, 255, 107}},      {0, 255, 0, {150, 44, 21}},
+    };
+    for (const auto& c : cases) {
+        const Triple t = FromPixel(c.r, c.g, c.b);
+        EXPECT_TRUE(t.a == c.ycc.a && t.b == c.ycc.b && t.c == c.ycc.c)
+            << c.r << "," << c.g << "," << c.b << " gave " << t.a << "," << t.b << "," << t.c;
+    }
+}
+
+TEST(RgbToYCbCr, AgreesWithJfifWithinOne) {
+    // JFIF: Y = 0.299 R + 0.587 G + 0.114 B; Cb = 128 - 0.168736 R - 0.331264 G + 0.5 B;
+    // Cr = 128 + 0.5 R - 0.418688 G - 0.081312 B.
+    std::vector<Lum8u> rgb;
+    for (int r = 0; r < 256; r += 5)
+        for (int g = 0; g < 256; g += 5)
+            for (int b = 0; b < 256; ++b)
+                rgb.insert(rgb.end(), {static_cast<Lum8u>(r), static_cast<Lum8u>(g), static_cast<Lum8u>(b)});
+    const int width = 256, height = static_cast<int>(rgb.size() / 3 / 256);
+    std::vector<Lum8u> y(rgb.size() / 3), cb(y.size()), cr(y.size());
+    Lum8u* planes[3] = {y.data(), cb.data(), cr.data()};
+    ASSERT_EQ(lumiRGBToYCbCr_JPEG_8u_C3P3R(rgb.data(), width * 3, planes, width, LumiSize{width, height}),
+              lumStsNoErr);
+    int worst = 0;
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        const double r = rgb[3 * i], g = rgb[3 * i + 1], b = rgb[3 * i + 2];
+        worst = std::max({worst, std::abs(y[i] - Clamp(0.299 * r + 0.587 * g + 0.114 * b)),
+                          std::abs(cb[i] - Clamp(128 - 0.168736 * r - 0.331264 * g + 0.5 * b)),
+                          std::abs(cr[i] - Clamp(128 + 0.5 * r - 0.418688 * g - 0.081312 * b))});
+    }
+    EXPECT_LE(worst, 1);
+}
+
+TEST(CmykToYcck, InvertedColourConvertedAndKCopied) {
+    // Inverted CMYK: 0, 0, 0 is white, 255, 0, 255 is green.
+    const Lum8u cmyk[8] = {0, 0, 0, 9, 255, 0, 255, 210};
+    Lum8u y[2], cb[2], cr[2], k[2];
+    Lum8u* planes[4] = {y, cb, cr, k};
+    ASSERT_EQ(lumiCMYKToYCCK_JPEG_8u_C4P4R(cmyk, 8, planes, 2, LumiSize{2, 1}), lumStsNoErr);
+    const Triple green = FromPixel(0, 255, 0);
+    EXPECT_TRUE(y[0] == 255 && cb[0] == 128 && cr[0] == 128 && k[0] == 9);
+    EXPECT_TRUE(y[1] == green.a && cb[1] == green.b && cr[1] == green.c && k[1] == 210);
 }
 
 TEST(YCbCrToRgb, AgreesWithJfifWithinOne) {
@@ -175,6 +239,30 @@ TEST(ColourArguments, PointersThenStepsThenSizes) {
         EXPECT_EQ(lumiYCbCrToBGR_JPEG_8u_P3C3R(c.src, c.srcStep, c.dst, 3, c.roi), c.expected);
         EXPECT_EQ(lumiYCCKToCMYK_JPEG_8u_P4C4R(c.src, c.srcStep, c.dst, 4, c.roi), c.expected);
     }
+    Lum8u* outPlanes[4] = {plane, plane, plane, plane};
+    Lum8u* outHoled[4] = {plane, plane, plane, nullptr};
+    const struct {
+        const Lum8u* src;
+        Lum8u* const* dst;
+        int srcStep;
+        LumiSize roi;
+        LumStatus expected;
+    } toPlanar[] = {
+        {nullptr, outPlanes, 3, {1, 1}, lumStsNullPtrErr},
+        {packed, nullptr, 3, {1, 1}, lumStsNullPtrErr},
+        {packed, outPlanes, 0, {0, 0}, lumStsStepErr},
+        {packed, outPlanes, 3, {1, 0}, lumStsSizeErr},
+    };
+    for (const auto& c : toPlanar) {
+        EXPECT_EQ(lumiRGBToYCbCr_JPEG_8u_C3P3R(c.src, c.srcStep, c.dst, 1, c.roi), c.expected);
+        EXPECT_EQ(lumiBGRToYCbCr_JPEG_8u_C3P3R(c.src, c.srcStep, c.dst, 1, c.roi), c.expected);
+        EXPECT_EQ(lumiCMYKToYCCK_JPEG_8u_C4P4R(c.src, c.srcStep, c.dst, 1, c.roi), c.expected);
+        EXPECT_EQ(lumiRGBToY_JPEG_8u_C3C1R(c.src, c.srcStep, c.dst ? c.dst[0] : nullptr, 1, c.roi),
+                  c.expected);
+    }
+    // Only the four-plane conversion looks at a fourth plane.
+    EXPECT_EQ(lumiCMYKToYCCK_JPEG_8u_C4P4R(packed, 0, outHoled, 1, LumiSize{0, 0}), lumStsNullPtrErr);
+    EXPECT_EQ(lumiRGBToYCbCr_JPEG_8u_C3P3R(packed, 0, outHoled, 1, LumiSize{0, 0}), lumStsStepErr);
     // The destination step too, before the size.
     EXPECT_EQ(lumiYCbCrToRGB_JPEG_8u_P3C3R(planes, 1, packed, 0, LumiSize{0, 0}), lumStsStepErr);
     for (Lum8u b : packed) EXPECT_EQ(b, 0);

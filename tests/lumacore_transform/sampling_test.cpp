@@ -8,6 +8,33 @@
 
 namespace {
 
+TEST(SampleDown, AveragesRoundUp) {
+    const struct {
+        std::array<Lum8u, 4> src;  // H2V1: one row of four; H2V2: two rows of two
+        std::array<Lum8u, 2> h2v1;
+        Lum8u h2v2;
+    } cases[] = {
+        {{0, 0, 0, 1}, {0, 1}, 1},  // bias 3: a quarter rounds up
+        {{1, 2, 0, 0}, {2, 0}, 1},  // (1 + 2 + 1) >> 1; (3 + 3) >> 2
+        {{255, 255, 255, 255}, {255, 255}, 255},
+        {{0, 255, 255, 0}, {128, 128}, 128},
+        {{1, 1, 1, 0}, {1, 1}, 1},
+    };
+    for (const auto& c : cases) {
+        std::array<Lum8u, 3> out;
+        out.fill(0xEE);
+        ASSERT_EQ(
+            lumiSampleDownH2V1_JPEG_8u_C1R(c.src.data(), 4, LumiSize{4, 1}, out.data(), 2, LumiSize{2, 1}),
+            lumStsNoErr);
+        EXPECT_TRUE(out[0] == c.h2v1[0] && out[1] == c.h2v1[1] && out[2] == 0xEE) << &c - cases;
+        out.fill(0xEE);
+        ASSERT_EQ(
+            lumiSampleDownH2V2_JPEG_8u_C1R(c.src.data(), 2, LumiSize{2, 2}, out.data(), 1, LumiSize{1, 1}),
+            lumStsNoErr);
+        EXPECT_TRUE(out[0] == c.h2v2 && out[1] == 0xEE) << &c - cases;
+    }
+}
+
 TEST(SampleUpH2V1, TriangleFilterWithAsymmetricRounding) {
     // Source rows with their border samples: {left border, samples..., right border}.
     const struct {
@@ -80,7 +107,8 @@ TEST(SamplingArguments, SourceCheckedCompletelyBeforeDestination) {
         {src + 16, 8, one, dst, 8, none, lumStsSizeErr},
     };
     using Fn = LumStatus (*)(const Lum8u*, int, LumiSize, Lum8u*, int, LumiSize);
-    const Fn all[] = {lumiSampleUpH2V1_JPEG_8u_C1R, lumiSampleUpH2V2_JPEG_8u_C1R};
+    const Fn all[] = {lumiSampleDownH2V1_JPEG_8u_C1R, lumiSampleDownH2V2_JPEG_8u_C1R,
+                      lumiSampleUpH2V1_JPEG_8u_C1R, lumiSampleUpH2V2_JPEG_8u_C1R};
     for (Fn fn : all)
         for (const auto& c : cases)
             EXPECT_EQ(fn(c.src, c.srcStep, c.srcRoi, c.dst, c.dstStep, c.dstRoi), c.expected) << &c - cases;
