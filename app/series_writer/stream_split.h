@@ -1,0 +1,41 @@
+// Cutting coded video into the pieces a recording stores: an MPEG-4 visual elementary stream into one
+// piece per VOP, and a JPEG file into one checked image. Also reads the picture size from the stream.
+#ifndef REELDECK_SERIES_WRITER_STREAM_SPLIT_H
+#define REELDECK_SERIES_WRITER_STREAM_SPLIT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace reeldeck::series {
+
+// The VOP start code 00 00 01 B6 and the user-data start code 00 00 01 B2.
+inline constexpr uint8_t kVopStartCode = 0xB6;
+inline constexpr uint8_t kUserDataStartCode = 0xB2;
+
+// Position of the next start code 00 00 01 `code` at or after `from`, or npos.
+std::size_t FindStartCode(const std::vector<uint8_t>& bytes, uint8_t code, std::size_t from = 0);
+
+// One piece per VOP, each ending where the next VOP's start code begins; whatever precedes the first VOP
+// (sequence, object and layer headers) stays in front of it in the first piece. Empty when the stream
+// holds no VOP.
+std::vector<std::vector<uint8_t>> SplitMpeg4Stream(const std::vector<uint8_t>& stream);
+
+struct PictureGeometry {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t frameRate = 0;  // from a fixed VOP rate; 0 when the stream does not say
+};
+
+// The size (and fixed frame rate) from the first video object layer header; false when there is none or
+// its shape is not rectangular.
+bool ParseMpeg4Geometry(const std::vector<uint8_t>& stream, PictureGeometry& out);
+
+// Checks a JPEG file (SOI first, an EOI, a frame header), drops anything after the last EOI and returns
+// the picture size. `error` says what is wrong when the result is false.
+bool PrepareJpeg(std::vector<uint8_t>& image, PictureGeometry& out, std::string& error);
+
+}  // namespace reeldeck::series
+
+#endif
