@@ -19,12 +19,16 @@ LumStatus lumiSampleUpH2V1_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize 
     for (std::ptrdiff_t y = 0; y < dstRoiSize.height; ++y) {
         const Lum8u* s = pSrc + y * srcStep;
         Lum8u* d = pDst + y * dstStep;
-        for (int i = 0; i < dstRoiSize.width; ++i) {
-            const int x = i >> 1;
+        // Even outputs lean left and round with +1, odd ones lean right and round with +2. Whole pairs
+        // first (a branch-free loop), then the lone even output of an odd width.
+        const int pairs = dstRoiSize.width >> 1;
+        for (int x = 0; x < pairs; ++x) {
             const int c3 = 3 * s[x];
-            // Even outputs lean left and round with +1, odd ones lean right and round with +2.
-            d[i] = static_cast<Lum8u>((i & 1) == 0 ? (c3 + s[x - 1] + 1) >> 2 : (c3 + s[x + 1] + 2) >> 2);
+            d[2 * x] = static_cast<Lum8u>((c3 + s[x - 1] + 1) >> 2);
+            d[2 * x + 1] = static_cast<Lum8u>((c3 + s[x + 1] + 2) >> 2);
         }
+        if ((dstRoiSize.width & 1) != 0)
+            d[2 * pairs] = static_cast<Lum8u>((3 * s[pairs] + s[pairs - 1] + 1) >> 2);
     }
     return lumStsNoErr;
 }
@@ -41,11 +45,15 @@ LumStatus lumiSampleUpH2V2_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize 
         const Lum8u* n = pSrc + nearRow * srcStep;
         const Lum8u* f = pSrc + farRow * srcStep;
         Lum8u* d = pDst + y * dstStep;
-        for (int i = 0; i < dstRoiSize.width; ++i) {
-            const int x = i >> 1;
+        const int pairs = dstRoiSize.width >> 1;
+        for (int x = 0; x < pairs; ++x) {
             const int centre = 9 * n[x] + 3 * f[x];
-            d[i] = static_cast<Lum8u>((i & 1) == 0 ? (centre + 3 * n[x - 1] + f[x - 1] + 8) >> 4
-                                                   : (centre + 3 * n[x + 1] + f[x + 1] + 7) >> 4);
+            d[2 * x] = static_cast<Lum8u>((centre + 3 * n[x - 1] + f[x - 1] + 8) >> 4);
+            d[2 * x + 1] = static_cast<Lum8u>((centre + 3 * n[x + 1] + f[x + 1] + 7) >> 4);
+        }
+        if ((dstRoiSize.width & 1) != 0) {
+            const int x = pairs;
+            d[2 * x] = static_cast<Lum8u>((9 * n[x] + 3 * f[x] + 3 * n[x - 1] + f[x - 1] + 8) >> 4);
         }
     }
     return lumStsNoErr;
