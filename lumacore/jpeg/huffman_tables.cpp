@@ -1,0 +1,163 @@
+// Huffman table construction (T.81 Annex C) and the decoder and encoder state objects.
+#include <cstring>
+
+#include "jpeg/huffman_internal.h"
+
+namespace lumacore::c {
+namespace huffman {
+
+LumStatus FreeObject(void* p) {
+    if (p == nullptr) return lumStsNullPtrErr;
+    lumFree(p);
+    return lumStsNoErr;
+}
+
+namespace {
+
+struct CodeList {
+    int count = 0;
+    Lum8u size[256];
+    Lum16u code[256];
+};
+
+// Code lengths (Figure C.1) and canonical codes (Figure C.2) from the 16 counts. More than 256 codes is
+// an invalid specification. Codes are not checked against their lengths here: the encoder does that.
+LumStatus GenerateCodes(const Lum8u* pListBits, CodeList* list) {
+    int k = 0;
+    for (int length = 1; length <= 16; ++length) {
+        for (int i = 0; i < pListBits[length - 1]; ++i) {
+            if (k >= 256) return lumStsJpegHuffTableErr;
+            list->size[k++] = static_cast<Lum8u>(length);
+        }
+    }
+    list->count = k;
+    unsigned code = 0;
+    int length = k > 0 ? list->size[0] : 0;
+    for (int i = 0; i < k; ++i) {
+        while (list->size[i] != length) {
+            code <<= 1;
+            ++length;
+        }
+        list->code[i] = static_cast<Lum16u>(code);
+        ++code;
+    }
+    return lumStsNoErr;
+}
+
+// The largest code of a length must stay below 2^length (a code of length L that reaches 2^L would
+// collide with longer codes).
+bool CodesFitLengths(const Lum8u* pListBits) {
+    uint32_t code = 0;
+    for (int length = 1; length <= 16; ++length) {
+        code += pListBits[length - 1];
+        if (pListBits[length - 1] != 0 && code > (1u << length)) return false;
+        code <<= 1;
+    }
+    return true;
+}
+
+}  // namespace
+}  // namespace huffman
+
+LumStatus lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(const Lum8u* pListBits, const Lum8u* pListVals,
+                                                 LumiDecodeHuffmanSpec** ppSpec) {
+    if (pListBits == nullptr || pListVals == nullptr || ppSpec == nullptr) return lumStsNullPtrErr;
+    auto* spec = static_cast<LumiDecodeHuffmanSpec*>(lumMalloc(sizeof(LumiDecodeHuffmanSpec)));
+    if (spec == nullptr) return lumStsNullPtrErr;
+    std::memset(spec, 0, sizeof *spec);
+
+    huffman::CodeList list;
+    const LumStatus status = huffman::GenerateCodes(pListBits, &list);
+    if (status == lumStsNoErr) {
+        int k = 0;
+        for (int length = 1; length <= 16; ++length) {
+            const int n = pListBits[length - 1];
+            if (n == 0) {
+                spec->maxCode[length] = 0xFFFF;
+                continue;
+            }
+            spec->valPtr[length] = static_cast<Lum16u>(k);
+            spec->minCode[length] = list.code[k];
+            spec->maxCode[length] = list.code[k + n - 1];
+            k += n;
+        }
+        spec->maxCode[17] = 0xFFFF;
+        for (int i = 0; i < list.count; ++i) spec->values[i] = pListVals[i];
+        for (int i = 0; i < list.count && list.size[i] <= 8; ++i) {
+            const int length = list.size[i];
+            const unsigned code = list.code[i];
+            if (code >= (1u << length)) break;  // an overflowing table: the longer codes cannot be placed
+            const unsigned first = code << (8 - length);
+            const uint32_t entry = (static_cast<uint32_t>(length) << 16) | pListVals[i];
+            for (unsigned j = 0; j < (1u << (8 - length)); ++j) spec->lookup[first + j] = entry;
+        }
+    }
+    *ppSpec = spec;
+    return status;
+}
+
+LumStatus lumiDecodeHuffmanSpecFree_JPEG_8u(LumiDecodeHuffmanSpec* pSpec) {
+    return huffman::FreeObject(pSpec);
+}
+
+LumStatus lumiDecodeHuffmanStateInitAlloc_JPEG_8u(LumiDecodeHuffmanState** ppState) {
+    if (ppState == nullptr) return lumStsNullPtrErr;
+    auto* state = static_cast<LumiDecodeHuffmanState*>(lumMalloc(sizeof(LumiDecodeHuffmanState)));
+    if (state == nullptr) return lumStsNullPtrErr;
+    std::memset(state, 0, sizeof *state);
+    *ppState = state;
+    return lumStsNoErr;
+}
+
+LumStatus lumiDecodeHuffmanStateInit_JPEG_8u(LumiDecodeHuffmanState* pState) {
+    if (pState == nullptr) return lumStsNullPtrErr;
+    std::memset(pState, 0, sizeof *pState);
+    return lumStsNoErr;
+}
+
+LumStatus lumiDecodeHuffmanStateFree_JPEG_8u(LumiDecodeHuffmanState* pState) {
+    return huffman::FreeObject(pState);
+}
+
+LumStatus lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(const Lum8u* pListBits, const Lum8u* pListVals,
+                                                 LumiEncodeHuffmanSpec** ppSpec) {
+    if (pListBits == nullptr || pListVals == nullptr || ppSpec == nullptr) return lumStsNullPtrErr;
+    auto* spec = static_cast<LumiEncodeHuffmanSpec*>(lumMalloc(sizeof(LumiEncodeHuffmanSpec)));
+    if (spec == nullptr) return lumStsNullPtrErr;
+    std::memset(spec, 0, sizeof *spec);
+
+    huffman::CodeList list;
+    LumStatus status = huffman::GenerateCodes(pListBits, &list);
+    if (status == lumStsNoErr && !huffman::CodesFitLengths(pListBits)) status = lumStsJpegHuffTableErr;
+    if (status == lumStsNoErr) {
+        for (int i = 0; i < list.count; ++i)
+            spec->code[pListVals[i]] = (static_cast<uint32_t>(list.size[i]) << 16) | list.code[i];
+    }
+    *ppSpec = spec;
+    return status;
+}
+
+LumStatus lumiEncodeHuffmanSpecFree_JPEG_8u(LumiEncodeHuffmanSpec* pSpec) {
+    return huffman::FreeObject(pSpec);
+}
+
+LumStatus lumiEncodeHuffmanStateInitAlloc_JPEG_8u(LumiEncodeHuffmanState** ppState) {
+    if (ppState == nullptr) return lumStsNullPtrErr;
+    auto* state = static_cast<LumiEncodeHuffmanState*>(lumMalloc(sizeof(LumiEncodeHuffmanState)));
+    if (state == nullptr) return lumStsNullPtrErr;
+    std::memset(state, 0, sizeof *state);
+    *ppState = state;
+    return lumStsNoErr;
+}
+
+LumStatus lumiEncodeHuffmanStateInit_JPEG_8u(LumiEncodeHuffmanState* pState) {
+    if (pState == nullptr) return lumStsNullPtrErr;
+    std::memset(pState, 0, sizeof *pState);
+    return lumStsNoErr;
+}
+
+LumStatus lumiEncodeHuffmanStateFree_JPEG_8u(LumiEncodeHuffmanState* pState) {
+    return huffman::FreeObject(pState);
+}
+
+}  // namespace lumacore::c

@@ -1,0 +1,471 @@
+// JPEG Huffman coding primitives: table and state objects, block decoders and encoders, statistics and
+// the table builder.
+//
+// Inputs are random but valid: tables come from random symbol statistics, blocks keep their values in
+// range, and the decoders read streams that the generic encoder wrote (whole, or cut short at random
+// to reach the running-out paths). Every mutable thing a call touches (coefficients, positions, markers,
+// predictors, states, output bytes) lives in a guarded buffer, so versions are compared on all of it.
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "checkasm.h"
+#include "jpeg/huffman_internal.h"
+
+namespace {
+
+using checkasm::Guarded;
+using checkasm::rng;
+
+std::vector<Guarded> Clone(const std::vector<Guarded>& from) {
+    std::vector<Guarded> out;
+    out.reserve(from.size());
+    for (const Guarded& g : from) {
+        out.emplace_back(g.size());
+        out.back().CopyFrom(g);
+    }
+    return out;
+}
+
+// Runs every version on its own copy of the pristine buffers: the generic one must stay inside its
+// regions, the others must match it bit for bit (status, buffers and guard bands).
+template <typename Fn, typename Call>
+LumStatus CompareVersions(const checkasm::Versions<Fn>& v, const std::vector<Guarded>& pristine, Call call,
+                          const std::string& what) {
+    std::vector<Guarded> ref = Clone(pristine);
+    const LumStatus refStatus = call(v.ref(), ref);
+    for (std::size_t p = 0; p < ref.size(); ++p)
+        if (!ref[p].GuardsMatch(pristine[p]))
+            checkasm::Fail(v.name(), 0, "wrote outside its region: " + what);
+    for (const auto& [level, fn] : v.all()) {
+        if (level == 0) continue;
+        std::vector<Guarded> out = Clone(pristine);
+        if (call(fn, out) != refStatus) checkasm::Fail(v.name(), level, "status differs: " + what);
+        for (std::size_t p = 0; p < out.size(); ++p)
+            if (!out[p].SameAs(ref[p]))
+                checkasm::Fail(v.name(), level, "output or guard bands differ: " + what);
+    }
+    return refStatus;
+}
+
+std::vector<Guarded> Buffers(std::initializer_list<std::size_t> sizes) {
+    std::vector<Guarded> out;
+    out.reserve(sizes.size());
+    for (std::size_t s : sizes) out.emplace_back(s);
+    return out;
+}
+
+// ---- tables ----
+
+struct Spec {
+    Lum8u bits[16] = {};
+    Lum8u vals[256] = {};
+    int count = 0;
+};
+
+// Code lengths for `n` symbols by a random split of a full binary tree, limited to 16 bits, keeping one
+// leaf of the longest length free so that no code is all 1-bits.
+Spec RandomSpec(const std::vector<int>& symbols) {
+    Spec s;
+    const int n = static_cast<int>(symbols.size());
+    // Start with one leaf at depth 0 and split random leaves until there are n + 1 of them.
+    std::vector<int> depth{0};
+    while (static_cast<int>(depth.size()) < n + 1) {
+        std::vector<int> candidates;
+        for (int i = 0; i < static_cast<int>(depth.size()); ++i)
+            if (depth[static_cast<std::size_t>(i)] < 16) candidates.push_back(i);
+        const int pick = candidates[rng().Next() % candidates.size()];
+        const int d = ++depth[static_cast<std::size_t>(pick)];
+        depth.push_back(d);
+    }
+    std::sort(depth.begin(), depth.end());
+    depth.pop_back();  // the longest leaf stays unused
+    for (int d : depth) ++s.bits[d - 1];
+    std::vector<int> order = symbols;
+    for (std::size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[rng().Next() % i]);
+    for (int i = 0; i < n; ++i) s.vals[i] = static_cast<Lum8u>(order[static_cast<std::size_t>(i)]);
+    s.count = n;
+    return s;
+}
+
+std::vector<int> DcSymbols(int maxCategory) {
+    std::vector<int> v;
+    for (int i = 0; i <= maxCategory; ++i) v.push_back(i);
+    return v;
+}
+
+std::vector<int> AcSymbols() {
+    std::vector<int> v;
+    for (int r = 0; r < 16; ++r)
+        for (int s = 0; s <= 10; ++s)
+            if (s > 0 || r == 0 || r == 15) v.push_back((r << 4) | s);
+    // End-of-band runs of progressive scans.
+    for (int r = 1; r < 15; ++r) v.push_back(r << 4);
+    return v;
+}
+
+struct Tables {
+    LumiEncodeHuffmanSpec* encDc = nullptr;
+    LumiEncodeHuffmanSpec* encAc = nullptr;
+    LumiDecodeHuffmanSpec* decDc = nullptr;
+    LumiDecodeHuffmanSpec* decAc = nullptr;
+    Tables() {
+        const Spec dc = RandomSpec(DcSymbols(11)), ac = RandomSpec(AcSymbols());
+        lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(dc.bits, dc.vals, &encDc);
+        lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(ac.bits, ac.vals, &encAc);
+        lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(dc.bits, dc.vals, &decDc);
+        lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(ac.bits, ac.vals, &decAc);
+    }
+    ~Tables() {
+        lumiEncodeHuffmanSpecFree_JPEG_8u(encDc);
+        lumiEncodeHuffmanSpecFree_JPEG_8u(encAc);
+        lumiDecodeHuffmanSpecFree_JPEG_8u(decDc);
+        lumiDecodeHuffmanSpecFree_JPEG_8u(decAc);
+    }
+    Tables(const Tables&) = delete;
+    Tables& operator=(const Tables&) = delete;
+};
+
+// A block with DC in [-1024, 1023] and AC magnitudes of up to 10 bits, sparse or dense.
+void RandomBlock(Lum16s* b) {
+    const int density = static_cast<int>(rng().Next() % 4);
+    b[0] = static_cast<Lum16s>(rng().Range(-1024, 1023));
+    for (int i = 1; i < 64; ++i) {
+        b[i] = 0;
+        if (static_cast<int>(rng().Next() % 8) >= density * 2) continue;
+        const int bits = rng().Range(1, rng().Next() % 4 ? 4 : 10);
+        const int m = rng().Range(1 << (bits - 1), (1 << bits) - 1);
+        b[i] = static_cast<Lum16s>(rng().Next() % 2 ? m : -m);
+    }
+}
+
+struct Scalars {
+    int pos;
+    int marker;
+    Lum16s lastDc;
+};
+
+template <typename T>
+T* As(Guarded& g) {
+    return reinterpret_cast<T*>(g.data());
+}
+
+}  // namespace
+
+// ---- table and state objects ----
+
+CHECKASM_FUNC(lumiDecodeHuffmanSpecInitAlloc_JPEG_8u) {
+    checkasm::Versions<decltype(&lumiDecodeHuffmanSpecInitAlloc_JPEG_8u)> v(
+        "lumiDecodeHuffmanSpecInitAlloc_JPEG_8u");
+    for (int trial = 0; trial < 40 && !checkasm::Failed(); ++trial) {
+        Spec s = RandomSpec(trial % 2 ? AcSymbols() : DcSymbols(rng().Range(0, 15)));
+        if (trial % 5 == 4) s.bits[rng().Next() % 16] = static_cast<Lum8u>(rng().Next());  // often invalid
+        auto pristine = Buffers({sizeof(LumiDecodeHuffmanSpec)});
+        CompareVersions(
+            v, pristine,
+            [&](auto fn, std::vector<Guarded>& b) {
+                LumiDecodeHuffmanSpec* spec = nullptr;
+                const LumStatus st = fn(s.bits, s.vals, &spec);
+                if (spec != nullptr) std::memcpy(b[0].data(), spec, sizeof *spec);
+                lumiDecodeHuffmanSpecFree_JPEG_8u(spec);
+                return st;
+            },
+            "random specification");
+    }
+    for (const auto& [level, fn] : v.all()) {
+        LumiDecodeHuffmanSpec* spec = nullptr;
+        Lum8u bits[16] = {};
+        if (fn(nullptr, bits, &spec) != lumStsNullPtrErr || fn(bits, bits, nullptr) != lumStsNullPtrErr ||
+            spec != nullptr)
+            checkasm::Fail(v.name(), level, "null arguments");
+    }
+    const Spec s = RandomSpec(AcSymbols());
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(v.name(), level, [&] {
+            LumiDecodeHuffmanSpec* spec = nullptr;
+            call(s.bits, s.vals, &spec);
+            lumiDecodeHuffmanSpecFree_JPEG_8u(spec);
+        });
+    }
+}
+
+CHECKASM_FUNC(lumiEncodeHuffmanSpecInitAlloc_JPEG_8u) {
+    checkasm::Versions<decltype(&lumiEncodeHuffmanSpecInitAlloc_JPEG_8u)> v(
+        "lumiEncodeHuffmanSpecInitAlloc_JPEG_8u");
+    for (int trial = 0; trial < 40 && !checkasm::Failed(); ++trial) {
+        Spec s = RandomSpec(trial % 2 ? AcSymbols() : DcSymbols(rng().Range(0, 15)));
+        if (trial % 5 == 4) s.bits[rng().Next() % 16] = static_cast<Lum8u>(rng().Next());
+        auto pristine = Buffers({sizeof(LumiEncodeHuffmanSpec)});
+        CompareVersions(
+            v, pristine,
+            [&](auto fn, std::vector<Guarded>& b) {
+                LumiEncodeHuffmanSpec* spec = nullptr;
+                const LumStatus st = fn(s.bits, s.vals, &spec);
+                if (spec != nullptr) std::memcpy(b[0].data(), spec, sizeof *spec);
+                lumiEncodeHuffmanSpecFree_JPEG_8u(spec);
+                return st;
+            },
+            "random specification");
+    }
+    for (const auto& [level, fn] : v.all()) {
+        LumiEncodeHuffmanSpec* spec = nullptr;
+        Lum8u bits[16] = {};
+        if (fn(nullptr, bits, &spec) != lumStsNullPtrErr || fn(bits, nullptr, &spec) != lumStsNullPtrErr ||
+            spec != nullptr)
+            checkasm::Fail(v.name(), level, "null arguments");
+    }
+    const Spec s = RandomSpec(AcSymbols());
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        checkasm::Bench(v.name(), level, [&] {
+            LumiEncodeHuffmanSpec* spec = nullptr;
+            call(s.bits, s.vals, &spec);
+            lumiEncodeHuffmanSpecFree_JPEG_8u(spec);
+        });
+    }
+}
+
+namespace {
+
+// InitAlloc of a state: the new object must be zero throughout.
+template <typename State, typename Fn>
+void CheckStateInitAlloc(const char* name, LumStatus (*freeFn)(State*)) {
+    checkasm::Versions<Fn> v(name);
+    for (const auto& [level, fn] : v.all()) {
+        State* state = nullptr;
+        if (fn(&state) != lumStsNoErr || state == nullptr) {
+            checkasm::Fail(name, level, "allocation refused");
+            continue;
+        }
+        std::vector<Lum8u> zero(sizeof(State), 0);
+        if (std::memcmp(state, zero.data(), sizeof(State)) != 0)
+            checkasm::Fail(name, level, "state not zeroed");
+        freeFn(state);
+        if (fn(nullptr) != lumStsNullPtrErr) checkasm::Fail(name, level, "null argument");
+    }
+}
+
+// Init of a state in a guarded buffer of exactly its size.
+template <typename State, typename Fn>
+void CheckStateInit(const char* name) {
+    checkasm::Versions<Fn> v(name);
+    auto pristine = Buffers({sizeof(State)});
+    CompareVersions(
+        v, pristine, [&](auto fn, std::vector<Guarded>& b) { return fn(As<State>(b[0])); }, "init");
+    for (const auto& [level, fn] : v.all()) {
+        Guarded g(sizeof(State));
+        if (fn(As<State>(g)) != lumStsNoErr) checkasm::Fail(name, level, "refused");
+        for (std::size_t i = 0; i < sizeof(State); ++i)
+            if (g.data()[i] != 0) checkasm::Fail(name, level, "state not zeroed");
+        if (fn(nullptr) != lumStsNullPtrErr) checkasm::Fail(name, level, "null argument");
+    }
+}
+
+// The free functions: null refused, an object from the allocator accepted.
+template <typename Object, typename Fn, typename Make>
+void CheckFree(const char* name, Make make) {
+    checkasm::Versions<Fn> v(name);
+    for (const auto& [level, fn] : v.all()) {
+        if (fn(nullptr) != lumStsNullPtrErr) checkasm::Fail(name, level, "null argument");
+        Object* p = make();
+        if (fn(p) != lumStsNoErr) checkasm::Fail(name, level, "valid object refused");
+    }
+}
+
+}  // namespace
+
+CHECKASM_FUNC(lumiDecodeHuffmanStateInitAlloc_JPEG_8u) {
+    CheckStateInitAlloc<LumiDecodeHuffmanState, decltype(&lumiDecodeHuffmanStateInitAlloc_JPEG_8u)>(
+        "lumiDecodeHuffmanStateInitAlloc_JPEG_8u", &lumiDecodeHuffmanStateFree_JPEG_8u);
+}
+
+CHECKASM_FUNC(lumiEncodeHuffmanStateInitAlloc_JPEG_8u) {
+    CheckStateInitAlloc<LumiEncodeHuffmanState, decltype(&lumiEncodeHuffmanStateInitAlloc_JPEG_8u)>(
+        "lumiEncodeHuffmanStateInitAlloc_JPEG_8u", &lumiEncodeHuffmanStateFree_JPEG_8u);
+}
+
+CHECKASM_FUNC(lumiDecodeHuffmanStateInit_JPEG_8u) {
+    CheckStateInit<LumiDecodeHuffmanState, decltype(&lumiDecodeHuffmanStateInit_JPEG_8u)>(
+        "lumiDecodeHuffmanStateInit_JPEG_8u");
+}
+
+CHECKASM_FUNC(lumiEncodeHuffmanStateInit_JPEG_8u) {
+    CheckStateInit<LumiEncodeHuffmanState, decltype(&lumiEncodeHuffmanStateInit_JPEG_8u)>(
+        "lumiEncodeHuffmanStateInit_JPEG_8u");
+}
+
+CHECKASM_FUNC(lumiDecodeHuffmanSpecFree_JPEG_8u) {
+    CheckFree<LumiDecodeHuffmanSpec, decltype(&lumiDecodeHuffmanSpecFree_JPEG_8u)>(
+        "lumiDecodeHuffmanSpecFree_JPEG_8u", [] {
+            const Spec s = RandomSpec(DcSymbols(11));
+            LumiDecodeHuffmanSpec* p = nullptr;
+            lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(s.bits, s.vals, &p);
+            return p;
+        });
+}
+
+CHECKASM_FUNC(lumiEncodeHuffmanSpecFree_JPEG_8u) {
+    CheckFree<LumiEncodeHuffmanSpec, decltype(&lumiEncodeHuffmanSpecFree_JPEG_8u)>(
+        "lumiEncodeHuffmanSpecFree_JPEG_8u", [] {
+            const Spec s = RandomSpec(DcSymbols(11));
+            LumiEncodeHuffmanSpec* p = nullptr;
+            lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(s.bits, s.vals, &p);
+            return p;
+        });
+}
+
+CHECKASM_FUNC(lumiDecodeHuffmanStateFree_JPEG_8u) {
+    CheckFree<LumiDecodeHuffmanState, decltype(&lumiDecodeHuffmanStateFree_JPEG_8u)>(
+        "lumiDecodeHuffmanStateFree_JPEG_8u", [] {
+            LumiDecodeHuffmanState* p = nullptr;
+            lumiDecodeHuffmanStateInitAlloc_JPEG_8u(&p);
+            return p;
+        });
+}
+
+CHECKASM_FUNC(lumiEncodeHuffmanStateFree_JPEG_8u) {
+    CheckFree<LumiEncodeHuffmanState, decltype(&lumiEncodeHuffmanStateFree_JPEG_8u)>(
+        "lumiEncodeHuffmanStateFree_JPEG_8u", [] {
+            LumiEncodeHuffmanState* p = nullptr;
+            lumiEncodeHuffmanStateInitAlloc_JPEG_8u(&p);
+            return p;
+        });
+}
+
+// ---- baseline ----
+
+namespace {
+
+constexpr int kBlocks = 24;
+
+// Encodes `blocks` with the generic baseline encoder and flushes; returns the stream followed by an
+// end-of-image marker.
+std::vector<Lum8u> EncodeBaseline(const Tables& t, const std::vector<Lum16s>& blocks) {
+    std::vector<Lum8u> out(blocks.size() / 64 * 200 + 16);
+    LumiEncodeHuffmanState* st = nullptr;
+    lumiEncodeHuffmanStateInitAlloc_JPEG_8u(&st);
+    int pos = 0;
+    Lum16s last = 0;
+    for (std::size_t b = 0; b < blocks.size(); b += 64)
+        lumiEncodeHuffman8x8_JPEG_16s1u_C1(&blocks[b], out.data(), static_cast<int>(out.size()), &pos, &last,
+                                           t.encDc, t.encAc, st, 0);
+    lumiEncodeHuffman8x8_JPEG_16s1u_C1(nullptr, out.data(), static_cast<int>(out.size()), &pos, nullptr,
+                                       nullptr, nullptr, st, 1);
+    lumiEncodeHuffmanStateFree_JPEG_8u(st);
+    out.resize(static_cast<std::size_t>(pos));
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return out;
+}
+
+std::vector<Lum16s> RandomBlocks(int n) {
+    std::vector<Lum16s> blocks(static_cast<std::size_t>(n) * 64);
+    for (int b = 0; b < n; ++b) RandomBlock(&blocks[static_cast<std::size_t>(b) * 64]);
+    return blocks;
+}
+
+}  // namespace
+
+CHECKASM_FUNC(lumiDecodeHuffman8x8_JPEG_1u16s_C1) {
+    checkasm::Versions<decltype(&lumiDecodeHuffman8x8_JPEG_1u16s_C1)> v("lumiDecodeHuffman8x8_JPEG_1u16s_C1");
+    for (int trial = 0; trial < 16 && !checkasm::Failed(); ++trial) {
+        Tables t;
+        const std::vector<Lum16s> blocks = RandomBlocks(kBlocks);
+        const std::vector<Lum8u> stream = EncodeBaseline(t, blocks);
+        // Whole streams, and streams cut short to reach the out-of-data paths.
+        const int len = trial % 3 == 2 ? rng().Range(0, static_cast<int>(stream.size()))
+                                       : static_cast<int>(stream.size());
+        auto pristine =
+            Buffers({kBlocks * 128, sizeof(Scalars), sizeof(LumiDecodeHuffmanState), kBlocks * 4});
+        std::memset(pristine[1].data(), 0, sizeof(Scalars));
+        std::memset(pristine[2].data(), 0, sizeof(LumiDecodeHuffmanState));
+        const LumStatus st = CompareVersions(
+            v, pristine,
+            [&](auto fn, std::vector<Guarded>& b) {
+                Scalars* s = As<Scalars>(b[1]);
+                LumStatus last = lumStsNoErr;
+                for (int k = 0; k < kBlocks; ++k) {
+                    last = fn(stream.data(), len, &s->pos, As<Lum16s>(b[0]) + 64 * k, &s->lastDc, &s->marker,
+                              t.decDc, t.decAc, As<LumiDecodeHuffmanState>(b[2]));
+                    As<LumStatus>(b[3])[k] = last;
+                }
+                return last;
+            },
+            "baseline stream");
+        if (len == static_cast<int>(stream.size())) {
+            // A whole stream decodes back to what was encoded.
+            std::vector<Guarded> out = Clone(pristine);
+            Scalars* s = As<Scalars>(out[1]);
+            for (int k = 0; k < kBlocks; ++k)
+                v.ref()(stream.data(), len, &s->pos, As<Lum16s>(out[0]) + 64 * k, &s->lastDc, &s->marker,
+                        t.decDc, t.decAc, As<LumiDecodeHuffmanState>(out[2]));
+            if (st != lumStsNoErr || std::memcmp(out[0].data(), blocks.data(), kBlocks * 128) != 0)
+                checkasm::Fail(v.name(), 0, "round trip differs");
+        }
+    }
+    Tables t;
+    const std::vector<Lum16s> blocks = RandomBlocks(kBlocks);
+    const std::vector<Lum8u> stream = EncodeBaseline(t, blocks);
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        LumiDecodeHuffmanState state{};
+        Lum16s out[64];
+        checkasm::Bench(v.name(), level, [&] {
+            int pos = 0, marker = 0;
+            Lum16s last = 0;
+            state = {};
+            for (int k = 0; k < kBlocks; ++k)
+                call(stream.data(), static_cast<int>(stream.size()), &pos, out, &last, &marker, t.decDc,
+                     t.decAc, &state);
+        });
+    }
+}
+
+CHECKASM_FUNC(lumiEncodeHuffman8x8_JPEG_16s1u_C1) {
+    checkasm::Versions<decltype(&lumiEncodeHuffman8x8_JPEG_16s1u_C1)> v("lumiEncodeHuffman8x8_JPEG_16s1u_C1");
+    for (int trial = 0; trial < 16 && !checkasm::Failed(); ++trial) {
+        Tables t;
+        const std::vector<Lum16s> blocks = RandomBlocks(kBlocks);
+        // Room for everything, or a buffer that runs out part way.
+        const int dstLen = trial % 3 == 2 ? rng().Range(1, 400) : kBlocks * 200;
+        auto pristine = Buffers({static_cast<std::size_t>(dstLen), sizeof(Scalars),
+                                 sizeof(LumiEncodeHuffmanState), (kBlocks + 1) * 4});
+        std::memset(pristine[1].data(), 0, sizeof(Scalars));
+        std::memset(pristine[2].data(), 0, sizeof(LumiEncodeHuffmanState));
+        CompareVersions(
+            v, pristine,
+            [&](auto fn, std::vector<Guarded>& b) {
+                Scalars* s = As<Scalars>(b[1]);
+                auto* state = As<LumiEncodeHuffmanState>(b[2]);
+                LumStatus last = lumStsNoErr;
+                for (int k = 0; k <= kBlocks; ++k) {
+                    const bool flush = k == kBlocks;
+                    last = fn(flush ? nullptr : &blocks[static_cast<std::size_t>(k) * 64], b[0].data(),
+                              dstLen, &s->pos, &s->lastDc, t.encDc, t.encAc, state, flush);
+                    As<LumStatus>(b[3])[k] = last;
+                    if (last != lumStsNoErr) break;
+                }
+                return last;
+            },
+            "baseline blocks");
+    }
+    Tables t;
+    const std::vector<Lum16s> blocks = RandomBlocks(kBlocks);
+    std::vector<Lum8u> out(kBlocks * 200);
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        LumiEncodeHuffmanState state{};
+        checkasm::Bench(v.name(), level, [&] {
+            int pos = 0;
+            Lum16s last = 0;
+            for (int k = 0; k < kBlocks; ++k)
+                call(&blocks[static_cast<std::size_t>(k) * 64], out.data(), static_cast<int>(out.size()),
+                     &pos, &last, t.encDc, t.encAc, &state, 0);
+            call(nullptr, out.data(), static_cast<int>(out.size()), &pos, nullptr, nullptr, nullptr, &state,
+                 1);
+        });
+    }
+}
