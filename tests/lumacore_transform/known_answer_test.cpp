@@ -83,6 +83,37 @@ TEST(KnownAnswers, ForwardTransformAndQuantisation) {
     EXPECT_EQ(ForwardHash(fwd), 0x940d1600u) << "luminance table";
 }
 
+TEST(KnownAnswers, DequantisationInverseTransformAndClamp) {
+    // 64 blocks: even ones as a decoder sees them, odd ones with any 16-bit coefficient; the first two of
+    // every four with small quantisers, the others with any 16-bit quantiser (saturating products).
+    Lcg gen(7);
+    auto floorMod = [](int v, int m) { return ((v % m) + m) % m; };
+    Hash h;
+    for (int k = 0; k < 64; ++k) {
+        std::array<Lum16s, 64> coef{};
+        std::array<Lum16u, 64> table{};
+        for (int i = 0; i < 64; ++i) {
+            const int hi = gen.Next();
+            const int v = static_cast<Lum16s>((hi << 8) | gen.Next());
+            coef[i] = static_cast<Lum16s>(k % 2 != 0 ? v
+                                          : i == 0   ? floorMod(v, 2048) - 1024
+                                                     : floorMod(v, 129) - 64);
+        }
+        for (int i = 0; i < 64; ++i) {
+            if (k % 4 < 2) {
+                table[i] = static_cast<Lum16u>(1 + gen.Next() % 64);
+            } else {
+                const int hi = gen.Next();
+                table[i] = static_cast<Lum16u>((hi << 8) | gen.Next());
+            }
+        }
+        std::array<Lum8u, 64> out{};
+        ASSERT_EQ(lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(coef.data(), out.data(), 8, table.data()), lumStsNoErr);
+        for (Lum8u v : out) h.Add(v);
+    }
+    EXPECT_EQ(h.value(), 0x1204d63au);
+}
+
 TEST(KnownAnswers, FullRangeColour) {
     // YCbCr to RGB: every Y, and Cb, Cr on a grid of 5.
     {
