@@ -1,0 +1,58 @@
+// The bit position shared by the MPEG-4 decoding primitives: a byte pointer and the count of bits of that
+// byte already consumed (0..7, from the most significant bit).
+//
+// The primitives are given no length. Every look-up reads the four bytes starting at the current byte, so
+// a decoder reads up to three bytes past the last bit it consumes, and a stream that is cut short is read
+// further until a code fails. The caller's contract: at least kBitstreamPadding (8) readable zero bytes
+// follow the last byte of data. With zero padding every code that starts in the padding is invalid (no
+// TCOEF, DC size or motion code begins with twelve zero bits), and the longest element group that can
+// start inside the data (a TCOEF escape of mode 3: 30 bits) ends within four bytes of its end, so no read
+// ever reaches beyond seven bytes after the data.
+#ifndef LUMACORE_MPEG4_BITREADER_H
+#define LUMACORE_MPEG4_BITREADER_H
+
+#include <cstdint>
+
+#include "lumacore/lumacore.h"
+
+namespace lumacore::mpeg4 {
+
+inline constexpr int kBitstreamPadding = 8;
+
+class BitReader {
+  public:
+    BitReader(const Lum8u* byte, int bitOffset) : byte_(byte), bit_(bitOffset) {}
+
+    // The next `n` bits (1..25), right-aligned, without consuming them.
+    uint32_t Peek(int n) const {
+        const uint32_t window = (uint32_t{byte_[0]} << 24) | (uint32_t{byte_[1]} << 16) |
+                                (uint32_t{byte_[2]} << 8) | uint32_t{byte_[3]};
+        return (window << bit_) >> (32 - n);
+    }
+    void Skip(int n) {
+        bit_ += n;
+        byte_ += bit_ >> 3;
+        bit_ &= 7;
+    }
+    // `n` bits (0..25).
+    uint32_t Read(int n) {
+        if (n == 0) return 0;
+        const uint32_t v = Peek(n);
+        Skip(n);
+        return v;
+    }
+
+    // Stores the position back into the caller's pointer and offset.
+    void Commit(const Lum8u** ppBitStream, int* pBitOffset) const {
+        *ppBitStream = byte_;
+        *pBitOffset = bit_;
+    }
+
+  private:
+    const Lum8u* byte_;
+    int bit_;
+};
+
+}  // namespace lumacore::mpeg4
+
+#endif

@@ -1,0 +1,49 @@
+// Pieces shared by the intra and inter block decoders: the scans, the TCOEF event loop and the inverse
+// quantisation rules.
+#ifndef LUMACORE_MPEG4_BLOCK_COMMON_H
+#define LUMACORE_MPEG4_BLOCK_COMMON_H
+
+#include <array>
+#include <cstdint>
+
+#include "lumacore/lumacore.h"
+#include "mpeg4/bitreader.h"
+
+namespace lumacore::mpeg4 {
+
+// Scan position to natural (row-major) position.
+extern const std::array<uint8_t, 64> kZigzagScan;
+extern const std::array<uint8_t, 64> kAlternateHorizontalScan;  // intra, AC predicted from above
+extern const std::array<uint8_t, 64> kAlternateVerticalScan;    // intra, AC predicted from the left
+
+inline constexpr int kCoefMin = -2048;
+inline constexpr int kCoefMax = 2047;
+
+inline int Clamp(int v, int lo, int hi) {
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+inline int ClampCoef(int v) {
+    return Clamp(v, kCoefMin, kCoefMax);
+}
+
+// Decodes (last, run, level) events with the intra or inter TCOEF table from scan position `start` until
+// an event with last = 1, storing each level at its natural position in `levels` (which the caller
+// cleared). Returns lumStsNoErr or lumStsMP4VLCCodeErr (unknown code, missing marker, zero fixed-length
+// level, run past position 63). `coded` counts the events.
+LumStatus DecodeTcoef(BitReader& bits, bool intra, const uint8_t* scan, int start, int levels[64],
+                      int* coded);
+
+// H.263 inverse quantisation (no matrix): (2|L| + 1) * QP, less one for an even QP, with L's sign.
+inline int DequantH263(int level, int qp) {
+    if (level == 0) return 0;
+    const int mag = (2 * (level < 0 ? -level : level) + 1) * qp - ((qp & 1) == 0 ? 1 : 0);
+    return ClampCoef(level < 0 ? -mag : mag);
+}
+
+// Mismatch control of matrix quantisation: when the coefficients sum to an even number, the last one
+// moves by one towards odd parity.
+void MismatchControl(int coef[64]);
+
+}  // namespace lumacore::mpeg4
+
+#endif

@@ -1,0 +1,48 @@
+// Inter block decoding: TCOEF events in zig-zag order, inverse quantisation (H.263 rule, or the matrix
+// rule with mismatch control) and the inverse DCT into 16-bit residuals.
+//
+// On a bitstream error the residuals and the bit position are left as they were.
+#include "jpeg/idct.h"
+#include "lumacore/lumacore.h"
+#include "mpeg4/bitreader.h"
+#include "mpeg4/block_common.h"
+
+namespace lumacore::c {
+
+LumStatus lumiDecodeBlockCoef_Inter_MPEG4_1u16s(const Lum8u** ppBitStream, int* pBitOffset, Lum16s* pDst,
+                                                int QP, const Lum8u* pQMatrix) {
+    if (ppBitStream == nullptr || pBitOffset == nullptr || pDst == nullptr || *ppBitStream == nullptr)
+        return lumStsNullPtrErr;
+    if (*pBitOffset < 0 || *pBitOffset > 7) return lumStsMP4BitOffsetErr;
+    if (QP < 1 || QP > 31) return lumStsMP4QPErr;
+
+    mpeg4::BitReader bits(*ppBitStream, *pBitOffset);
+    int levels[64] = {};
+    int coded = 0;
+    const LumStatus st = mpeg4::DecodeTcoef(bits, false, mpeg4::kZigzagScan.data(), 0, levels, &coded);
+    if (st != lumStsNoErr) return st;
+    bits.Commit(ppBitStream, pBitOffset);
+
+    int coef[64];
+    if (pQMatrix == nullptr) {
+        for (int i = 0; i < 64; ++i) coef[i] = mpeg4::DequantH263(levels[i], QP);
+        if (coded == 1 && levels[0] != 0) {
+            // A lone DC: the inverse DCT gives (F + 4) >> 3 everywhere.
+            const Lum16s r = static_cast<Lum16s>((coef[0] + 4) >> 3);
+            for (int i = 0; i < 64; ++i) pDst[i] = r;
+            return lumStsNoErr;
+        }
+    } else {
+        for (int i = 0; i < 64; ++i) {
+            const int l = levels[i];
+            const int sign = l > 0 ? 1 : (l < 0 ? -1 : 0);
+            coef[i] = mpeg4::ClampCoef((2 * l + sign) * pQMatrix[i] * QP / 16);
+        }
+        mpeg4::MismatchControl(coef);
+    }
+    for (int i = 0; i < 64; ++i) pDst[i] = static_cast<Lum16s>(coef[i]);
+    InverseDct8x8(pDst);
+    return lumStsNoErr;
+}
+
+}  // namespace lumacore::c
