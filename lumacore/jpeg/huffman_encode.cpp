@@ -3,6 +3,7 @@
 // Every encoder takes bFlush: a flush call puts out what the scan still holds back, pads the last byte
 // with 1-bits and clears the state; its block argument is not used.
 #include "jpeg/huffman_bitwriter.h"
+#include "jpeg/huffman_progressive.h"
 
 namespace lumacore::c {
 
@@ -22,15 +23,31 @@ LumStatus PutValue(BitWriter& out, const LumiEncodeHuffmanSpec* table, int run, 
     return st;
 }
 
-// Pads, then clears the state whatever the padding gave.
-LumStatus FlushPadding(Lum8u* pDst, int dstLen, int* pDstPos, LumiEncodeHuffmanState* pState) {
-    LumStatus st;
+// Puts out what the scan holds back (`pending`, given the writer), pads, then clears the state whatever
+// happened. A failure to put out the pending part is reported even when the padding fits.
+template <typename Pending>
+LumStatus Flush(Lum8u* pDst, int dstLen, int* pDstPos, LumiEncodeHuffmanState* pState, Pending pending) {
+    LumStatus st, padding;
     {
         BitWriter out(pDst, dstLen, pDstPos, pState);
-        st = out.PutPadding();
+        st = pending(out);
+        padding = out.PutPadding();
     }
     huffman::ResetEncoderState(pState);
-    return st;
+    return padding != lumStsNoErr ? padding : st;
+}
+
+LumStatus FlushPadding(Lum8u* pDst, int dstLen, int* pDstPos, LumiEncodeHuffmanState* pState) {
+    return Flush(pDst, dstLen, pDstPos, pState, [](BitWriter&) { return lumStsNoErr; });
+}
+
+// The checks every encoder starts with: the output, its size, the position and the state.
+inline LumStatus CheckOutput(const Lum8u* pDst, int dstLen, const int* pDstPos,
+                             const LumiEncodeHuffmanState* pState) {
+    if (pDst == nullptr) return lumStsNullPtrErr;
+    if (dstLen <= 0) return lumStsSizeErr;
+    if (pDstPos == nullptr || pState == nullptr) return lumStsNullPtrErr;
+    return lumStsNoErr;
 }
 
 }  // namespace
@@ -68,6 +85,78 @@ LumStatus lumiEncodeHuffman8x8_JPEG_16s1u_C1(const Lum16s* pSrc, Lum8u* pDst, in
     }
     if (run > 0) st = out.PutSymbol(pAcTable, 0x00);
     return st;
+}
+
+LumStatus lumiEncodeHuffman8x8_DCFirst_JPEG_16s1u_C1(const Lum16s* pSrc, Lum8u* pDst, int dstLen,
+                                                     int* pDstPos, Lum16s* pLastDC, int Al,
+                                                     const LumiEncodeHuffmanSpec* pDcTable,
+                                                     LumiEncodeHuffmanState* pState, int bFlush) {
+    if (const LumStatus st = CheckOutput(pDst, dstLen, pDstPos, pState); st != lumStsNoErr) return st;
+    if (huffman::BadBitPosition(Al) || *pDstPos < 0) return lumStsBadArgErr;
+    if (bFlush) return FlushPadding(pDst, dstLen, pDstPos, pState);
+    if (pSrc == nullptr || pLastDC == nullptr || pDcTable == nullptr) return lumStsNullPtrErr;
+
+    BitWriter out(pDst, dstLen, pDstPos, pState);
+    // The predictor holds the previous block's DC already scaled down by Al.
+    const int value = pSrc[0] >> Al;
+    const int diff = value - *pLastDC;
+    *pLastDC = static_cast<Lum16s>(value);
+    return PutValue(out, pDcTable, 0, diff, 11);
+}
+
+LumStatus lumiEncodeHuffman8x8_DCRefine_JPEG_16s1u_C1(const Lum16s* pSrc, Lum8u* pDst, int dstLen,
+                                                      int* pDstPos, int Al, LumiEncodeHuffmanState* pState,
+                                                      int bFlush) {
+    if (const LumStatus st = CheckOutput(pDst, dstLen, pDstPos, pState); st != lumStsNoErr) return st;
+    if (huffman::BadBitPosition(Al) || *pDstPos < 0) return lumStsBadArgErr;
+    if (bFlush) return FlushPadding(pDst, dstLen, pDstPos, pState);
+    if (pSrc == nullptr) return lumStsNullPtrErr;
+
+    BitWriter out(pDst, dstLen, pDstPos, pState);
+    return out.Put(static_cast<uint32_t>(pSrc[0] >> Al) & 1u, 1);
+}
+
+LumStatus lumiEncodeHuffman8x8_ACFirst_JPEG_16s1u_C1(const Lum16s* pSrc, Lum8u* pDst, int dstLen,
+                                                     int* pDstPos, int Ss, int Se, int Al,
+                                                     const LumiEncodeHuffmanSpec* pAcTable,
+                                                     LumiEncodeHuffmanState* pState, int bFlush) {
+    if (const LumStatus st = CheckOutput(pDst, dstLen, pDstPos, pState); st != lumStsNoErr) return st;
+    if (pAcTable == nullptr) return lumStsNullPtrErr;
+    if (huffman::BadSpectralRange(Ss, Se, Al) || *pDstPos < 0) return lumStsBadArgErr;
+    if (bFlush) {
+        return Flush(pDst, dstLen, pDstPos, pState, [&](BitWriter& out) {
+            huffman::EncodeSink sink(out, pAcTable);
+            return huffman::PutEobRun(sink, pState);
+        });
+    }
+    if (pSrc == nullptr) return lumStsNullPtrErr;
+
+    BitWriter out(pDst, dstLen, pDstPos, pState);
+    huffman::EncodeSink sink(out, pAcTable);
+    return huffman::CodeAcFirst(sink, pSrc, Ss, Se, Al, pState);
+}
+
+LumStatus lumiEncodeHuffman8x8_ACRefine_JPEG_16s1u_C1(const Lum16s* pSrc, Lum8u* pDst, int dstLen,
+                                                      int* pDstPos, int Ss, int Se, int Al,
+                                                      const LumiEncodeHuffmanSpec* pAcTable,
+                                                      LumiEncodeHuffmanState* pState, int bFlush) {
+    if (const LumStatus st = CheckOutput(pDst, dstLen, pDstPos, pState); st != lumStsNoErr) return st;
+    if (pAcTable == nullptr) return lumStsNullPtrErr;
+    if (huffman::BadSpectralRange(Ss, Se, Al) || *pDstPos < 0) return lumStsBadArgErr;
+    if (bFlush) {
+        return Flush(pDst, dstLen, pDstPos, pState, [&](BitWriter& out) {
+            huffman::EncodeSink sink(out, pAcTable);
+            LumStatus st = huffman::PutEobRunWithBits(sink, pState);
+            // Correction bits without a run are not built up by this coder; they go out all the same.
+            if (st == lumStsNoErr) st = huffman::PutCorrectionBits(sink, pState->corrBits, pState->nCorrBits);
+            return st;
+        });
+    }
+    if (pSrc == nullptr) return lumStsNullPtrErr;
+
+    BitWriter out(pDst, dstLen, pDstPos, pState);
+    huffman::EncodeSink sink(out, pAcTable);
+    return huffman::CodeAcRefine(sink, pSrc, Ss, Se, Al, pState);
 }
 
 }  // namespace lumacore::c
