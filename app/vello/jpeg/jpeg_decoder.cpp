@@ -664,6 +664,13 @@ JpegStatus JpegDecoder::PrepareOutput() {
 JpegStatus JpegDecoder::AllocateBuffers() {
     if (buffersReady_) return kJpegOk;
     if (sampling_ == kJpegSamplingOther) return kJpegNotSupported;
+    // The coefficient buffer is checked first, so that a refused file allocates nothing.
+    const std::int64_t mcuCoefficientBytes = static_cast<std::int64_t>(blocksPerMcu_) * 64 * 2;
+    std::int64_t coefficientBytes = mcuCoefficientBytes * mcusPerRow_;
+    if (progressive_) {
+        coefficientBytes *= mcuRows_;
+        if (coefficientBytes > limits_.maxCoefficientBytes) return kJpegNotSupported;
+    }
     const std::int64_t rowWidth = rowWidth_;
     for (int i = 0; i < componentCount_; ++i) {
         Component& c = *components_[i];
@@ -682,12 +689,6 @@ JpegStatus JpegDecoder::AllocateBuffers() {
             }
             if (!c.upsample.Allocate(lines * c.upsampleStep)) return kJpegInternalError;
         }
-    }
-    const std::int64_t mcuCoefficientBytes = static_cast<std::int64_t>(blocksPerMcu_) * 64 * 2;
-    std::int64_t coefficientBytes = mcuCoefficientBytes * mcusPerRow_;
-    if (progressive_) {
-        coefficientBytes *= mcuRows_;
-        if (coefficientBytes > limits_.maxCoefficientBytes) return kJpegNotSupported;
     }
     if (!coefficients_.Allocate(coefficientBytes)) return kJpegInternalError;
     if (lumiDecodeHuffmanStateInitAlloc_JPEG_8u(&huffState_) < 0 || huffState_ == nullptr) {

@@ -1,0 +1,539 @@
+// JPEG decoder and encoder on their own: the encoder's segments and tables, the decoder's answers to
+// malformed headers, colour pairs, restart resynchronisation, reuse and hostile sizes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "vello/jpeg/jpeg_decoder.h"
+#include "vello/jpeg/jpeg_encoder.h"
+
+namespace vello {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+int BgrStep(int width) {
+    return (width * 3 + 3) & ~3;
+}
+
+// A smooth colour picture with some edges, BGR, callers' row step.
+Bytes MakeBgr(int width, int height) {
+    Bytes p(static_cast<std::size_t>(BgrStep(width)) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* px = &p[static_cast<std::size_t>(y) * BgrStep(width) + x * 3];
+            px[0] = static_cast<std::uint8_t>((x * 255) / (width > 1 ? width - 1 : 1));
+            px[1] = static_cast<std::uint8_t>((y * 255) / (height > 1 ? height - 1 : 1));
+            px[2] = static_cast<std::uint8_t>(((x / 16 + y / 16) % 2) ? 200 : 40);
+        }
+    }
+    return p;
+}
+
+struct Encoded {
+    JpegStatus status;
+    Bytes file;
+};
+
+Encoded Encode(const std::uint8_t* pixels, int width, int height, int channels, int step, JpegColour src,
+               JpegColour jpeg, JpegSampling sampling = kJpegSampling420, int quality = 75, int restart = 0,
+               int capacity = 1 << 22) {
+    JpegEncoder enc;
+    enc.Reset();
+    enc.SetSource(pixels, width, height, channels, step, src);
+    enc.SetParams(quality, sampling, jpeg, 0, restart);
+    Encoded e;
+    e.file.resize(static_cast<std::size_t>(capacity));
+    int size = capacity;
+    e.status = enc.WriteImage(e.file.data(), &size);
+    if (e.status == kJpegOk) e.file.resize(static_cast<std::size_t>(size));
+    enc.Clean();
+    return e;
+}
+
+struct Decoded {
+    JpegStatus header = kJpegOk;
+    JpegStatus data = kJpegOk;
+    int width = 0, height = 0, components = 0;
+    JpegColour colour = kJpegColourUnknown;
+    JpegSampling sampling = kJpegSampling444;
+    Bytes pixels;
+};
+
+Decoded Decode(const Bytes& file, JpegColour want = kJpegColourBGR, int channels = 3) {
+    JpegDecoder dec;
+    Decoded d;
+    dec.SetSource(file.data(), static_cast<int>(file.size()));
+    d.header = dec.ReadHeader(&d.width, &d.height, &d.components, &d.colour, &d.sampling);
+    if (d.header != kJpegOk) return d;
+    const int step = (d.width * channels + 3) & ~3;
+    d.pixels.assign(static_cast<std::size_t>(step) * d.height, 0);
+    dec.SetDestination(d.pixels.data(), d.width, step, d.height, channels, want);
+    d.data = dec.ReadData();
+    dec.Clean();
+    return d;
+}
+
+double Psnr(const Bytes& a, const Bytes& b) {
+    double se = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) se += (a[i] - b[i]) * (a[i] - b[i]);
+    return se == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * static_cast<double>(a.size()) / se);
+}
+
+struct Segment {
+    int marker;
+    std::size_t offset;  // of the FF byte
+    int length;          // the length field, 0 for markers without one
+};
+
+// The marker segments up to SOS, then EOI at the end.
+std::vector<Segment> Segments(const Bytes& f) {
+    std::vector<Segment> s;
+    std::size_t p = 0;
+    while (p + 1 < f.size() && f[p] == 0xFF) {
+        const int m = f[p + 1];
+        if (m == 0xD8) {
+            s.push_back({m, p, 0});
+            p += 2;
+            continue;
+        }
+        const int len = f[p + 2] << 8 | f[p + 3];
+        s.push_back({m, p, len});
+        if (m == 0xDA) break;
+        p += 2 + static_cast<std::size_t>(len);
+    }
+    if (f.size() >= 2 && f[f.size() - 2] == 0xFF && f[f.size() - 1] == 0xD9)
+        s.push_back({0xD9, f.size() - 2, 0});
+    return s;
+}
+
+// ---- Encoder ----
+
+TEST(JpegEncoder, CallersParametersGiveTheSegmentsTablesAndComment) {
+    const Bytes src = MakeBgr(640, 480);
+    const Encoded e = Encode(src.data(), 640, 480, 3, BgrStep(640), kJpegColourBGR, kJpegColourYCbCr);
+    ASSERT_EQ(e.status, kJpegOk);
+    const std::vector<Segment> s = Segments(e.file);
+    std::vector<int> markers;
+    for (const Segment& g : s) markers.push_back(g.marker);
+    EXPECT_EQ(markers,
+              (std::vector<int>{0xD8, 0xE0, 0xFE, 0xDB, 0xDB, 0xC0, 0xC4, 0xC4, 0xC4, 0xC4, 0xDA, 0xD9}));
+
+    const Bytes& f = e.file;
+    // JFIF 1.02, no density units, 1:1, no thumbnail.
+    EXPECT_EQ(Bytes(f.begin() + 6, f.begin() + 22),
+              (Bytes{'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0, 0xFF, 0xFE}));
+    // The comment segment is 25 bytes including its marker.
+    EXPECT_EQ(s[2].length + 2, 25);
+    EXPECT_EQ(std::memcmp(&f[s[2].offset + 4], "Vellana JPEG encoder\0", 21), 0);
+    // Quality 75 tables.
+    const std::uint8_t* q0 = &f[s[3].offset + 5];
+    const std::uint8_t* q1 = &f[s[4].offset + 5];
+    EXPECT_EQ(f[s[3].offset + 4], 0);
+    EXPECT_EQ(f[s[4].offset + 4], 1);
+    EXPECT_EQ(Bytes(q0, q0 + 8), (Bytes{8, 6, 6, 7, 6, 5, 8, 7}));
+    EXPECT_EQ(Bytes(q1, q1 + 8), (Bytes{9, 9, 9, 12, 11, 12, 24, 13}));
+    EXPECT_EQ(q1[63], 50);  // a 99 of the chrominance table
+    // SOF0: 8-bit, 480 x 640, components 0, 1, 2, the first 2x2 with table 0, the others 1x1 with table 1.
+    EXPECT_EQ(Bytes(&f[s[5].offset + 4], &f[s[5].offset + 19]),
+              (Bytes{8, 0x01, 0xE0, 0x02, 0x80, 3, 0, 0x22, 0, 1, 0x11, 1, 2, 0x11, 1}));
+    // DHT classes and identifiers in order DC 0, DC 1, AC 0, AC 1.
+    EXPECT_EQ(f[s[6].offset + 4], 0x00);
+    EXPECT_EQ(f[s[7].offset + 4], 0x01);
+    EXPECT_EQ(f[s[8].offset + 4], 0x10);
+    EXPECT_EQ(f[s[9].offset + 4], 0x11);
+    // SOS names components 0, 1, 2 with tables 0/0, 1/1, 1/1, full band.
+    EXPECT_EQ(Bytes(&f[s[10].offset + 4], &f[s[10].offset + 14]),
+              (Bytes{3, 0, 0x00, 1, 0x11, 2, 0x11, 0, 63, 0}));
+
+    const Decoded d = Decode(e.file);
+    ASSERT_EQ(d.data, kJpegOk);
+    EXPECT_EQ(d.sampling, kJpegSampling420);
+    EXPECT_GT(Psnr(d.pixels, src), 25.0);  // hard colour edges; photographs are held to 30 dB against djpeg
+}
+
+TEST(JpegEncoder, GreyFileHasOneComponentOneQuantTableTwoHuffmanTables) {
+    Bytes grey(33 * 20);
+    for (std::size_t i = 0; i < grey.size(); ++i) grey[i] = static_cast<std::uint8_t>(i * 7);
+    // 4:2:0 is asked for, but one component is always coded 1x1.
+    const Encoded e = Encode(grey.data(), 33, 20, 1, 33, kJpegColourGrey, kJpegColourGrey);
+    ASSERT_EQ(e.status, kJpegOk);
+    int dqt = 0, dht = 0;
+    for (const Segment& g : Segments(e.file)) {
+        dqt += g.marker == 0xDB;
+        dht += g.marker == 0xC4;
+        if (g.marker == 0xC0) {
+            EXPECT_EQ(e.file[g.offset + 9], 1);      // one component
+            EXPECT_EQ(e.file[g.offset + 11], 0x11);  // sampled 1x1
+        }
+    }
+    EXPECT_EQ(dqt, 1);
+    EXPECT_EQ(dht, 2);
+    // Decoded as BGR, grey comes out with B = G = R.
+    const Decoded d = Decode(e.file);
+    ASSERT_EQ(d.data, kJpegOk);
+    EXPECT_EQ(d.colour, kJpegColourGrey);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 33; ++x) {
+            const std::uint8_t* px = &d.pixels[static_cast<std::size_t>(y) * BgrStep(33) + x * 3];
+            ASSERT_EQ(px[0], px[1]);
+            ASSERT_EQ(px[1], px[2]);
+        }
+}
+
+TEST(JpegEncoder, RefusesWhatItCannotWrite) {
+    const Bytes src = MakeBgr(64, 64);
+    // Too small for the headers.
+    EXPECT_EQ(Encode(src.data(), 64, 64, 3, BgrStep(64), kJpegColourBGR, kJpegColourYCbCr, kJpegSampling420,
+                     75, 0, 100)
+                  .status,
+              kJpegDataExhausted);
+    // Room for the headers but not for the data.
+    EXPECT_EQ(Encode(src.data(), 64, 64, 3, BgrStep(64), kJpegColourBGR, kJpegColourYCbCr, kJpegSampling420,
+                     75, 0, 700)
+                  .status,
+              kJpegDataExhausted);
+    // A colour pair without a conversion would code uninitialised planes.
+    EXPECT_EQ(Encode(src.data(), 64, 64, 3, BgrStep(64), kJpegColourBGR, kJpegColourRGB).status,
+              kJpegNotSupported);
+    // Channels that do not match the source colour, and a line step shorter than a row.
+    EXPECT_EQ(Encode(src.data(), 64, 64, 4, BgrStep(64), kJpegColourBGR, kJpegColourYCbCr).status,
+              kJpegNotSupported);
+    EXPECT_EQ(Encode(src.data(), 64, 64, 3, 100, kJpegColourBGR, kJpegColourYCbCr).status, kJpegNotSupported);
+    // Quality 0 is clamped to 1 rather than dividing by zero.
+    EXPECT_EQ(
+        Encode(src.data(), 64, 64, 3, BgrStep(64), kJpegColourBGR, kJpegColourYCbCr, kJpegSampling420, 0)
+            .status,
+        kJpegOk);
+}
+
+// ---- Decoder: colour pairs ----
+
+TEST(JpegDecoder, AdobeTransformZeroIsRgbAndComesOutSwappedAsBgr) {
+    const int w = 48, h = 32;
+    Bytes rgb(static_cast<std::size_t>(w) * h * 3);
+    for (std::size_t i = 0; i < rgb.size(); i += 3) {
+        rgb[i] = 220;  // R
+        rgb[i + 1] = static_cast<std::uint8_t>(i % 256);
+        rgb[i + 2] = 30;  // B
+    }
+    const Encoded e =
+        Encode(rgb.data(), w, h, 3, w * 3, kJpegColourRGB, kJpegColourRGB, kJpegSampling444, 95);
+    ASSERT_EQ(e.status, kJpegOk);
+    const Decoded d = Decode(e.file);
+    ASSERT_EQ(d.data, kJpegOk);
+    EXPECT_EQ(d.colour, kJpegColourRGB);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint8_t* out = &d.pixels[static_cast<std::size_t>(y) * BgrStep(w) + x * 3];
+            const std::uint8_t* in = &rgb[(static_cast<std::size_t>(y) * w + x) * 3];
+            ASSERT_NEAR(out[0], in[2], 8);
+            ASSERT_NEAR(out[2], in[0], 8);
+        }
+}
+
+TEST(JpegDecoder, FourComponentsWithoutAdobeAreUnknownAndNotWrittenAsCmyk) {
+    const int w = 24, h = 16;
+    Bytes cmyk(static_cast<std::size_t>(w) * h * 4, 77);
+    const Encoded e =
+        Encode(cmyk.data(), w, h, 4, w * 4, kJpegColourUnknown, kJpegColourUnknown, kJpegSampling444);
+    ASSERT_EQ(e.status, kJpegOk);
+    const Decoded asCmyk = Decode(e.file, kJpegColourCMYK, 4);
+    ASSERT_EQ(asCmyk.header, kJpegOk);
+    EXPECT_EQ(asCmyk.colour, kJpegColourUnknown);
+    EXPECT_EQ(asCmyk.data, kJpegOk);
+    for (std::uint8_t b : asCmyk.pixels) ASSERT_EQ(b, 0);
+    // Asked for as unknown, the planes are copied out.
+    const Decoded raw = Decode(e.file, kJpegColourUnknown, 4);
+    ASSERT_EQ(raw.data, kJpegOk);
+    EXPECT_NEAR(raw.pixels[0], 77, 2);
+}
+
+// ---- Decoder: malformed headers ----
+
+// A small valid baseline file to take apart.
+Bytes SmallFile(JpegSampling sampling = kJpegSampling420, int restart = 0) {
+    const Bytes src = MakeBgr(40, 24);
+    return Encode(src.data(), 40, 24, 3, BgrStep(40), kJpegColourBGR, kJpegColourYCbCr, sampling, 75, restart)
+        .file;
+}
+
+std::size_t Find(const Bytes& f, int marker) {
+    for (const Segment& s : Segments(f))
+        if (s.marker == marker) return s.offset;
+    ADD_FAILURE() << "marker not found";
+    return 0;
+}
+
+// Replaces the segment at `offset` (marker included) by `replacement`.
+Bytes Splice(Bytes f, std::size_t offset, const Bytes& replacement) {
+    const std::size_t len = 2 + (static_cast<std::size_t>(f[offset + 2]) << 8 | f[offset + 3]);
+    f.erase(f.begin() + static_cast<std::ptrdiff_t>(offset),
+            f.begin() + static_cast<std::ptrdiff_t>(offset + len));
+    f.insert(f.begin() + static_cast<std::ptrdiff_t>(offset), replacement.begin(), replacement.end());
+    return f;
+}
+
+Bytes Insert(Bytes f, std::size_t offset, const Bytes& what) {
+    f.insert(f.begin() + static_cast<std::ptrdiff_t>(offset), what.begin(), what.end());
+    return f;
+}
+
+JpegStatus FirstFailure(const Bytes& f) {
+    const Decoded d = Decode(f);
+    return d.header != kJpegOk ? d.header : d.data;
+}
+
+TEST(JpegDecoder, MalformedSegmentsGiveTheirStatus) {
+    const Bytes base = SmallFile();
+    ASSERT_EQ(FirstFailure(base), kJpegOk);
+    const std::size_t sof = Find(base, 0xC0);
+    const std::size_t sos = Find(base, 0xDA);
+    const std::size_t dqt = Find(base, 0xDB);
+    Bytes counts257 = {0xFF, 0xC4, 0x01, 0x13, 0x00};
+    for (int i = 0; i < 16; ++i) counts257.push_back(i == 15 ? 17 : 16);  // 15 x 16 + 17 = 257
+    counts257.resize(counts257.size() + 257, 0);
+    struct Case {
+        const char* what;
+        Bytes file;
+        JpegStatus expected;
+    } cases[] = {
+        {"12-bit precision",
+         [&] {
+             Bytes f = base;
+             f[sof + 4] = 12;
+             return f;
+         }(),
+         kJpegNotSupported},
+        {"arithmetic frame (SOF9)",
+         [&] {
+             Bytes f = base;
+             f[sof + 1] = 0xC9;
+             return f;
+         }(),
+         kJpegNotSupported},
+        {"lossless frame (SOF3)",
+         [&] {
+             Bytes f = base;
+             f[sof + 1] = 0xC3;
+             return f;
+         }(),
+         kJpegNotSupported},
+        {"five components", Splice(base, sof, {0xFF, 0xC0, 0, 23, 8,    0, 24, 0,    40, 5, 1,    0x11, 0,
+                                               2,    0x11, 0, 3,  0x11, 0, 4,  0x11, 0,  5, 0x11, 0}),
+         kJpegBadFrameHeader},
+        {"sampling factor 0",
+         [&] {
+             Bytes f = base;
+             f[sof + 11] = 0x20;
+             return f;
+         }(),
+         kJpegBadFrameHeader},
+        {"SOF length",
+         [&] {
+             Bytes f = base;
+             f[sof + 3] += 1;
+             return f;
+         }(),
+         kJpegBadLength},
+        {"single component sampled 2x2",
+         Splice(base, sof, {0xFF, 0xC0, 0, 11, 8, 0, 24, 0, 40, 1, 0, 0x22, 0}), kJpegBadSampling},
+        {"DQT identifier 4",
+         [&] {
+             Bytes f = base;
+             f[dqt + 4] = 4;
+             return f;
+         }(),
+         kJpegBadQuantTable},
+        {"DQT length",
+         [&] {
+             Bytes f = base;
+             f[dqt + 3] -= 1;
+             return f;
+         }(),
+         kJpegBadLength},
+        {"DHT counts 257", Insert(base, sof, counts257), kJpegBadHuffmanTable},
+        {"DHT identifier 4",
+         [&] {
+             Bytes f = base;
+             f[Find(base, 0xC4) + 4] = 0x04;
+             return f;
+         }(),
+         kJpegBadHuffmanTable},
+        {"scan with 0 components",
+         [&] {
+             Bytes f = base;
+             f[sos + 4] = 0;
+             return f;
+         }(),
+         kJpegBadScanHeader},
+        {"sequential scan of one component of three",
+         Splice(base, sos, {0xFF, 0xDA, 0, 8, 1, 0, 0x00, 0, 63, 0}), kJpegNotSupported},
+        {"scan names component 9",
+         [&] {
+             Bytes f = base;
+             f[sos + 5] = 9;
+             return f;
+         }(),
+         kJpegBadComponentId},
+        {"scan table selector 5",
+         [&] {
+             Bytes f = base;
+             f[sos + 6] = 0x50;
+             return f;
+         }(),
+         kJpegBadScanHeader},
+        {"DRI length", Insert(base, sos, {0xFF, 0xDD, 0, 5, 0, 1, 0}), kJpegBadLength},
+        {"segment length 0 (would loop forever)", Insert(base, sof, {0xFF, 0xE5, 0, 0}), kJpegBadLength},
+        {"segment running past the end",
+         Bytes(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(sof + 8)), kJpegDataExhausted},
+        {"no frame before EOI", Bytes{0xFF, 0xD8, 0xFF, 0xD9}, kJpegBadFrameHeader},
+        {"empty", Bytes{}, kJpegDataExhausted},
+        {"height 0 (DNL)",
+         [&] {
+             Bytes f = base;
+             f[sof + 5] = 0;
+             f[sof + 6] = 0;
+             return f;
+         }(),
+         kJpegNotSupported},
+        {"larger than the pixel limit",
+         [&] {
+             Bytes f = base;
+             f[sof + 5] = f[sof + 7] = 0xFF;
+             return f;
+         }(),
+         kJpegNotSupported},
+        {"entropy-coded data cut short",
+         Bytes(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(sos + 30)), kJpegInternalError},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FirstFailure(c.file), c.expected) << c.what;
+}
+
+TEST(JpegDecoder, HeaderFactsAndShortApp0) {
+    Bytes f = SmallFile();
+    // An APP0 of 15 bytes is not read as JFIF even though it starts with the name.
+    f = Splice(f, Find(f, 0xE0), {0xFF, 0xE0, 0, 13, 'J', 'F', 'I', 'F', 0, 9, 9, 9, 9, 9, 9});
+    JpegDecoder dec;
+    dec.SetSource(f.data(), static_cast<int>(f.size()));
+    int w = 0, h = 0;
+    ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), kJpegOk);
+    EXPECT_FALSE(dec.HasJfif());
+    EXPECT_TRUE(dec.HasComment());
+    EXPECT_STREQ(dec.Comment(), JpegEncoder::kComment);
+    EXPECT_EQ(dec.CommentLength(), 21);
+    dec.Clean();
+
+    const Bytes g = SmallFile();
+    dec.SetSource(g.data(), static_cast<int>(g.size()));
+    ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), kJpegOk);
+    EXPECT_TRUE(dec.HasJfif());
+    EXPECT_EQ(dec.Jfif().versionMajor, 1);
+    EXPECT_EQ(dec.Jfif().versionMinor, 2);
+    EXPECT_EQ(dec.Jfif().xDensity, 1);
+}
+
+// ---- Decoder: restarts, reuse, destination ----
+
+TEST(JpegDecoder, ResynchronisesAtTheNextRestartMarkerAfterADamagedInterval) {
+    const Bytes clean = SmallFile(kJpegSampling420, 1);
+    const Decoded reference = Decode(clean);
+    ASSERT_EQ(reference.data, kJpegOk);
+    // Garbage after the coded data of the second interval: the interval decodes as before, then the
+    // restart step must skip the garbage to RST1 instead of reading it as the next interval.
+    std::size_t rst1 = 0;
+    for (std::size_t i = Find(clean, 0xDA); i + 1 < clean.size(); ++i)
+        if (clean[i] == 0xFF && clean[i + 1] == 0xD1) rst1 = i;
+    ASSERT_GT(rst1, 0u);
+    const Bytes damaged = Insert(clean, rst1, Bytes(24, 0x5A));
+    const Decoded d = Decode(damaged);
+    ASSERT_EQ(d.data, kJpegOk);
+    EXPECT_EQ(d.pixels, reference.pixels);
+}
+
+TEST(JpegDecoder, OneObjectDecodesAStreamWithoutCarryingFactsOver) {
+    const int w = 32, h = 16;
+    Bytes rgb(static_cast<std::size_t>(w) * h * 3, 0);
+    for (std::size_t i = 0; i < rgb.size(); i += 3) rgb[i] = 250;  // pure red
+    const Bytes adobeRgb =
+        Encode(rgb.data(), w, h, 3, w * 3, kJpegColourRGB, kJpegColourRGB, kJpegSampling444).file;
+    const Bytes ycc =
+        Encode(rgb.data(), w, h, 3, w * 3, kJpegColourRGB, kJpegColourYCbCr, kJpegSampling420).file;
+    // The second image has no APP0: its colour must come from its own markers, not the first image's.
+    const Bytes yccNoApp0 = Splice(ycc, Find(ycc, 0xE0), {});
+    JpegDecoder dec;
+    dec.Reset();
+    for (const Bytes* f : {&adobeRgb, &yccNoApp0}) {
+        dec.SetSource(f->data(), static_cast<int>(f->size()));
+        int iw = 0, ih = 0, n = 0;
+        JpegColour colour = kJpegColourUnknown;
+        ASSERT_EQ(dec.ReadHeader(&iw, &ih, &n, &colour, nullptr), kJpegOk);
+        EXPECT_EQ(colour, f == &adobeRgb ? kJpegColourRGB : kJpegColourYCbCr);
+        Bytes out(static_cast<std::size_t>(BgrStep(w)) * h, 0);
+        dec.SetDestination(out.data(), w, BgrStep(w), h, 3, kJpegColourBGR);
+        ASSERT_EQ(dec.ReadData(), kJpegOk);
+        EXPECT_NEAR(out[2], 250, 6);  // R of the first pixel
+        EXPECT_NEAR(out[0], 0, 6);
+        dec.Clean();
+    }
+}
+
+TEST(JpegDecoder, WritesOnlyWhatTheDestinationHolds) {
+    const Bytes f = SmallFile();  // 40 x 24
+    JpegDecoder dec;
+    dec.SetSource(f.data(), static_cast<int>(f.size()));
+    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegOk);
+    // A 10 x 5 destination with a guard area after it: nothing beyond it may change.
+    Bytes out(static_cast<std::size_t>(BgrStep(10)) * 5 + 64, 0xAB);
+    dec.SetDestination(out.data(), 10, BgrStep(10), 5, 3, kJpegColourBGR);
+    ASSERT_EQ(dec.ReadData(), kJpegOk);
+    for (std::size_t i = static_cast<std::size_t>(BgrStep(10)) * 5; i < out.size(); ++i)
+        ASSERT_EQ(out[i], 0xAB);
+    dec.Clean();
+    // A line step too short for the pixels asked for is refused before anything is written.
+    dec.SetSource(f.data(), static_cast<int>(f.size()));
+    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegOk);
+    dec.SetDestination(out.data(), 40, 40, 1, 3, kJpegColourBGR);
+    EXPECT_EQ(dec.ReadData(), kJpegNotSupported);
+}
+
+TEST(JpegDecoder, LimitsStopHostileProgressiveFiles) {
+    // A progressive frame of 4000 x 4000 with a DC scan whose every block is coded in a few bits; a small
+    // coefficient limit refuses it before allocating.
+    const Bytes base = SmallFile();
+    Bytes f = base;
+    const std::size_t sof = Find(f, 0xC0);
+    f[sof + 1] = 0xC2;
+    f[sof + 5] = 0x0F;
+    f[sof + 6] = 0xA0;
+    f[sof + 7] = 0x0F;
+    f[sof + 8] = 0xA0;
+    JpegDecoderLimits limits;
+    limits.maxCoefficientBytes = 1 << 20;
+    JpegDecoder dec;
+    dec.SetLimits(limits);
+    dec.SetSource(f.data(), static_cast<int>(f.size()));
+    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegOk);
+    Bytes out(16);
+    dec.SetDestination(out.data(), 1, 4, 1, 3, kJpegColourBGR);
+    EXPECT_EQ(dec.ReadData(), kJpegNotSupported);
+    dec.Clean();
+
+    limits = JpegDecoderLimits{};
+    limits.maxPixels = 40 * 24;
+    dec.SetLimits(limits);
+    dec.SetSource(base.data(), static_cast<int>(base.size()));
+    EXPECT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegOk);
+    dec.Clean();
+    limits.maxPixels = 40 * 24 - 1;
+    dec.SetLimits(limits);
+    dec.SetSource(base.data(), static_cast<int>(base.size()));
+    EXPECT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegNotSupported);
+    dec.Clean();
+}
+
+}  // namespace
+}  // namespace vello
