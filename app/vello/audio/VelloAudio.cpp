@@ -1,0 +1,423 @@
+#include "vello/audio/VelloAudio.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/debug_output.h"
+
+namespace vello {
+
+namespace {
+
+constexpr std::size_t kHeapBytes = 144000;
+constexpr int kCodesPerPacket = 360;
+constexpr uint32_t kG726BufferBytes = 720;
+constexpr uint32_t kG711BufferBytes = 256;
+constexpr int kMaxPacketBytes = 8192;
+constexpr std::string_view kSourceName = "app/vello/audio/VelloAudio";
+
+}  // namespace
+
+std::string_view AudioMessageText(int number) {
+    switch (number) {
+        case kMsgCannotCreateHeap:
+            return "Cannot create heap buffer.";
+        case kMsgInvalidAudioCodec:
+            return "Invalid audio codec.";
+        case kMsgInsufficientMemory:
+            return "Insufficient memory.";
+        case kMsgLibraryError:
+            return "Library error.";
+        case kMsgAudioDeviceInUse:
+            return "Audio device is in use.";
+        case kMsgCannotGetVolume:
+            return "Cannot get audio volume.";
+        case kMsgPrepareHeaderError:
+            return "waveOutPrepareHeader function error.";
+        case kMsgUnprepareHeaderError:
+            return "waveOutUnprepareHeader function error.";
+        case kMsgWaveWriteError:
+            return "waveOutWrite function error.";
+        case kMsgCannotCreateAudioModule:
+            return "Cannot create audio module.";
+        default:
+            return "";
+    }
+}
+
+VelloAudio::VelloAudio(AudioVariant variant, int codecId, AudioPacketSource* source, AudioHooks hooks)
+    : variant_(variant), source_(source), hooks_(std::move(hooks)) {
+    packet_.resize(kMaxPacketBytes);
+    ok_ = SetUpCodec(codecId);
+}
+
+VelloAudio::~VelloAudio() {
+    StopPlayback();
+}
+
+void VelloAudio::Fail(int number, std::string_view ocuviewText) {
+    if (variant_ == AudioVariant::kReeldeck) {
+        if (hooks_.notify) {
+            hooks_.notify(number);
+        } else {
+            platform::DebugOutput(std::string(AudioMessageText(number)) + "\n");
+        }
+    } else if (hooks_.errorBox) {
+        hooks_.errorBox(ocuviewText);
+    } else {
+        platform::DebugOutput(std::string(ocuviewText) + "\n");
+    }
+}
+
+bool VelloAudio::SetUpCodec(int codecId) {
+    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
+    switch (codecId) {
+        case kAudioG711:
+            codecKind_ = 100;
+            rateSelector_ = 0;
+            break;
+        case kAudioG726_16:
+        case kAudioG726_24:
+        case kAudioG726_32:
+        case kAudioG726_40:
+            codecKind_ = 101;
+            rateSelector_ = codecId - kAudioG726_16 + 12;
+            bitsPerCode_ = rateSelector_ - 10;
+            break;
+        default:
+            Fail(kMsgInvalidAudioCodec, "Select bad codec!");
+            return false;
+    }
+    const bool g711 = codecKind_ == 100;
+    bufferSize_ = g711 ? kG711BufferBytes : kG726BufferBytes;
+    silence_ = g711 ? 0x7F : 0xFF;
+    bufferCount_ = reeldeck ? 4 : 3;
+
+    const uint32_t rate = reeldeck ? 8000 : 8032;
+    format_.formatTag = g711 ? platform::kWaveFormatMulaw : platform::kWaveFormatPcm;
+    format_.channels = 1;
+    format_.samplesPerSec = rate;
+    format_.avgBytesPerSec = g711 ? rate : rate * 2;
+    format_.blockAlign = g711 ? 1 : 2;
+    format_.bitsPerSample = g711 ? 8 : 16;
+    format_.extraSize = 0;
+
+    heap_.reset(new (std::nothrow) uint8_t[kHeapBytes]);
+    if (!heap_) {
+        Fail(kMsgCannotCreateHeap, "Create Heap error!");
+        return false;
+    }
+    if (reeldeck && !MakeBuffers()) {
+        Fail(kMsgInsufficientMemory, "Insufficient memory.");
+        heap_.reset();
+        return false;
+    }
+    if (!g711 && !SetUpDecoder()) {
+        heap_.reset();
+        headers_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool VelloAudio::SetUpDecoder() {
+    int size = 0;
+    if (lumsDecodeGetStateSize_G726_8u16s(&size) != lumStsNoErr) {
+        Fail(kMsgLibraryError, "LUM GetStatus error!");
+        return false;
+    }
+    decoder_ = reinterpret_cast<LumsG726DecoderState*>(lumsMalloc_8u(size));
+    if (decoder_ == nullptr) {
+        Fail(kMsgInsufficientMemory, "LUM GetMalloc Error!");
+        return false;
+    }
+    if (lumsDecodeInit_G726_8u16s(decoder_, rateSelector_, 2) != lumStsNoErr) {
+        Fail(kMsgLibraryError, "LUM initialize error!");
+        ReleaseLum();
+        return false;
+    }
+    pcm_ = lumsMalloc_8u(static_cast<int>(kG726BufferBytes));
+    if (pcm_ == nullptr) {
+        Fail(kMsgInsufficientMemory, "LUM Make buff malloc Error!");
+        ReleaseLum();
+        return false;
+    }
+    return true;
+}
+
+// Carves the buffers and their headers out of the fixed heap, each buffer filled with silence.
+bool VelloAudio::MakeBuffers() {
+    headers_.clear();
+    heapUsed_ = 0;
+    auto carve = [this](std::size_t bytes) -> uint8_t* {
+        const std::size_t start = (heapUsed_ + 31) & ~static_cast<std::size_t>(31);
+        if (start + bytes > kHeapBytes) return nullptr;
+        heapUsed_ = start + bytes;
+        return heap_.get() + start;
+    };
+    for (int i = 0; i < bufferCount_; ++i) {
+        uint8_t* record = carve(sizeof(platform::WaveHeader));
+        uint8_t* buffer = carve(bufferSize_);
+        if (record == nullptr || buffer == nullptr) return false;
+        std::memset(buffer, silence_, bufferSize_);
+        auto* header = new (record) platform::WaveHeader{};
+        header->data = buffer;
+        header->bufferLength = bufferSize_;
+        headers_.push_back(header);
+    }
+    return true;
+}
+
+void VelloAudio::ReleaseLum() {
+    lumsFree(decoder_);
+    lumsFree(pcm_);
+    decoder_ = nullptr;
+    pcm_ = nullptr;
+}
+
+bool VelloAudio::SoundOff() const {
+    return variant_ == AudioVariant::kReeldeck ? soundOffEvent_.IsSet() : muted_.load();
+}
+
+int VelloAudio::TakePacket() {
+    return source_ == nullptr ? -1 : source_->Take(packet_.data(), kMaxPacketBytes);
+}
+
+int VelloAudio::DecodeG726(const uint8_t* packet, int length) {
+    if (decoder_ == nullptr || pcm_ == nullptr) return -1;
+    const int codes = UnpackG726Codes(packet, length, bitsPerCode_, codes_, kCodesPerPacket);
+    if (codes == 0) return 0;
+    // Only the codes this packet carried: a short packet must not run the decoder over stale codes.
+    if (lumsDecode_G726_8u16s(decoder_, codes_, reinterpret_cast<Lum16s*>(pcm_), codes) != lumStsNoErr)
+        return -1;
+    return codes;
+}
+
+uint32_t VelloAudio::FillFromPacket(uint8_t* buffer, bool* tookPacket) {
+    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
+    std::lock_guard<std::mutex> hold(decodeLock_);
+    const int length = (!reeldeck || source_ == nullptr || source_->MayTake()) ? TakePacket() : -1;
+    *tookPacket = length >= 0;
+    if (length < 0) {
+        // Reeldeck keeps the chain alive with 2-byte buffers that come straight back.
+        const uint32_t n = reeldeck ? 2 : bufferSize_;
+        std::memset(buffer, silence_, n);
+        return n;
+    }
+    const bool off = SoundOff();
+    if (codecKind_ == 100) {
+        const uint32_t n = reeldeck ? std::min(static_cast<uint32_t>(length), bufferSize_) : bufferSize_;
+        std::memset(buffer, silence_, n);
+        if (!off) std::memcpy(buffer, packet_.data(), std::min(static_cast<uint32_t>(length), n));
+        return n;
+    }
+    // G.726. Reeldeck plays as many samples as the packet carries; Ocuview always a whole buffer.
+    uint32_t n = bufferSize_;
+    if (reeldeck) {
+        const uint32_t samples = std::min<uint32_t>(static_cast<uint32_t>(length) * 8u / bitsPerCode_, 360u);
+        n = std::max<uint32_t>(2u * samples, 2u);
+        if (bitsPerCode_ == 3 && length % 3 != 0) {
+            // Not whole 3-byte groups: the packet is skipped and its time filled with silence.
+            std::memset(buffer, silence_, n);
+            return n;
+        }
+    }
+    std::memset(buffer, silence_, n);
+    // The decoder sees every packet, heard or not, so that its state follows the stream.
+    const int decoded = DecodeG726(packet_.data(), length);
+    if (decoded < 0) {
+        if (!reeldeck) Fail(0, " G726 Decode error!");
+        return n;
+    }
+    if (!off) std::memcpy(buffer, pcm_, std::min<uint32_t>(2u * static_cast<uint32_t>(decoded), n));
+    return n;
+}
+
+bool VelloAudio::WriteBuffer(platform::WaveHeader* header) {
+    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
+    header->flags = 0;
+    if (platform::WaveOutPrepareHeader(device_, header) != platform::kMmNoError) {
+        Fail(kMsgPrepareHeaderError, "waveOutPrepareHeader Error!");
+        return false;
+    }
+    // Counted before the write: the device may hand the buffer back before WaveOutWrite returns.
+    ++queued_;
+    if (platform::WaveOutWrite(device_, header) != platform::kMmNoError) {
+        --queued_;
+        platform::WaveOutUnprepareHeader(device_, header);
+        Fail(kMsgWaveWriteError, reeldeck ? "" : "waveOutWrite Error!");
+        return false;
+    }
+    return true;
+}
+
+int VelloAudio::StartPlayback() {
+    if (!ok_) return 0;
+    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
+    if (device_ != nullptr) {
+        Fail(kMsgAudioDeviceInUse, "waveOutOpen error!");
+        return 0;
+    }
+    platform::WaveOut* device = nullptr;
+    if (platform::WaveOutOpen(&device, format_, &VelloAudio::DeviceCallback, this) != platform::kMmNoError) {
+        if (reeldeck) {
+            if (hooks_.diagnostic) {
+                hooks_.diagnostic(kSourceName, __LINE__, "Cannot open audio device.");
+            } else {
+                platform::DebugOutput("> " + std::string(kSourceName) + "(" + std::to_string(__LINE__) +
+                                      ") : Cannot open audio device.\n");
+            }
+        } else {
+            Fail(0, "waveOutOpen error!");
+        }
+        return 0;
+    }
+    uint32_t volume = 0;
+    if (platform::WaveOutGetVolume(device, &volume) != platform::kMmNoError) {
+        Fail(kMsgCannotGetVolume, "waveOutGetVolume error!");
+        platform::WaveOutClose(device);
+        return 0;
+    }
+    volume_ = static_cast<uint16_t>(volume & 0xFFFF);
+    device_ = device;
+    stopEvent_.Reset();
+    stopFlag_ = false;
+    chainEnded_ = false;
+
+    if (!reeldeck) return PrimeOcuview();
+
+    int written = 0;
+    for (platform::WaveHeader* header : headers_) {
+        std::memset(header->data, silence_, 2);
+        header->bufferLength = 2;
+        if (WriteBuffer(header)) ++written;
+    }
+    return written > 0 ? 1 : 0;
+}
+
+int VelloAudio::PrimeOcuview() {
+    if (hooks_.started) hooks_.started();
+    while (source_ != nullptr && source_->Count() < bufferCount_) {
+        if (source_->Stopping() || stopFlag_) return 0;
+        platform::SleepMs(1);
+    }
+    if (!MakeBuffers()) {
+        Fail(0, "Create Heap error!");
+        return 0;
+    }
+    for (platform::WaveHeader* header : headers_) {
+        {
+            // The first packets prime the decoder; their sound is not played.
+            std::lock_guard<std::mutex> hold(decodeLock_);
+            const int length = TakePacket();
+            if (length >= 0 && codecKind_ == 101 && DecodeG726(packet_.data(), length) < 0)
+                Fail(0, "DecodeG726 error!");
+        }
+        std::memset(header->data, silence_, bufferSize_);
+        header->bufferLength = bufferSize_;
+        WriteBuffer(header);
+    }
+    // Bound the initial latency: leave at most one packet waiting.
+    while (source_ != nullptr && source_->Count() >= 2) {
+        std::lock_guard<std::mutex> hold(decodeLock_);
+        const int length = TakePacket();
+        if (length >= 0 && codecKind_ == 101) DecodeG726(packet_.data(), length);
+    }
+    return 1;
+}
+
+void VelloAudio::DeviceCallback(platform::WaveOut* /*device*/, unsigned message, void* instance,
+                                platform::WaveHeader* header) {
+    if (message != platform::kWomDone || header == nullptr) return;
+    static_cast<VelloAudio*>(instance)->Refill(header);
+}
+
+void VelloAudio::Refill(platform::WaveHeader* header) {
+    using platform::kWhdrDone;
+    using platform::kWhdrPrepared;
+    if ((header->flags & (kWhdrDone | kWhdrPrepared)) != (kWhdrDone | kWhdrPrepared)) return;
+    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
+    if (platform::WaveOutUnprepareHeader(device_, header) != platform::kMmNoError) {
+        Fail(kMsgUnprepareHeaderError, "waveOutUnprepareHeader Error!");
+    }
+    const int before = queued_--;
+    if (reeldeck) {
+        if (before - 1 <= 0 || !ok_) stopEvent_.Set();
+        if (stopEvent_.IsSet()) return;
+    } else {
+        if (before == 1) {
+            // The last buffer is back: the chain is over.
+            {
+                std::lock_guard<std::mutex> hold(decodeLock_);
+                ReleaseLum();
+            }
+            headers_.clear();
+            heapUsed_ = 0;
+            chainEnded_ = true;
+            stopFlag_ = false;
+            return;
+        }
+        if (stopFlag_) return;
+    }
+    bool tookPacket = false;
+    header->bufferLength = FillFromPacket(header->data, &tookPacket);
+    if (!WriteBuffer(header) && queued_ == 0) {
+        if (reeldeck) stopEvent_.Set();
+        chainEnded_ = true;
+    }
+}
+
+void VelloAudio::StopPlayback() {
+    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
+    if (device_ != nullptr) {
+        if (reeldeck) {
+            stopEvent_.Set();
+            for (int i = 0; i < 10000 && queued_ > 0; ++i) platform::SleepMs(1);
+            platform::WaveOutReset(device_);
+        } else {
+            stopFlag_ = true;
+            for (int i = 0; i < 1000 && stopFlag_ && !chainEnded_ && queued_ > 0; ++i) platform::SleepMs(1);
+            platform::WaveOutPause(device_);
+            platform::WaveOutReset(device_);
+        }
+        // Close waits for the callback thread, so nothing touches the buffers after this.
+        platform::WaveOutClose(device_);
+        device_ = nullptr;
+    }
+    ReleaseLum();
+    headers_.clear();
+    heap_.reset();
+    ok_ = false;
+}
+
+void VelloAudio::SetVolume(uint16_t volume) {
+    if (device_ == nullptr) return;
+    volume_ = volume;
+    platform::WaveOutSetVolume(device_, static_cast<uint32_t>(volume) << 16 | volume);
+}
+
+void VelloAudio::SetSound(int on) {
+    if (device_ == nullptr) return;
+    if (variant_ == AudioVariant::kOcuview) {
+        muted_ = on != 1;
+    } else if (on == 1) {
+        soundOffEvent_.Reset();
+    } else {
+        soundOffEvent_.Set();
+    }
+}
+
+void VelloAudio::SetMute(bool muted) {
+    if (device_ == nullptr) return;
+    if (variant_ == AudioVariant::kReeldeck) {
+        SetSound(muted ? 0 : 1);
+    } else {
+        muted_ = muted;
+    }
+}
+
+}  // namespace vello

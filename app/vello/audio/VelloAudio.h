@@ -1,0 +1,159 @@
+// VelloAudio: plays the camera's audio, G.711 mu-law as it is or G.726 decoded to 16-bit linear, through
+// a small ring of wave-output buffers that the device's done-callback refills from the host's packet
+// queue, one packet per returned buffer.
+//
+// Both programs build it from this source and differ as follows:
+//   Reeldeck: 4 buffers at 8000 Hz, created with the object and started with 2-byte silent buffers;
+//     without a packet (or while the player is paused or its supplier stopped) it writes a 2-byte silent
+//     buffer; failures are numbered notifications to the host.
+//   Ocuview: 3 buffers at 8032 Hz; it waits for 3 packets, uses them to prime the decoder while its
+//     first buffers play silence, then discards queued packets down to one; without a packet it writes
+//     a full silent buffer; failures are message boxes titled "ERROR".
+//
+// Threads: construction, StartPlayback, the setters and StopPlayback run on the host's audio thread; the
+// refill runs on the device's callback thread. The queued-buffer count and the stop and sound states
+// are shared between them; the decoder, the code array and the PCM buffer belong to whichever thread is
+// filling a buffer, and only one does at a time (StartPlayback before the chain runs, the callback after).
+#ifndef VELLO_AUDIO_VELLOAUDIO_H
+#define VELLO_AUDIO_VELLOAUDIO_H
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include "lumacore/lumacore.h"
+#include "platform/signal_event.h"
+#include "platform/wave_out.h"
+#include "vello/audio/audio_packets.h"
+
+namespace vello {
+
+enum class AudioVariant { kReeldeck, kOcuview };
+
+// Codec identifiers from the recorded file's audio header or from the camera.
+enum AudioCodecId : int {
+    kAudioG711 = 100,
+    kAudioG726_16 = 101,
+    kAudioG726_24 = 102,
+    kAudioG726_32 = 103,
+    kAudioG726_40 = 104,
+};
+
+// Reeldeck's message numbers for audio failures.
+enum AudioMessage : int {
+    kMsgCannotCreateHeap = 35,
+    kMsgInvalidAudioCodec = 48,
+    kMsgInsufficientMemory = 68,
+    kMsgLibraryError = 69,
+    kMsgAudioDeviceInUse = 70,
+    kMsgCannotGetVolume = 72,
+    kMsgPrepareHeaderError = 73,
+    kMsgUnprepareHeaderError = 74,
+    kMsgWaveWriteError = 75,
+    kMsgCannotCreateAudioModule = 76,
+};
+
+// The text of one of Reeldeck's audio message numbers ("" for another number).
+std::string_view AudioMessageText(int number);
+
+// How the object tells its host about failures and progress. Unset hooks fall back to the debugger
+// output.
+struct AudioHooks {
+    std::function<void(int number)> notify;               // Reeldeck: numbered notification
+    std::function<void(std::string_view text)> errorBox;  // Ocuview: message box titled "ERROR"
+    std::function<void()> started;                        // Ocuview: audio started (WM_USER + 3)
+    // Reeldeck's diagnostic log: source name, line, text.
+    std::function<void(std::string_view source, int line, std::string_view text)> diagnostic;
+};
+
+class VelloAudio {
+  public:
+    // Sets up the codec; Ok() tells whether that succeeded (failures are already reported).
+    VelloAudio(AudioVariant variant, int codecId, AudioPacketSource* source, AudioHooks hooks = {});
+    ~VelloAudio();
+    VelloAudio(const VelloAudio&) = delete;
+    VelloAudio& operator=(const VelloAudio&) = delete;
+
+    bool Ok() const { return ok_; }
+
+    // Opens the default output device and starts the buffer chain: 1 on success, 0 on failure.
+    int StartPlayback();
+    // Stops the chain, closes the device and releases everything. Also run by the destructor.
+    void StopPlayback();
+
+    // Both channels at `volume` (0 to 0xFFFF); only while the device is open.
+    void SetVolume(uint16_t volume);
+    uint16_t GetVolume() const { return volume_.load(); }
+    // Reeldeck: 1 turns sound on, anything else off. Ocuview: SetMute. Only while the device is open.
+    void SetSound(int on);
+    void SetMute(bool muted);
+
+    // Buffers currently at the device.
+    int QueuedBuffers() const { return queued_.load(); }
+    int BufferCount() const { return bufferCount_; }
+    const platform::WaveFormat& Format() const { return format_; }
+
+  private:
+    static void DeviceCallback(platform::WaveOut* device, unsigned message, void* instance,
+                               platform::WaveHeader* header);
+    void Refill(platform::WaveHeader* header);
+    // Fills `header`'s buffer from one packet, or with silence; returns the bytes to play.
+    uint32_t FillFromPacket(uint8_t* buffer, bool* tookPacket);
+    // Unpacks and decodes one G.726 packet into pcm_; returns the samples decoded, -1 on a decoder error.
+    int DecodeG726(const uint8_t* packet, int length);
+    // Takes the oldest packet into packet_; returns its length or -1.
+    int TakePacket();
+    bool WriteBuffer(platform::WaveHeader* header);
+    void Fail(int number, std::string_view ocuviewText);
+    bool SetUpCodec(int codecId);
+    bool SetUpDecoder();
+    bool MakeBuffers();
+    void ReleaseLum();
+    bool SoundOff() const;
+    int PrimeOcuview();
+
+    const AudioVariant variant_;
+    AudioPacketSource* const source_;
+    AudioHooks hooks_;
+    bool ok_ = false;
+
+    int codecKind_ = 0;     // 100 G.711, 101 G.726
+    int rateSelector_ = 0;  // 12..15, 0 for G.711
+    int bitsPerCode_ = 0;
+    uint32_t bufferSize_ = 0;
+    uint8_t silence_ = 0;
+    int bufferCount_ = 0;
+    platform::WaveFormat format_{};
+    platform::WaveOut* device_ = nullptr;
+
+    // The fixed heap that holds the wave buffers and their headers for the object's whole life.
+    std::unique_ptr<uint8_t[]> heap_;
+    std::size_t heapUsed_ = 0;
+    std::vector<platform::WaveHeader*> headers_;
+
+    LumsG726DecoderState* decoder_ = nullptr;  // lumsMalloc_8u
+    Lum8u* pcm_ = nullptr;                     // 720 bytes, lumsMalloc_8u
+    uint8_t codes_[360] = {};
+    std::vector<uint8_t> packet_;  // the packet being decoded (up to 8192 payload bytes)
+    std::vector<uint8_t> scratch_;
+
+    // Guards decoder_, pcm_, codes_ and packet_: the priming thread and the callback thread both decode.
+    std::mutex decodeLock_;
+    std::atomic<int> queued_{0};
+    std::atomic<uint16_t> volume_{0};
+    // Reeldeck: manual-reset events; signalled = stop requested / sound off.
+    platform::SignalEvent stopEvent_{true};
+    platform::SignalEvent soundOffEvent_{true};
+    // Ocuview: flags; the stop flag is cleared by the last buffer to come back.
+    std::atomic<bool> stopFlag_{false};
+    std::atomic<bool> muted_{false};
+    std::atomic<bool> chainEnded_{false};
+};
+
+}  // namespace vello
+
+#endif
