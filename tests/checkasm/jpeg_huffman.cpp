@@ -106,13 +106,24 @@ std::vector<int> AcSymbols() {
     return v;
 }
 
+// A listing from random counts over `symbols` by the generic table builder: every symbol gets a code.
+Spec FromStatistics(const std::vector<int>& symbols) {
+    Lum32s stats[256] = {};
+    const int spread = rng().Range(1, 20);
+    for (int sym : symbols) stats[sym] = 1 + static_cast<Lum32s>(rng().Next() % (1u << spread));
+    Spec s;
+    lumiEncodeHuffmanRawTableInit_JPEG_8u(stats, s.bits, s.vals);
+    s.count = static_cast<int>(symbols.size());
+    return s;
+}
+
 struct Tables {
     LumiEncodeHuffmanSpec* encDc = nullptr;
     LumiEncodeHuffmanSpec* encAc = nullptr;
     LumiDecodeHuffmanSpec* decDc = nullptr;
     LumiDecodeHuffmanSpec* decAc = nullptr;
     Tables() {
-        const Spec dc = RandomSpec(DcSymbols(11)), ac = RandomSpec(AcSymbols());
+        const Spec dc = FromStatistics(DcSymbols(11)), ac = FromStatistics(AcSymbols());
         lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(dc.bits, dc.vals, &encDc);
         lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(ac.bits, ac.vals, &encAc);
         lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(dc.bits, dc.vals, &decDc);
@@ -467,5 +478,329 @@ CHECKASM_FUNC(lumiEncodeHuffman8x8_JPEG_16s1u_C1) {
             call(nullptr, out.data(), static_cast<int>(out.size()), &pos, nullptr, nullptr, nullptr, &state,
                  1);
         });
+    }
+}
+
+// ---- progressive scans ----
+
+namespace {
+
+enum class ScanKind { kDcFirst, kDcRefine, kAcFirst, kAcRefine };
+
+struct ScanParams {
+    int Ss = 0, Se = 0, Al = 0;
+};
+
+ScanParams RandomParams(ScanKind kind) {
+    ScanParams p;
+    p.Al = rng().Range(0, kind == ScanKind::kAcRefine || kind == ScanKind::kDcRefine ? 3 : 2);
+    if (kind == ScanKind::kAcFirst || kind == ScanKind::kAcRefine) {
+        p.Ss = rng().Range(1, 63);
+        p.Se = rng().Next() % 2 ? 63 : rng().Range(p.Ss, 63);
+    }
+    return p;
+}
+
+// The magnitude bits above Al, as a decoder holds them before the scan that refines bit Al.
+void Truncate(Lum16s* block, int Al) {
+    for (int i = 0; i < 64; ++i) {
+        const int v = block[i];
+        block[i] = static_cast<Lum16s>(v < 0 ? -((-v) >> Al << Al) : v >> Al << Al);
+    }
+}
+
+// Codes `blocks` as one scan with the generic encoder (flushed at the end) and returns the stream.
+std::vector<Lum8u> EncodeScan(ScanKind kind, const ScanParams& p, const Tables& t,
+                              const std::vector<Lum16s>& blocks) {
+    const int n = static_cast<int>(blocks.size() / 64);
+    std::vector<Lum8u> out(static_cast<std::size_t>(n) * 200 + 64);
+    const int len = static_cast<int>(out.size());
+    LumiEncodeHuffmanState* st = nullptr;
+    lumiEncodeHuffmanStateInitAlloc_JPEG_8u(&st);
+    int pos = 0;
+    Lum16s last = 0;
+    for (int b = 0; b <= n; ++b) {
+        const int flush = b == n;
+        const Lum16s* src = flush ? nullptr : &blocks[static_cast<std::size_t>(b) * 64];
+        switch (kind) {
+            case ScanKind::kDcFirst:
+                lumiEncodeHuffman8x8_DCFirst_JPEG_16s1u_C1(src, out.data(), len, &pos, &last, p.Al, t.encDc,
+                                                           st, flush);
+                break;
+            case ScanKind::kDcRefine:
+                lumiEncodeHuffman8x8_DCRefine_JPEG_16s1u_C1(src, out.data(), len, &pos, p.Al, st, flush);
+                break;
+            case ScanKind::kAcFirst:
+                lumiEncodeHuffman8x8_ACFirst_JPEG_16s1u_C1(src, out.data(), len, &pos, p.Ss, p.Se, p.Al,
+                                                           t.encAc, st, flush);
+                break;
+            case ScanKind::kAcRefine:
+                lumiEncodeHuffman8x8_ACRefine_JPEG_16s1u_C1(src, out.data(), len, &pos, p.Ss, p.Se, p.Al,
+                                                            t.encAc, st, flush);
+                break;
+        }
+    }
+    lumiEncodeHuffmanStateFree_JPEG_8u(st);
+    out.resize(static_cast<std::size_t>(pos));
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return out;
+}
+
+// Blocks with runs of empty ones, so that end-of-band runs span blocks.
+std::vector<Lum16s> ProgressiveBlocks(int n) {
+    std::vector<Lum16s> blocks = RandomBlocks(n);
+    for (int b = 0; b < n; ++b)
+        if (rng().Next() % 3 == 0) std::fill_n(&blocks[static_cast<std::size_t>(b) * 64 + 1], 63, Lum16s{0});
+    return blocks;
+}
+
+// One decoder checker: a scan coded from random blocks, decoded by every version into coefficient
+// buffers that hold what the earlier scans left (zero for first scans, the truncated values for
+// refinements), whole or cut short.
+template <typename Fn, typename Call>
+void CheckProgressiveDecoder(const char* name, ScanKind kind, Call call) {
+    checkasm::Versions<Fn> v(name);
+    for (int trial = 0; trial < 16 && !checkasm::Failed(); ++trial) {
+        Tables t;
+        const ScanParams p = RandomParams(kind);
+        const std::vector<Lum16s> blocks = ProgressiveBlocks(kBlocks);
+        const std::vector<Lum8u> stream = EncodeScan(kind, p, t, blocks);
+        const int len = trial % 3 == 2 ? rng().Range(1, static_cast<int>(stream.size()))
+                                       : static_cast<int>(stream.size());
+        auto pristine =
+            Buffers({kBlocks * 128, sizeof(Scalars), sizeof(LumiDecodeHuffmanState), kBlocks * 4});
+        std::memset(pristine[0].data(), 0, kBlocks * 128);
+        if (kind == ScanKind::kDcRefine || kind == ScanKind::kAcRefine) {
+            std::memcpy(pristine[0].data(), blocks.data(), kBlocks * 128);
+            for (int b = 0; b < kBlocks; ++b) Truncate(As<Lum16s>(pristine[0]) + 64 * b, p.Al + 1);
+        }
+        std::memset(pristine[1].data(), 0, sizeof(Scalars));
+        std::memset(pristine[2].data(), 0, sizeof(LumiDecodeHuffmanState));
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& b) {
+                Scalars* s = As<Scalars>(b[1]);
+                LumStatus last = lumStsNoErr;
+                for (int k = 0; k < kBlocks; ++k) {
+                    last = call(fn, stream.data(), len, &s->pos, As<Lum16s>(b[0]) + 64 * k, &s->lastDc,
+                                &s->marker, p, t, As<LumiDecodeHuffmanState>(b[2]));
+                    As<LumStatus>(b[3])[k] = last;
+                }
+                return last;
+            },
+            "progressive stream");
+    }
+    Tables t;
+    const ScanParams p = RandomParams(kind);
+    const std::vector<Lum16s> blocks = ProgressiveBlocks(kBlocks);
+    const std::vector<Lum8u> stream = EncodeScan(kind, p, t, blocks);
+    for (const auto& [level, fn] : v.all()) {
+        Fn f = fn;
+        std::vector<Lum16s> out(kBlocks * 64);
+        checkasm::Bench(name, level, [&] {
+            LumiDecodeHuffmanState state{};
+            int pos = 0, marker = 0;
+            Lum16s last = 0;
+            for (int k = 0; k < kBlocks; ++k)
+                call(f, stream.data(), static_cast<int>(stream.size()), &pos,
+                     &out[static_cast<std::size_t>(k) * 64], &last, &marker, p, t, &state);
+        });
+    }
+}
+
+}  // namespace
+
+CHECKASM_FUNC(lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1) {
+    using Fn = decltype(&lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1);
+    CheckProgressiveDecoder<Fn>(
+        "lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1", ScanKind::kDcFirst,
+        [](Fn fn, const Lum8u* src, int len, int* pos, Lum16s* dst, Lum16s* last, int* marker,
+           const ScanParams& p, const Tables& t,
+           LumiDecodeHuffmanState* st) { return fn(src, len, pos, dst, last, marker, p.Al, t.decDc, st); });
+}
+
+CHECKASM_FUNC(lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1) {
+    using Fn = decltype(&lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1);
+    CheckProgressiveDecoder<Fn>(
+        "lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1", ScanKind::kDcRefine,
+        [](Fn fn, const Lum8u* src, int len, int* pos, Lum16s* dst, Lum16s*, int* marker, const ScanParams& p,
+           const Tables&, LumiDecodeHuffmanState* st) { return fn(src, len, pos, dst, marker, p.Al, st); });
+}
+
+CHECKASM_FUNC(lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1) {
+    using Fn = decltype(&lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1);
+    CheckProgressiveDecoder<Fn>(
+        "lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1", ScanKind::kAcFirst,
+        [](Fn fn, const Lum8u* src, int len, int* pos, Lum16s* dst, Lum16s*, int* marker, const ScanParams& p,
+           const Tables& t, LumiDecodeHuffmanState* st) {
+            return fn(src, len, pos, dst, marker, p.Ss, p.Se, p.Al, t.decAc, st);
+        });
+}
+
+CHECKASM_FUNC(lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1) {
+    using Fn = decltype(&lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1);
+    CheckProgressiveDecoder<Fn>(
+        "lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1", ScanKind::kAcRefine,
+        [](Fn fn, const Lum8u* src, int len, int* pos, Lum16s* dst, Lum16s*, int* marker, const ScanParams& p,
+           const Tables& t, LumiDecodeHuffmanState* st) {
+            return fn(src, len, pos, dst, marker, p.Ss, p.Se, p.Al, t.decAc, st);
+        });
+}
+
+namespace {
+
+// One encoder (or statistics) checker: random blocks of one scan, then the flush, into an output that
+// has room or runs out part way; output bytes, position, predictor, state and per-call statuses compared.
+template <typename Fn, typename Call>
+void CheckProgressiveEncoder(const char* name, ScanKind kind, Call call) {
+    checkasm::Versions<Fn> v(name);
+    for (int trial = 0; trial < 16 && !checkasm::Failed(); ++trial) {
+        Tables t;
+        const ScanParams p = RandomParams(kind);
+        const std::vector<Lum16s> blocks = ProgressiveBlocks(kBlocks);
+        const int dstLen = trial % 3 == 2 ? rng().Range(1, 100) : kBlocks * 200;
+        auto pristine = Buffers({static_cast<std::size_t>(dstLen), sizeof(Scalars),
+                                 sizeof(LumiEncodeHuffmanState), (kBlocks + 1) * 4});
+        std::memset(pristine[1].data(), 0, sizeof(Scalars));
+        std::memset(pristine[2].data(), 0, sizeof(LumiEncodeHuffmanState));
+        CompareVersions(
+            v, pristine,
+            [&](Fn fn, std::vector<Guarded>& b) {
+                Scalars* s = As<Scalars>(b[1]);
+                LumStatus last = lumStsNoErr;
+                for (int k = 0; k <= kBlocks; ++k) {
+                    const int flush = k == kBlocks;
+                    last = call(fn, flush ? nullptr : &blocks[static_cast<std::size_t>(k) * 64], b[0].data(),
+                                dstLen, &s->pos, &s->lastDc, p, t, As<LumiEncodeHuffmanState>(b[2]), flush);
+                    As<LumStatus>(b[3])[k] = last;
+                    if (last < 0) break;
+                }
+                return last;
+            },
+            "progressive blocks");
+    }
+    Tables t;
+    const ScanParams p = RandomParams(kind);
+    const std::vector<Lum16s> blocks = ProgressiveBlocks(kBlocks);
+    std::vector<Lum8u> out(kBlocks * 200);
+    for (const auto& [level, fn] : v.all()) {
+        Fn f = fn;
+        auto* state = static_cast<LumiEncodeHuffmanState*>(lumMalloc(sizeof(LumiEncodeHuffmanState)));
+        std::memset(state, 0, sizeof *state);
+        checkasm::Bench(name, level, [&] {
+            int pos = 0;
+            Lum16s last = 0;
+            for (int k = 0; k <= kBlocks; ++k)
+                call(f, k < kBlocks ? &blocks[static_cast<std::size_t>(k) * 64] : nullptr, out.data(),
+                     static_cast<int>(out.size()), &pos, &last, p, t, state, k == kBlocks);
+        });
+        lumFree(state);
+    }
+}
+
+}  // namespace
+
+CHECKASM_FUNC(lumiEncodeHuffman8x8_DCFirst_JPEG_16s1u_C1) {
+    using Fn = decltype(&lumiEncodeHuffman8x8_DCFirst_JPEG_16s1u_C1);
+    CheckProgressiveEncoder<Fn>(
+        "lumiEncodeHuffman8x8_DCFirst_JPEG_16s1u_C1", ScanKind::kDcFirst,
+        [](Fn fn, const Lum16s* src, Lum8u* dst, int len, int* pos, Lum16s* last, const ScanParams& p,
+           const Tables& t, LumiEncodeHuffmanState* st,
+           int flush) { return fn(src, dst, len, pos, last, p.Al, t.encDc, st, flush); });
+}
+
+CHECKASM_FUNC(lumiEncodeHuffman8x8_DCRefine_JPEG_16s1u_C1) {
+    using Fn = decltype(&lumiEncodeHuffman8x8_DCRefine_JPEG_16s1u_C1);
+    CheckProgressiveEncoder<Fn>(
+        "lumiEncodeHuffman8x8_DCRefine_JPEG_16s1u_C1", ScanKind::kDcRefine,
+        [](Fn fn, const Lum16s* src, Lum8u* dst, int len, int* pos, Lum16s*, const ScanParams& p,
+           const Tables&, LumiEncodeHuffmanState* st,
+           int flush) -> LumStatus { return fn(src, dst, len, pos, p.Al, st, flush); });
+}
+
+CHECKASM_FUNC(lumiEncodeHuffman8x8_ACFirst_JPEG_16s1u_C1) {
+    using Fn = decltype(&lumiEncodeHuffman8x8_ACFirst_JPEG_16s1u_C1);
+    CheckProgressiveEncoder<Fn>(
+        "lumiEncodeHuffman8x8_ACFirst_JPEG_16s1u_C1", ScanKind::kAcFirst,
+        [](Fn fn, const Lum16s* src, Lum8u* dst, int len, int* pos, Lum16s*, const ScanParams& p,
+           const Tables& t, LumiEncodeHuffmanState* st,
+           int flush) { return fn(src, dst, len, pos, p.Ss, p.Se, p.Al, t.encAc, st, flush); });
+}
+
+CHECKASM_FUNC(lumiEncodeHuffman8x8_ACRefine_JPEG_16s1u_C1) {
+    using Fn = decltype(&lumiEncodeHuffman8x8_ACRefine_JPEG_16s1u_C1);
+    CheckProgressiveEncoder<Fn>(
+        "lumiEncodeHuffman8x8_ACRefine_JPEG_16s1u_C1", ScanKind::kAcRefine,
+        [](Fn fn, const Lum16s* src, Lum8u* dst, int len, int* pos, Lum16s*, const ScanParams& p,
+           const Tables& t, LumiEncodeHuffmanState* st,
+           int flush) { return fn(src, dst, len, pos, p.Ss, p.Se, p.Al, t.encAc, st, flush); });
+}
+
+// The statistics use the output buffer as their 256 counters (dstLen is ignored).
+CHECKASM_FUNC(lumiGetHuffmanStatistics8x8_DCFirst_JPEG_16s_C1) {
+    using Fn = decltype(&lumiGetHuffmanStatistics8x8_DCFirst_JPEG_16s_C1);
+    CheckProgressiveEncoder<Fn>(
+        "lumiGetHuffmanStatistics8x8_DCFirst_JPEG_16s_C1", ScanKind::kDcFirst,
+        [](Fn fn, const Lum16s* src, Lum8u* dst, int len, int*, Lum16s* last, const ScanParams& p,
+           const Tables&, LumiEncodeHuffmanState*, int flush) -> LumStatus {
+            if (flush || len < 1024) return lumStsNoErr;
+            return fn(src, reinterpret_cast<Lum32s*>(dst), last, p.Al);
+        });
+}
+
+CHECKASM_FUNC(lumiGetHuffmanStatistics8x8_ACFirst_JPEG_16s_C1) {
+    using Fn = decltype(&lumiGetHuffmanStatistics8x8_ACFirst_JPEG_16s_C1);
+    CheckProgressiveEncoder<Fn>(
+        "lumiGetHuffmanStatistics8x8_ACFirst_JPEG_16s_C1", ScanKind::kAcFirst,
+        [](Fn fn, const Lum16s* src, Lum8u* dst, int len, int*, Lum16s*, const ScanParams& p, const Tables&,
+           LumiEncodeHuffmanState* st, int flush) -> LumStatus {
+            if (len < 1024) return lumStsNoErr;
+            return fn(src, reinterpret_cast<Lum32s*>(dst), p.Ss, p.Se, p.Al, st, flush);
+        });
+}
+
+CHECKASM_FUNC(lumiGetHuffmanStatistics8x8_ACRefine_JPEG_16s_C1) {
+    using Fn = decltype(&lumiGetHuffmanStatistics8x8_ACRefine_JPEG_16s_C1);
+    CheckProgressiveEncoder<Fn>(
+        "lumiGetHuffmanStatistics8x8_ACRefine_JPEG_16s_C1", ScanKind::kAcRefine,
+        [](Fn fn, const Lum16s* src, Lum8u* dst, int len, int*, Lum16s*, const ScanParams& p, const Tables&,
+           LumiEncodeHuffmanState* st, int flush) -> LumStatus {
+            if (len < 1024) return lumStsNoErr;
+            return fn(src, reinterpret_cast<Lum32s*>(dst), p.Ss, p.Se, p.Al, st, flush);
+        });
+}
+
+CHECKASM_FUNC(lumiEncodeHuffmanRawTableInit_JPEG_8u) {
+    checkasm::Versions<decltype(&lumiEncodeHuffmanRawTableInit_JPEG_8u)> v(
+        "lumiEncodeHuffmanRawTableInit_JPEG_8u");
+    for (int trial = 0; trial < 48 && !checkasm::Failed(); ++trial) {
+        Lum32s stats[256] = {};
+        const int used = trial % 8 == 0 ? rng().Range(0, 2) : rng().Range(1, 256);
+        const int spread = rng().Range(0, 31);
+        for (int i = 0; i < used; ++i)
+            stats[rng().Next() % 256] =
+                static_cast<Lum32s>(rng().Next() % (spread == 31 ? 0xFFFFFFFFu : 1u << spread));
+        if (trial % 8 == 1)  // steeply growing counts: deep trees that need the 16-bit limit
+            for (int i = 0; i < 40; ++i) stats[i] = static_cast<Lum32s>(1u << (i % 31));
+        auto pristine = Buffers({16, 256});
+        CompareVersions(
+            v, pristine,
+            [&](auto fn, std::vector<Guarded>& b) { return fn(stats, b[0].data(), b[1].data()); },
+            "random statistics");
+    }
+    for (const auto& [level, fn] : v.all()) {
+        Lum8u bits[16], vals[256];
+        Lum32s stats[256] = {};
+        if (fn(nullptr, bits, vals) != lumStsNullPtrErr || fn(stats, nullptr, vals) != lumStsNullPtrErr ||
+            fn(stats, bits, nullptr) != lumStsNullPtrErr)
+            checkasm::Fail(v.name(), level, "null arguments");
+    }
+    Lum32s stats[256];
+    for (auto& c : stats) c = static_cast<Lum32s>(rng().Next() % 5000);
+    for (const auto& [level, fn] : v.all()) {
+        auto call = fn;
+        Lum8u bits[16], vals[256];
+        checkasm::Bench(v.name(), level, [&] { call(stats, bits, vals); });
     }
 }
