@@ -147,7 +147,7 @@ CHECKASM_FUNC(lumiDecodeBlockCoef_Inter_MPEG4_1u16s) {
         BitWriter w(offset);
         // A third of the blocks are a lone DC (the flat shortcut).
         if (Next() % 3 == 0)
-            mpeg4test::PutTcoef(w, false, 1, 0, static_cast<int>(Next() % 81) - 40 | 1);
+            mpeg4test::PutTcoef(w, false, 1, 0, (static_cast<int>(Next() % 81) - 40) | 1);
         else
             mpeg4test::PutEvents(w, false, mpeg4test::RandomEvents(Next, 0), Next);
         const Stream s = Finish(w, offset);

@@ -249,7 +249,9 @@ TEST(Mpeg4ChromaVectors, OneVector) {
         LumMotionVector out{};
         ASSERT_EQ(lumiComputeChromaMV_MPEG4(&in, &out), lumStsNoErr);
         EXPECT_EQ(out.dx, c[1]) << c[0];
-        if (c[0] != -32768) EXPECT_EQ(out.dy, -c[1]) << c[0];
+        if (c[0] != -32768) {
+            EXPECT_EQ(out.dy, -c[1]) << c[0];
+        }
     }
     LumMotionVector v{};
     EXPECT_EQ(lumiComputeChromaMV_MPEG4(nullptr, &v), lumStsNullPtrErr);

@@ -24,8 +24,11 @@ bool IsPrefix(t::Vlc a, t::Vlc b) {
 
 void ExpectPrefixFree(const std::vector<t::Vlc>& codes) {
     for (std::size_t i = 0; i < codes.size(); ++i)
-        for (std::size_t j = 0; j < codes.size(); ++j)
-            if (i != j) EXPECT_FALSE(IsPrefix(codes[i], codes[j])) << "codes " << i << " and " << j;
+        for (std::size_t j = 0; j < codes.size(); ++j) {
+            if (i != j) {
+                EXPECT_FALSE(IsPrefix(codes[i], codes[j])) << "codes " << i << " and " << j;
+            }
+        }
 }
 
 TEST(Mpeg4Tables, TcoefTablesAreCompletePrefixCodesWithTheEscape) {
