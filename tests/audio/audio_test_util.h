@@ -1,0 +1,61 @@
+// Helpers shared by the audio tests: WAV reading and waiting for a condition.
+#ifndef TESTS_AUDIO_AUDIO_TEST_UTIL_H
+#define TESTS_AUDIO_AUDIO_TEST_UTIL_H
+
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace audiotest {
+
+struct Wav {
+    bool ok = false;
+    uint16_t format = 0, channels = 0, bits = 0;
+    uint32_t rate = 0;
+    std::vector<int16_t> samples;
+};
+
+inline uint32_t Le(const std::vector<uint8_t>& b, std::size_t at, int n) {
+    uint32_t v = 0;
+    for (int i = 0; i < n; ++i) v |= static_cast<uint32_t>(b[at + static_cast<std::size_t>(i)]) << (8 * i);
+    return v;
+}
+
+inline Wav ReadWav(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Wav w;
+    if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF") return w;
+    w.format = static_cast<uint16_t>(Le(b, 20, 2));
+    w.channels = static_cast<uint16_t>(Le(b, 22, 2));
+    w.rate = Le(b, 24, 4);
+    w.bits = static_cast<uint16_t>(Le(b, 34, 2));
+    const uint32_t dataBytes = Le(b, 40, 4);
+    if (44 + static_cast<std::size_t>(dataBytes) > b.size()) return w;
+    for (uint32_t i = 0; i + 1 < dataBytes; i += 2)
+        w.samples.push_back(static_cast<int16_t>(Le(b, 44 + i, 2)));
+    w.ok = true;
+    return w;
+}
+
+template <typename Pred>
+bool WaitUntil(Pred pred, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+inline std::string ScratchPath(const std::string& name) {
+    return std::string(QXR_BINARY_DIR) + "/audio_test_" + name;
+}
+
+}  // namespace audiotest
+
+#endif
