@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                     vello::kJpegColourGrey, vello::kJpegColourCMYK,
                                                     vello::kJpegColourUnknown};
         const vello::JpegColour wanted = kWanted[data[size - 1] % 5];
-        const int channels = wanted == vello::kJpegColourGrey  ? 1
-                             : wanted == vello::kJpegColourCMYK ? 4
+        const int channels = wanted == vello::kJpegColourGrey      ? 1
+                             : wanted == vello::kJpegColourCMYK    ? 4
                              : wanted == vello::kJpegColourUnknown ? components
                                                                    : 3;
         const int step = (width * channels + 3) & ~3;

@@ -1,0 +1,162 @@
+// JPEG speed: decode and encode of a 640 x 480 4:2:0 quality-75 photograph, ours against libjpeg-turbo's
+// TurboJPEG API on the same machine in the same run. Prints megapixels per second for each and, last,
+// the ratios: "jpeg decode ours/libjpeg-turbo = X.XX encode ours/libjpeg-turbo = Y.YY".
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "vello/jpeg/jpeg_decoder.h"
+#include "vello/jpeg/jpeg_encoder.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    int step = 0;
+    Bytes bgr;
+};
+
+bool LoadPpm(const char* path, Picture* pic) {
+    std::ifstream in(path, std::ios::binary);
+    const Bytes f((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t pos = 2;
+    auto number = [&]() {
+        for (;;) {
+            while (pos < f.size() && (f[pos] == ' ' || f[pos] == '\n' || f[pos] == '\r' || f[pos] == '\t'))
+                ++pos;
+            if (pos < f.size() && f[pos] == '#') {
+                while (pos < f.size() && f[pos] != '\n') ++pos;
+                continue;
+            }
+            break;
+        }
+        int v = 0;
+        while (pos < f.size() && f[pos] >= '0' && f[pos] <= '9') v = v * 10 + (f[pos++] - '0');
+        return v;
+    };
+    if (f.size() < 3 || f[0] != 'P' || f[1] != '6') return false;
+    pic->width = number();
+    pic->height = number();
+    if (number() != 255) return false;
+    ++pos;
+    const std::size_t bytes = static_cast<std::size_t>(pic->width) * pic->height * 3;
+    if (f.size() - pos < bytes) return false;
+    pic->step = (pic->width * 3 + 3) & ~3;
+    pic->bgr.assign(static_cast<std::size_t>(pic->step) * pic->height, 0);
+    for (int y = 0; y < pic->height; ++y)
+        for (int x = 0; x < pic->width; ++x)
+            for (int c = 0; c < 3; ++c)
+                pic->bgr[static_cast<std::size_t>(y) * pic->step + x * 3 + c] =
+                    f[pos + (static_cast<std::size_t>(y) * pic->width + x) * 3 + (2 - c)];
+    return true;
+}
+
+// Best rate over several rounds of about 0.3 s each, so that a busy neighbour on the machine costs less.
+double MegapixelsPerSecond(const std::function<bool()>& once, double pixels) {
+    double best = 0;
+    for (int round = 0; round < 5; ++round) {
+        int n = 0;
+        const Clock::time_point start = Clock::now();
+        double seconds = 0;
+        do {
+            if (!once()) return -1;
+            ++n;
+            seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        } while (seconds < 0.3);
+        best = std::max(best, pixels * n / seconds / 1e6);
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* path = argc > 1 ? argv[1] : BENCH_JPEG_PHOTO;
+    Picture pic;
+    if (!LoadPpm(path, &pic)) {
+        std::fprintf(stderr, "bench_jpeg: cannot read the photograph %s\n", path);
+        return 1;
+    }
+    const double pixels = static_cast<double>(pic.width) * pic.height;
+
+    // The file both decoders read: libjpeg-turbo's, quality 75, 4:2:0.
+    tjhandle compressor = tjInitCompress();
+    tjhandle decompressor = tjInitDecompress();
+    unsigned char* turboFile = nullptr;
+    unsigned long turboSize = 0;
+    if (tjCompress2(compressor, pic.bgr.data(), pic.width, pic.step, pic.height, TJPF_BGR, &turboFile,
+                    &turboSize, TJSAMP_420, 75, 0) != 0) {
+        std::fprintf(stderr, "bench_jpeg: libjpeg-turbo: %s\n", tjGetErrorStr2(compressor));
+        return 1;
+    }
+    const Bytes file(turboFile, turboFile + turboSize);
+    tjFree(turboFile);
+
+    Bytes out(static_cast<std::size_t>(pic.step) * pic.height);
+    vello::JpegDecoder decoder;
+    decoder.Reset();
+    auto decodeOurs = [&] {
+        decoder.SetSource(file.data(), static_cast<int>(file.size()));
+        int w = 0, h = 0;
+        if (decoder.ReadHeader(&w, &h, nullptr, nullptr, nullptr) != vello::kJpegOk) return false;
+        decoder.SetDestination(out.data(), w, pic.step, h, 3, vello::kJpegColourBGR);
+        const bool ok = decoder.ReadData() == vello::kJpegOk;
+        decoder.Clean();
+        return ok;
+    };
+    auto decodeTurbo = [&] {
+        return tjDecompress2(decompressor, file.data(), file.size(), out.data(), pic.width, pic.step,
+                             pic.height, TJPF_BGR, 0) == 0;
+    };
+
+    Bytes encoded(static_cast<std::size_t>(pic.step) * pic.height + 65536);
+    vello::JpegEncoder encoder;
+    encoder.Reset();
+    auto encodeOurs = [&] {
+        encoder.SetSource(pic.bgr.data(), pic.width, pic.height, 3, pic.step, vello::kJpegColourBGR);
+        encoder.SetParams(75, vello::kJpegSampling420, vello::kJpegColourYCbCr, 0, 0);
+        int size = static_cast<int>(encoded.size());
+        const bool ok = encoder.WriteImage(encoded.data(), &size) == vello::kJpegOk;
+        encoder.Clean();
+        return ok;
+    };
+    unsigned char* turboOut = tjAlloc(static_cast<int>(tjBufSize(pic.width, pic.height, TJSAMP_420)));
+    auto encodeTurbo = [&] {
+        unsigned long size = tjBufSize(pic.width, pic.height, TJSAMP_420);
+        return tjCompress2(compressor, pic.bgr.data(), pic.width, pic.step, pic.height, TJPF_BGR, &turboOut,
+                           &size, TJSAMP_420, 75, TJFLAG_NOREALLOC) == 0;
+    };
+
+    const double decOurs = MegapixelsPerSecond(decodeOurs, pixels);
+    const double decTurbo = MegapixelsPerSecond(decodeTurbo, pixels);
+    const double encOurs = MegapixelsPerSecond(encodeOurs, pixels);
+    const double encTurbo = MegapixelsPerSecond(encodeTurbo, pixels);
+    tjFree(turboOut);
+    tjDestroy(compressor);
+    tjDestroy(decompressor);
+    if (decOurs < 0 || decTurbo < 0 || encOurs < 0 || encTurbo < 0) {
+        std::fprintf(stderr, "bench_jpeg: a decode or encode failed\n");
+        return 1;
+    }
+
+    std::printf("photograph: %s, %d x %d, 4:2:0, quality 75 (%lu bytes from libjpeg-turbo)\n", path,
+                pic.width, pic.height, turboSize);
+    std::printf("decode  ours %8.2f Mpixel/s   libjpeg-turbo %8.2f Mpixel/s\n", decOurs, decTurbo);
+    std::printf("encode  ours %8.2f Mpixel/s   libjpeg-turbo %8.2f Mpixel/s\n", encOurs, encTurbo);
+    std::printf("jpeg decode ours/libjpeg-turbo = %.2f encode ours/libjpeg-turbo = %.2f\n",
+                decOurs / decTurbo, encOurs / encTurbo);
+    return 0;
+}
