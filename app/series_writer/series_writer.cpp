@@ -97,8 +97,13 @@ bool WriteFile(const std::string& path, const Bytes& bytes, std::string& error) 
         error = path + ": " + std::strerror(errno);
         return false;
     }
-    // Exclusive while writing, so a reader never indexes a half-written file.
-    ::flock(fd, LOCK_EX);
+    // Exclusive while writing, so a reader never indexes a half-written file; a file a reader has open
+    // is not overwritten under it.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = path + ": in use by a reader";
+        ::close(fd);
+        return false;
+    }
     bool ok = ::ftruncate(fd, 0) == 0;
     std::size_t done = 0;
     while (ok && done < bytes.size()) {
