@@ -1,0 +1,234 @@
+// qxrtool audio-decode / audio-play: the camera's raw audio (G.711 mu-law bytes, or G.726 codes packed
+// most significant bit first) decoded to a WAV file, or played through the audio player.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "command.h"
+#include "lumacore/lumacore.h"
+#include "platform/wave_out.h"
+#include "vello/audio/VelloAudio.h"
+#include "vello/audio/audio_packets.h"
+
+namespace qxrtool {
+namespace {
+
+struct CodecChoice {
+    const char* name;
+    int codecId;
+    int bits;  // 0 for G.711
+};
+
+constexpr CodecChoice kCodecs[] = {
+    {"g711", vello::kAudioG711, 0},       {"g726-16", vello::kAudioG726_16, 2},
+    {"g726-24", vello::kAudioG726_24, 3}, {"g726-32", vello::kAudioG726_32, 4},
+    {"g726-40", vello::kAudioG726_40, 5},
+};
+
+const CodecChoice* FindCodec(std::string_view name) {
+    for (const CodecChoice& c : kCodecs)
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>* out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate) {
+    std::vector<uint8_t> file;
+    const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
+    file.insert(file.end(), {'R', 'I', 'F', 'F'});
+    PutLe(file, 36 + dataBytes, 4);
+    file.insert(file.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    PutLe(file, 16, 4);
+    PutLe(file, 1, 2);  // PCM
+    PutLe(file, 1, 2);  // mono
+    PutLe(file, rate, 4);
+    PutLe(file, rate * 2, 4);
+    PutLe(file, 2, 2);
+    PutLe(file, 16, 2);
+    file.insert(file.end(), {'d', 'a', 't', 'a'});
+    PutLe(file, dataBytes, 4);
+    for (int16_t s : samples) PutLe(file, static_cast<uint16_t>(s), 2);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    return static_cast<bool>(out);
+}
+
+// Parses "--codec NAME" and the positional arguments; returns false with a message on a usage error.
+bool ParseArgs(int argc, char** argv, const CodecChoice** codec, std::vector<std::string>* positional,
+               std::string* variant, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--codec" || a == "--variant") {
+            if (i + 1 >= argc) {
+                *error = std::string(a) + " needs a value";
+                return false;
+            }
+            const char* value = argv[++i];
+            if (a == "--codec") {
+                *codec = FindCodec(value);
+                if (*codec == nullptr) {
+                    *error = std::string("unknown codec '") + value + "'";
+                    return false;
+                }
+            } else {
+                *variant = value;
+            }
+        } else if (a.size() > 1 && a[0] == '-') {
+            *error = "unknown option '" + std::string(a) + "'";
+            return false;
+        } else {
+            positional->emplace_back(a);
+        }
+    }
+    if (*codec == nullptr) {
+        *error = "--codec is required";
+        return false;
+    }
+    return true;
+}
+
+int RunDecode(int argc, char** argv);
+int RunPlay(int argc, char** argv);
+
+const Command kDecode{
+    "audio-decode",
+    "decode raw camera audio (G.711 mu-law, or G.726 packed most significant bit first) to a "
+    "16-bit 8000 Hz mono WAV file",
+    "audio-decode --codec g711|g726-16|g726-24|g726-32|g726-40 IN OUT.wav", RunDecode};
+
+const Command kPlay{"audio-play",
+                    "play raw camera audio through the audio player on the default output (QXR_AUDIO_OUTPUT: "
+                    "sdl, null or wav:<file>)",
+                    "audio-play --codec g711|g726-16|g726-24|g726-32|g726-40 [--variant reeldeck|ocuview] IN",
+                    RunPlay};
+
+int RunDecode(int argc, char** argv) {
+    if (WantsHelp(argc, argv)) return PrintCommandHelp(kDecode);
+    const CodecChoice* codec = nullptr;
+    std::vector<std::string> files;
+    std::string variant, error;
+    if (!ParseArgs(argc, argv, &codec, &files, &variant, &error)) return UsageError(kDecode, error);
+    if (files.size() != 2) return UsageError(kDecode, "expected IN and OUT.wav");
+    std::vector<uint8_t> input;
+    if (!ReadFile(files[0], &input)) return Fail(kDecode.name, "cannot read " + files[0]);
+
+    std::vector<int16_t> samples;
+    if (codec->bits == 0) {
+        samples.reserve(input.size());
+        for (uint8_t b : input) samples.push_back(platform::MulawToLinear16(b));
+    } else {
+        const int maxCodes = static_cast<int>(input.size() * 8 / static_cast<std::size_t>(codec->bits));
+        std::vector<uint8_t> codes(static_cast<std::size_t>(maxCodes));
+        const int n = vello::UnpackG726Codes(input.data(), static_cast<int>(input.size()), codec->bits,
+                                             codes.data(), maxCodes);
+        int stateSize = 0;
+        lumsDecodeGetStateSize_G726_8u16s(&stateSize);
+        auto* state = reinterpret_cast<LumsG726DecoderState*>(lumsMalloc_8u(stateSize));
+        if (state == nullptr || lumsDecodeInit_G726_8u16s(state, codec->bits + 10, 2) != lumStsNoErr) {
+            lumsFree(state);
+            return Fail(kDecode.name, "cannot set up the G.726 decoder");
+        }
+        samples.resize(static_cast<std::size_t>(n));
+        // In packets of 360 codes, as the players decode; the 14-bit signal is scaled to 16 bits.
+        for (int at = 0; at < n; at += 360) {
+            const int len = std::min(360, n - at);
+            lumsDecode_G726_8u16s(state, codes.data() + at, samples.data() + at, len);
+        }
+        lumsFree(state);
+        for (int16_t& s : samples) s = static_cast<int16_t>(s * 4);
+    }
+    if (!WriteWav(files[1], samples, 8000)) return Fail(kDecode.name, "cannot write " + files[1]);
+    std::printf("%s: %zu samples (%.2f s) to %s\n", codec->name, samples.size(), samples.size() / 8000.0,
+                files[1].c_str());
+    return 0;
+}
+
+// The player's queue with flow control by count: the producer waits while four packets are queued, as
+// the hosts' fixed heaps make it wait. Once the file is used up it also ends Ocuview's wait for packets.
+class PacedQueue : public vello::LockedPacketQueue {
+  public:
+    bool Stopping() override { return finished_.load(); }
+    void Finish() { finished_ = true; }
+
+  private:
+    std::atomic<bool> finished_{false};
+};
+
+int RunPlay(int argc, char** argv) {
+    if (WantsHelp(argc, argv)) return PrintCommandHelp(kPlay);
+    const CodecChoice* codec = nullptr;
+    std::vector<std::string> files;
+    std::string variantName = "reeldeck", error;
+    if (!ParseArgs(argc, argv, &codec, &files, &variantName, &error)) return UsageError(kPlay, error);
+    if (files.size() != 1) return UsageError(kPlay, "expected one input file");
+    if (variantName != "reeldeck" && variantName != "ocuview") return UsageError(kPlay, "unknown variant");
+    const vello::AudioVariant variant =
+        variantName == "reeldeck" ? vello::AudioVariant::kReeldeck : vello::AudioVariant::kOcuview;
+    std::vector<uint8_t> input;
+    if (!ReadFile(files[0], &input)) return Fail(kPlay.name, "cannot read " + files[0]);
+
+    std::string reported;
+    vello::AudioHooks hooks;
+    hooks.notify = [&](int n) { reported += std::string(vello::AudioMessageText(n)) + "\n"; };
+    hooks.errorBox = [&](std::string_view text) { reported += std::string(text) + "\n"; };
+    hooks.diagnostic = [&](std::string_view, int, std::string_view text) {
+        reported += std::string(text) + "\n";
+    };
+
+    PacedQueue queue;
+    // Packet sizes as the camera sends them: 256 mu-law bytes, or 360 G.726 codes.
+    const std::size_t packetBytes = codec->bits == 0 ? 256 : static_cast<std::size_t>(45 * codec->bits);
+    std::size_t at = 0;
+    auto pushNext = [&] {
+        const std::size_t n = std::min(packetBytes, input.size() - at);
+        queue.Push(std::vector<uint8_t>(input.begin() + static_cast<std::ptrdiff_t>(at),
+                                        input.begin() + static_cast<std::ptrdiff_t>(at + n)));
+        at += n;
+    };
+    while (at < input.size() && queue.Count() < 4) pushNext();
+    if (at >= input.size()) queue.Finish();
+
+    vello::VelloAudio player(variant, codec->codecId, &queue, hooks);
+    if (!player.Ok() || player.StartPlayback() != 1) {
+        std::fputs(reported.c_str(), stderr);
+        return Fail(kPlay.name, "cannot play on the audio output");
+    }
+    while (at < input.size()) {
+        if (queue.Count() < 4) {
+            pushNext();
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    queue.Finish();
+    while (queue.Count() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // Let the last buffers play out before stopping.
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    player.StopPlayback();
+    if (!reported.empty()) std::fputs(reported.c_str(), stderr);
+    std::printf("%s: played %zu bytes (%s)\n", codec->name, input.size(), variantName.c_str());
+    return 0;
+}
+
+}  // namespace
+
+QXRTOOL_COMMAND(kDecode);
+QXRTOOL_COMMAND(kPlay);
+
+}  // namespace qxrtool
