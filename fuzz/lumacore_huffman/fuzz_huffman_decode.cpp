@@ -8,6 +8,33 @@
 
 #include "lumacore/lumacore.h"
 
+// The generic implementations, compiled into this target.
+namespace lumacore::c {
+decltype(::lumiDecodeHuffmanSpecInitAlloc_JPEG_8u) lumiDecodeHuffmanSpecInitAlloc_JPEG_8u;
+decltype(::lumiDecodeHuffmanSpecFree_JPEG_8u) lumiDecodeHuffmanSpecFree_JPEG_8u;
+decltype(::lumiDecodeHuffmanStateInitAlloc_JPEG_8u) lumiDecodeHuffmanStateInitAlloc_JPEG_8u;
+decltype(::lumiDecodeHuffmanStateFree_JPEG_8u) lumiDecodeHuffmanStateFree_JPEG_8u;
+decltype(::lumiDecodeHuffman8x8_JPEG_1u16s_C1) lumiDecodeHuffman8x8_JPEG_1u16s_C1;
+decltype(::lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1) lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1;
+decltype(::lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1) lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1;
+decltype(::lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1) lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1;
+decltype(::lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1) lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1;
+decltype(::lumiEncodeHuffmanRawTableInit_JPEG_8u) lumiEncodeHuffmanRawTableInit_JPEG_8u;
+decltype(::lumiEncodeHuffmanSpecInitAlloc_JPEG_8u) lumiEncodeHuffmanSpecInitAlloc_JPEG_8u;
+decltype(::lumiEncodeHuffmanSpecFree_JPEG_8u) lumiEncodeHuffmanSpecFree_JPEG_8u;
+decltype(::lumiEncodeHuffmanStateInitAlloc_JPEG_8u) lumiEncodeHuffmanStateInitAlloc_JPEG_8u;
+decltype(::lumiEncodeHuffmanStateFree_JPEG_8u) lumiEncodeHuffmanStateFree_JPEG_8u;
+decltype(::lumiEncodeHuffman8x8_JPEG_16s1u_C1) lumiEncodeHuffman8x8_JPEG_16s1u_C1;
+decltype(::lumiEncodeHuffman8x8_DCFirst_JPEG_16s1u_C1) lumiEncodeHuffman8x8_DCFirst_JPEG_16s1u_C1;
+decltype(::lumiEncodeHuffman8x8_DCRefine_JPEG_16s1u_C1) lumiEncodeHuffman8x8_DCRefine_JPEG_16s1u_C1;
+decltype(::lumiEncodeHuffman8x8_ACFirst_JPEG_16s1u_C1) lumiEncodeHuffman8x8_ACFirst_JPEG_16s1u_C1;
+decltype(::lumiEncodeHuffman8x8_ACRefine_JPEG_16s1u_C1) lumiEncodeHuffman8x8_ACRefine_JPEG_16s1u_C1;
+decltype(::lumiGetHuffmanStatistics8x8_ACFirst_JPEG_16s_C1) lumiGetHuffmanStatistics8x8_ACFirst_JPEG_16s_C1;
+decltype(::lumiGetHuffmanStatistics8x8_ACRefine_JPEG_16s_C1) lumiGetHuffmanStatistics8x8_ACRefine_JPEG_16s_C1;
+}  // namespace lumacore::c
+
+namespace H = lumacore::c;
+
 namespace {
 
 // T.81 Table K.3, the second table of every scan.
@@ -34,10 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     LumiDecodeHuffmanSpec* table = nullptr;
     LumiDecodeHuffmanSpec* dcTable = nullptr;
     LumiDecodeHuffmanState* state = nullptr;
-    lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(bits, vals,
-                                           &table);  // a refused specification still gives an object
-    lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(kDcBits, kDcVals, &dcTable);
-    lumiDecodeHuffmanStateInitAlloc_JPEG_8u(&state);
+    H::lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(bits, vals,
+                                              &table);  // a refused specification still gives an object
+    H::lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(kDcBits, kDcVals, &dcTable);
+    H::lumiDecodeHuffmanStateInitAlloc_JPEG_8u(&state);
 
     const int kind = params[0] % 5;
     const int Ss = 1 + params[1] % 63;
@@ -51,25 +78,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         LumStatus st = lumStsNoErr;
         switch (kind) {
             case 0:
-                st = lumiDecodeHuffman8x8_JPEG_1u16s_C1(src, srcLen, &pos, dst, &lastDc, &marker,
-                                                        params[1] & 1 ? table : dcTable, table, state);
+                st = H::lumiDecodeHuffman8x8_JPEG_1u16s_C1(src, srcLen, &pos, dst, &lastDc, &marker,
+                                                           params[1] & 1 ? table : dcTable, table, state);
                 break;
             case 1:
-                st = lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1(src, srcLen, &pos, dst, &lastDc, &marker, Al,
-                                                                table, state);
+                st = H::lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1(src, srcLen, &pos, dst, &lastDc, &marker,
+                                                                   Al, table, state);
                 break;
             case 2:
-                st = lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1(src, srcLen, &pos, dst, &marker, Al, state);
+                st = H::lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1(src, srcLen, &pos, dst, &marker, Al,
+                                                                    state);
                 break;
             case 3:
-                st = lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1(src, srcLen, &pos, dst, &marker, Ss, Se, Al,
-                                                                table, state);
+                st = H::lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1(src, srcLen, &pos, dst, &marker, Ss, Se,
+                                                                   Al, table, state);
                 break;
             default:
                 // A refinement scan over what a first scan of the same data left.
                 std::memcpy(dst, &coefs[0], 64 * sizeof(Lum16s));
-                st = lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1(src, srcLen, &pos, dst, &marker, Ss, Se, Al,
-                                                                 table, state);
+                st = H::lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1(src, srcLen, &pos, dst, &marker, Ss, Se,
+                                                                    Al, table, state);
                 break;
         }
         if (pos < 0 || pos > srcLen) __builtin_trap();
@@ -79,8 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // Whatever came out goes back through the encoders with the same specification, if it is valid.
     LumiEncodeHuffmanSpec* encTable = nullptr;
     LumiEncodeHuffmanState* encState = nullptr;
-    if (lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(bits, vals, &encTable) == lumStsNoErr &&
-        lumiEncodeHuffmanStateInitAlloc_JPEG_8u(&encState) == lumStsNoErr) {
+    if (H::lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(bits, vals, &encTable) == lumStsNoErr &&
+        H::lumiEncodeHuffmanStateInitAlloc_JPEG_8u(&encState) == lumStsNoErr) {
         std::vector<Lum8u> out(2048);
         int outPos = 0;
         Lum16s last = 0;
@@ -90,37 +118,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             const Lum16s* blk = flush ? nullptr : &coefs[static_cast<std::size_t>(b) * 64];
             switch (kind) {
                 case 0:
-                    lumiEncodeHuffman8x8_JPEG_16s1u_C1(blk, out.data(), 2048, &outPos, &last, encTable,
-                                                       encTable, encState, flush);
+                    H::lumiEncodeHuffman8x8_JPEG_16s1u_C1(blk, out.data(), 2048, &outPos, &last, encTable,
+                                                          encTable, encState, flush);
                     break;
                 case 1:
-                    lumiEncodeHuffman8x8_DCFirst_JPEG_16s1u_C1(blk, out.data(), 2048, &outPos, &last, Al,
-                                                               encTable, encState, flush);
+                    H::lumiEncodeHuffman8x8_DCFirst_JPEG_16s1u_C1(blk, out.data(), 2048, &outPos, &last, Al,
+                                                                  encTable, encState, flush);
                     break;
                 case 2:
-                    lumiEncodeHuffman8x8_DCRefine_JPEG_16s1u_C1(blk, out.data(), 2048, &outPos, Al, encState,
-                                                                flush);
+                    H::lumiEncodeHuffman8x8_DCRefine_JPEG_16s1u_C1(blk, out.data(), 2048, &outPos, Al,
+                                                                   encState, flush);
                     break;
                 case 3:
-                    lumiEncodeHuffman8x8_ACFirst_JPEG_16s1u_C1(blk, out.data(), 2048, &outPos, Ss, Se, Al,
-                                                               encTable, encState, flush);
-                    lumiGetHuffmanStatistics8x8_ACFirst_JPEG_16s_C1(blk, stats, Ss, Se, Al, encState, flush);
+                    H::lumiEncodeHuffman8x8_ACFirst_JPEG_16s1u_C1(blk, out.data(), 2048, &outPos, Ss, Se, Al,
+                                                                  encTable, encState, flush);
+                    H::lumiGetHuffmanStatistics8x8_ACFirst_JPEG_16s_C1(blk, stats, Ss, Se, Al, encState,
+                                                                       flush);
                     break;
                 default:
-                    lumiEncodeHuffman8x8_ACRefine_JPEG_16s1u_C1(blk, out.data(), 2048, &outPos, Ss, Se, Al,
-                                                                encTable, encState, flush);
-                    lumiGetHuffmanStatistics8x8_ACRefine_JPEG_16s_C1(blk, stats, Ss, Se, Al, encState, flush);
+                    H::lumiEncodeHuffman8x8_ACRefine_JPEG_16s1u_C1(blk, out.data(), 2048, &outPos, Ss, Se, Al,
+                                                                   encTable, encState, flush);
+                    H::lumiGetHuffmanStatistics8x8_ACRefine_JPEG_16s_C1(blk, stats, Ss, Se, Al, encState,
+                                                                        flush);
                     break;
             }
             if (outPos < 0 || outPos > 2048) __builtin_trap();
         }
         Lum8u outBits[16], outVals[256];
-        lumiEncodeHuffmanRawTableInit_JPEG_8u(stats, outBits, outVals);
+        H::lumiEncodeHuffmanRawTableInit_JPEG_8u(stats, outBits, outVals);
     }
-    lumiEncodeHuffmanStateFree_JPEG_8u(encState);
-    lumiEncodeHuffmanSpecFree_JPEG_8u(encTable);
-    lumiDecodeHuffmanStateFree_JPEG_8u(state);
-    lumiDecodeHuffmanSpecFree_JPEG_8u(dcTable);
-    lumiDecodeHuffmanSpecFree_JPEG_8u(table);
+    H::lumiEncodeHuffmanStateFree_JPEG_8u(encState);
+    H::lumiEncodeHuffmanSpecFree_JPEG_8u(encTable);
+    H::lumiDecodeHuffmanStateFree_JPEG_8u(state);
+    H::lumiDecodeHuffmanSpecFree_JPEG_8u(dcTable);
+    H::lumiDecodeHuffmanSpecFree_JPEG_8u(table);
     return 0;
 }
