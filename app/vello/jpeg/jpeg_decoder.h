@@ -23,7 +23,7 @@ namespace vello {
 struct JpegDecoderLimits {
     int64_t maxPixels = int64_t{1} << 26;            // width x height (64 Mpixel, e.g. 8192 x 8192)
     int64_t maxCoefficientBytes = int64_t{1} << 29;  // the progressive coefficient buffer, in bytes
-    int maxScans = 512;                              // SOS segments decoded for one image
+    int maxScans = 256;                              // SOS segments decoded for one image
 };
 
 // The JFIF APP0 facts of the last image that had them.
