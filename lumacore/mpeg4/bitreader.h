@@ -6,8 +6,9 @@
 // further until a code fails. The caller's contract: at least kBitstreamPadding (8) readable zero bytes
 // follow the last byte of data. With zero padding every code that starts in the padding is invalid (no
 // TCOEF, DC size or motion code begins with twelve zero bits), and the longest element group that can
-// start inside the data (a TCOEF escape of mode 3: 30 bits) ends within four bytes of its end, so no read
-// ever reaches beyond seven bytes after the data.
+// start inside the data (a TCOEF escape of mode 3: 30 bits) ends within four bytes of its end, so a call
+// that starts inside the data never reads beyond seven bytes after it. A call that starts past the data
+// reads the four bytes at its position.
 #ifndef LUMACORE_MPEG4_BITREADER_H
 #define LUMACORE_MPEG4_BITREADER_H
 

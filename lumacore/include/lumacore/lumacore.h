@@ -226,7 +226,8 @@ LUMAPI LumStatus lumiSampleUpH2V2_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, Lu
 
 /* ---- MPEG-4 Part 2 and H.263 blocks and motion (ISO/IEC 14496-2) ----
  * The bitstream decoders get a byte pointer and a bit offset but no length: at least 8 zero bytes must
- * follow the last byte of data (they read up to 7 bytes past it). On a bitstream error no block and no
+ * follow the last byte of data (called at a position inside the data, they read up to 7 bytes past it,
+ * 3 bytes past their final position). On a bitstream error no block and no
  * prediction buffer is written (the motion vector decoder keeps the vectors before the failing one) and
  * the position stays after the last complete element. In lumiDecodePadMV_PVOP_MPEG4 a null neighbour
  * vector array makes that neighbour unavailable (its flag pointer is still required). */
