@@ -120,7 +120,9 @@ void ExpectSameAsSpandsp(int rate, int law, const std::vector<uint8_t>& codes, b
                           << ", spandsp " << want[i];
     }
     EXPECT_EQ(mismatches, 0) << "rate " << rate << " law " << law;
-    if (!allowRails) EXPECT_EQ(rails, 0) << "the speech-like signal should stay inside 14 bits";
+    if (!allowRails) {
+        EXPECT_EQ(rails, 0) << "the speech-like signal should stay inside 14 bits";
+    }
 }
 
 TEST(G726Spandsp, RandomCodesAllRatesAndLaws) {
@@ -295,7 +297,9 @@ TEST(G726Ffmpeg, SpeechAgreesWithinRounding) {
         EXPECT_GT(snrDb(0, 64), 25.0) << bits << "-bit codes, first 64 samples";
         // At 40 kbit/s FFmpeg leaks the zero-section coefficients by 2^-8 where G.726 (and spandsp and
         // ours) use 2^-9, so beyond the start only the other rates can be compared.
-        if (bits != 5) EXPECT_GT(snrDb(0, mine.size()), 20.0) << bits << "-bit codes, whole signal";
+        if (bits != 5) {
+            EXPECT_GT(snrDb(0, mine.size()), 20.0) << bits << "-bit codes, whole signal";
+        }
         std::remove((base + ".g726").c_str());
         std::remove((base + ".raw").c_str());
     }
