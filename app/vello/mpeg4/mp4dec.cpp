@@ -1,0 +1,279 @@
+// Mpeg4Decoder: opening (headers and frame store), the per-VOP decoding loop, picture delivery, closing.
+#include "vello/mpeg4/mp4dec.h"
+
+#include <algorithm>
+#include <bit>
+#include <string>
+#include <utility>
+
+#include "platform/debug_output.h"
+
+namespace vello::mpeg4 {
+
+namespace {
+
+constexpr const char* kFile = "app/vello/mpeg4/mp4dec.cpp";
+
+// Extra bytes after each plane: vector loads of the motion compensation may read a little past the
+// last sample of a row, and the last row has no next row to read into.
+constexpr int kPlaneSlack = 64;
+
+void ReleasePlane(Lum8u*& p) {
+    if (p != nullptr) lumsFree(p);
+    p = nullptr;
+}
+
+template <typename T>
+void ReleaseArray(T*& p) {
+    if (p != nullptr) lumsFree(p);
+    p = nullptr;
+}
+
+}  // namespace
+
+DecoderConfig ReeldeckConfig() {
+    DecoderConfig c;
+    c.variant = HostVariant::kReeldeck;
+    c.streamCapacity = 131072;
+    c.report = [](std::string_view file, int line, std::string_view message) {
+        std::string text = "> ";
+        text.append(file);
+        text.append("(");
+        text.append(std::to_string(line));
+        text.append(") : ");
+        text.append(message);
+        text.append("\n");
+        platform::DebugOutput(text);
+    };
+    return c;
+}
+
+DecoderConfig OcuviewConfig() {
+    DecoderConfig c;
+    c.variant = HostVariant::kOcuview;
+    c.streamCapacity = 524288;
+    return c;
+}
+
+Display::~Display() = default;
+void Display::NotifyError(int /*code*/) {}
+void Display::ReadSideInfo(const std::uint8_t* /*data*/, std::size_t /*size*/) {}
+bool Display::StopRequested() {
+    return false;
+}
+bool Display::Resize(int /*width*/, int /*height*/) {
+    return true;
+}
+
+LumStatus PictureToBgr(const Picture& picture, Lum8u* dst, int dstStep, int width, int height) {
+    const Lum8u* const planes[3] = {picture.origin[0], picture.origin[1], picture.origin[2]};
+    return lumiYCbCr420ToBGR_8u_P3C3R(planes, picture.step, dst, dstStep, LumiSize{width, height});
+}
+
+Mpeg4Decoder::Mpeg4Decoder(const DecoderConfig& config, PacketSource* source)
+    : config_(config), source_(source) {}
+
+Mpeg4Decoder::~Mpeg4Decoder() {
+    CloseDecoder();
+}
+
+void Mpeg4Decoder::Report(const char* file, int line, std::string_view message) {
+    if (config_.report) config_.report(file, line, message);
+}
+
+int Mpeg4Decoder::OpenDecoder() {
+    CloseDecoder();
+    vo_ = VisualObjectHeader{};
+    vol_ = VolHeader{};
+    vop_ = VopHeader{};
+    stats_ = DecoderStats{};
+    sawVisualObject_ = false;
+    sawSequenceStart_ = false;
+    lag_ = 0;
+    nextSerial_ = 1;
+    lastDeliveredSerial_ = 0;
+    previousTimeIncrement_ = 0;
+    currentTimeIncrement_ = 0;
+
+    if (source_ == nullptr || !stream_.Allocate(config_.streamCapacity)) {
+        Report(kFile, __LINE__, "Error: No memory to allocate buffer for MPEG-4 bitstream.");
+        return kMpeg4NoMemory;
+    }
+    if (Refill() != 1) {
+        Report(kFile, __LINE__, "Error: reading MPEG-4 bitstream file.");
+        return kMpeg4StreamError;
+    }
+    return ParseHeadersAndAllocate();
+}
+
+void Mpeg4Decoder::CloseDecoder() {
+    ReleaseFrameStore();
+    stream_.Release();
+}
+
+int Mpeg4Decoder::AllocateFrameStore() {
+    ReleaseFrameStore();
+    const int w = vol_.video_object_layer_width;
+    const int h = vol_.video_object_layer_height;
+    storeWidth_ = w;
+    storeHeight_ = h;
+    mbWidth_ = (w + 15) / 16;
+    mbHeight_ = (h + 15) / 16;
+    const int mbCount = mbWidth_ * mbHeight_;
+    mbNumberBits_ = std::max(1, static_cast<int>(std::bit_width(static_cast<unsigned>(mbCount - 1))));
+
+    const int lumaStep = (w + 47) & ~15;
+    const int chromaStep = (w / 2 + 23) & ~7;
+    const int lumaRows = h + 32;
+    const int chromaRows = h / 2 + 16;
+    for (PictureRecord& p : pictures_) {
+        const int steps[3] = {lumaStep, chromaStep, chromaStep};
+        const int rows[3] = {lumaRows, chromaRows, chromaRows};
+        const int border[3] = {16, 8, 8};
+        for (int c = 0; c < 3; ++c) {
+            const int bytes = steps[c] * rows[c] + kPlaneSlack;
+            p.plane[c] = lumsMalloc_8u(bytes);
+            if (p.plane[c] == nullptr) return kMpeg4NoMemory;
+            // Mid grey, so that a P-VOP without a decoded reference predicts from something defined.
+            lumsSet_8u(128, p.plane[c], bytes);
+            p.step[c] = steps[c];
+            p.origin[c] = p.plane[c] + border[c] * steps[c] + border[c];
+        }
+        p.timeIncrement = 0;
+        p.serial = 0;
+    }
+    current_ = &pictures_[0];
+    reference_ = &pictures_[1];
+    output_ = nullptr;
+    decodedAny_ = false;
+
+    mbFlags_ = lumsMalloc_8u(mbCount);
+    mvs_ = reinterpret_cast<LumMotionVector*>(lumsMalloc_16s(mbCount * 8));
+    rowY_ = lumsMalloc_16s(16 + 16 * mbWidth_);
+    rowCb_ = lumsMalloc_16s(8 + 8 * mbWidth_);
+    rowCr_ = lumsMalloc_16s(8 + 8 * mbWidth_);
+    leftY_ = lumsMalloc_16s(16);
+    leftCb_ = lumsMalloc_16s(8);
+    leftCr_ = lumsMalloc_16s(8);
+    quantAbove_ = lumsMalloc_8u(mbWidth_ + 1);
+    residual_ = lumsMalloc_16s(64);
+    if (mbFlags_ == nullptr || mvs_ == nullptr || rowY_ == nullptr || rowCb_ == nullptr ||
+        rowCr_ == nullptr || leftY_ == nullptr || leftCb_ == nullptr || leftCr_ == nullptr ||
+        quantAbove_ == nullptr || residual_ == nullptr) {
+        return kMpeg4NoMemory;
+    }
+    return kMpeg4Ok;
+}
+
+void Mpeg4Decoder::ReleaseFrameStore() {
+    for (PictureRecord& p : pictures_) {
+        for (Lum8u*& plane : p.plane) ReleasePlane(plane);
+        p = PictureRecord{};
+    }
+    current_ = nullptr;
+    reference_ = nullptr;
+    output_ = nullptr;
+    decodedAny_ = false;
+    ReleaseArray(mbFlags_);
+    Lum16s* mvs = reinterpret_cast<Lum16s*>(mvs_);
+    ReleaseArray(mvs);
+    mvs_ = nullptr;
+    ReleaseArray(rowY_);
+    ReleaseArray(rowCb_);
+    ReleaseArray(rowCr_);
+    ReleaseArray(leftY_);
+    ReleaseArray(leftCb_);
+    ReleaseArray(leftCr_);
+    ReleaseArray(quantAbove_);
+    ReleaseArray(residual_);
+    storeWidth_ = 0;
+    storeHeight_ = 0;
+    mbWidth_ = 0;
+    mbHeight_ = 0;
+}
+
+void Mpeg4Decoder::DeliverPicture(Display& display, PictureRecord& record) {
+    // Each decoded picture is shown once: 0 marks a record nothing was decoded into.
+    if (record.serial == 0 || record.serial <= lastDeliveredSerial_) return;
+    Picture picture{};
+    for (int c = 0; c < 3; ++c) {
+        picture.origin[c] = record.origin[c];
+        picture.step[c] = record.step[c];
+    }
+    picture.width = storeWidth_;
+    picture.height = storeHeight_;
+    picture.timeIncrement = record.timeIncrement;
+    lastDeliveredSerial_ = record.serial;
+    ++stats_.picturesDelivered;
+    display.Deliver(picture);
+}
+
+bool Mpeg4Decoder::SizeMatches(const Display& display) const {
+    return vol_.video_object_layer_width == storeWidth_ && vol_.video_object_layer_height == storeHeight_ &&
+           display.Width() == storeWidth_ && display.Height() == storeHeight_;
+}
+
+int Mpeg4Decoder::DecodeStream(Display& display) {
+    if (stream_.base == nullptr || current_ == nullptr) return kMpeg4StreamError;
+    if (!SeekStartCode(kVopStartCode)) {
+        Report(kFile, __LINE__, "Error: Failed seeking VOP Start Code.");
+        display.NotifyError(kHostErrorNoVop);
+        return kMpeg4StreamError;
+    }
+    for (;;) {
+        if (Refill() != 1) {
+            display.NotifyError(kHostErrorReadFailed);
+            return kMpeg4StreamError;
+        }
+        display.ReadSideInfo(stream_.pos, stream_.Unread());
+        const int status = ParseVop();
+        if (status != 0) return status;
+
+        // Is there another start code in the buffered data? If not, this is the last VOP for now.
+        bool last = true;
+        for (const Lum8u* p = stream_.pos; p + 3 <= stream_.End(); ++p) {
+            if (p[0] == 0 && p[1] == 0 && p[2] == 1) {
+                last = false;
+                break;
+            }
+        }
+
+        // The size is checked before the VOP is decoded: a picture of another size must not be
+        // decoded into this frame store, nor a store handed to a display of another size.
+        if (!SizeMatches(display)) {
+            // The last picture of the old size is complete: show it before the store goes (if the
+            // display still has the store's size).
+            if (current_ != nullptr && display.Width() == storeWidth_ && display.Height() == storeHeight_) {
+                DeliverPicture(display, *current_);
+            }
+            if (config_.variant == HostVariant::kReeldeck) {
+                Report(kFile, __LINE__, "Error: Screen Size Changed.");
+                display.NotifyError(kHostErrorNoVop);
+                return kMpeg4SizeOrMacroblockError;
+            }
+            platform::DebugOutput("Image size changed\n");
+            ReleaseFrameStore();
+            if (ParseHeadersAndAllocate() != 0) {
+                ReleaseFrameStore();
+                return kMpeg4SizeOrMacroblockError;
+            }
+            if (!display.Resize(storeWidth_, storeHeight_)) return kMpeg4SizeOrMacroblockError;
+        } else {
+            DecodeVop();
+            if (output_ != nullptr) DeliverPicture(display, *output_);
+            if (last) {
+                DeliverPicture(display, *current_);
+                return kMpeg4Ok;
+            }
+        }
+        if (display.StopRequested()) return kMpeg4Ok;
+        if (!SeekStartCode(kVopStartCode)) {
+            // The data ran out after the last VOP (trailing headers or an end code): show what is
+            // still pending and end normally.
+            if (current_ != nullptr) DeliverPicture(display, *current_);
+            return kMpeg4Ok;
+        }
+    }
+}
+
+}  // namespace vello::mpeg4

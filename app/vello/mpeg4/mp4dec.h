@@ -1,0 +1,340 @@
+// Mpeg4Decoder: the MPEG-4 Visual (ISO/IEC 14496-2) decoder of both programs, for rectangular,
+// progressive, 8-bit 4:2:0 video with I- and P-VOPs (simple-profile tools). Everything else is refused
+// with a message and a status; B- and S-VOPs are passed over and counted.
+//
+// One decoder per decoding thread:
+//   OpenDecoder() -> DecodeStream(display) (possibly several times) -> CloseDecoder().
+// The pixel work is Lumacore's; this object owns the stream buffer, the header state, the macroblock
+// syntax and the two-picture store. Statuses: 0 success, -1 allocation, -2 stream could not be read or no
+// VOP, -3 unsupported visual object type, -4 unsupported feature or header syntax error, -5 picture size
+// changed (or, inside a VOP, a macroblock-layer error).
+#ifndef VELLO_MPEG4_MP4DEC_H
+#define VELLO_MPEG4_MP4DEC_H
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "lumacore/lumacore.h"
+#include "vello/mpeg4/mp4stream.h"
+
+namespace vello::mpeg4 {
+
+enum Mpeg4Status {
+    kMpeg4Ok = 0,
+    kMpeg4NoMemory = -1,
+    kMpeg4StreamError = -2,
+    kMpeg4UnsupportedObject = -3,
+    kMpeg4Unsupported = -4,
+    kMpeg4SizeOrMacroblockError = -5,
+};
+
+// Codes the decoding loop hands to the host's error notification.
+inline constexpr int kHostErrorNoVop = 77;       // no VOP start code, size change, initialisation error
+inline constexpr int kHostErrorReadFailed = 63;  // the refill could not read ("Invalid movie data.")
+
+// The two hosts differ in their refill rules, buffer size, messages and size-change handling.
+enum class HostVariant {
+    kReeldeck,  // stop on flush or stop flag, drop a bad packet with failure, keep 8192 bytes free
+    kOcuview,   // lag counter, leave a packet that does not fit queued, follow picture size changes
+};
+
+// Receives a failure message with the source file and line it comes from.
+using ReportFn = std::function<void(std::string_view file, int line, std::string_view message)>;
+
+struct DecoderConfig {
+    HostVariant variant = HostVariant::kReeldeck;
+    std::size_t streamCapacity = 131072;
+    // The largest picture the frame store may be made for: the hosts' display buffers hold 640 x 480.
+    int maxWidth = 640;
+    int maxHeight = 480;
+    ReportFn report;  // empty: messages are not emitted
+};
+
+// Reeldeck: 128 KiB buffer, messages to the debugger output (the host adds its diagnostic log).
+DecoderConfig ReeldeckConfig();
+// Ocuview: 512 KiB buffer, no messages, statuses only.
+DecoderConfig OcuviewConfig();
+
+// One of the two pictures of the store. The planes carry a border of 16 luma and 8 chroma samples;
+// `origin` points at each plane's first picture sample.
+struct PictureRecord {
+    Lum8u* plane[3] = {};
+    int step[3] = {};
+    Lum8u* origin[3] = {};
+    int timeIncrement = 0;
+    std::uint64_t serial = 0;  // 0: nothing decoded into it yet
+};
+
+// A picture handed to the host: the record's planes and the picture size.
+struct Picture {
+    const Lum8u* origin[3];
+    int step[3];
+    int width;
+    int height;
+    int timeIncrement;
+};
+
+// The host's side of the decoding loop.
+class Display {
+  public:
+    virtual ~Display();
+    // The size the host shows pictures at.
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    // Shows one picture. Runs on the decoding thread; the planes stay valid until the next VOP is decoded.
+    virtual void Deliver(const Picture& picture) = 0;
+    // An error code for the host's own reporting (77, 63).
+    virtual void NotifyError(int code);
+    // Before each VOP header is parsed: the buffered bytes from the read position on (camera records).
+    virtual void ReadSideInfo(const std::uint8_t* data, std::size_t size);
+    // True when the host asks the loop to end after the current picture.
+    virtual bool StopRequested();
+    // Ocuview: the picture size changed and the decoder reopened; rebuild the surface. False: give up.
+    virtual bool Resize(int width, int height);
+};
+
+// The BGR row step the hosts use for a picture `width` samples wide: (width * 3 + 3) rounded down to 4.
+constexpr int BgrStep(int width) {
+    return (width * 3 + 3) & ~3;
+}
+
+// Bits of vop_time_increment for a vop_time_increment_resolution: enough for resolution - 1, 1 to 16.
+int TimeIncrementBits(int resolution);
+
+// Converts a delivered picture into a top-down 24-bit BGR buffer of `width` x `height` with `dstStep`.
+LumStatus PictureToBgr(const Picture& picture, Lum8u* dst, int dstStep, int width, int height);
+
+// Header fields, named as in ISO/IEC 14496-2.
+struct VisualObjectHeader {
+    int is_visual_object_identifier = 0;
+    int visual_object_verid = 0;
+    int visual_object_priority = 0;
+    int visual_object_type = 0;
+    int video_signal_type = 0;
+    int video_format = 0;
+    int video_range = 0;
+    int colour_description = 0;
+    int colour_primaries = 0;
+    int transfer_characteristics = 0;
+    int matrix_coefficients = 1;
+};
+
+struct VolHeader {
+    int layer_id = 0;
+    int short_video_header = 0;
+    int random_accessible_vol = 0;
+    int video_object_type_indication = 0;
+    int is_object_layer_identifier = 0;
+    int video_object_layer_verid = 1;
+    int video_object_layer_priority = 0;
+    int aspect_ratio_info = 0;
+    int par_width = 0;
+    int par_height = 0;
+    int vol_control_parameters = 0;
+    int chroma_format = 0;
+    int low_delay = 0;
+    int vbv_parameters = 0;
+    int first_half_bit_rate = 0;
+    int latter_half_bit_rate = 0;
+    int first_half_vbv_buffer_size = 0;
+    int latter_half_vbv_buffer_size = 0;
+    int first_half_vbv_occupancy = 0;
+    int latter_half_vbv_occupancy = 0;
+    int video_object_layer_shape = 0;
+    int vop_time_increment_resolution = 0;
+    int vop_time_increment_bits = 0;
+    int fixed_vop_rate = 0;
+    int fixed_vop_time_increment = 0;
+    int video_object_layer_width = 0;
+    int video_object_layer_height = 0;
+    int interlaced = 0;
+    int obmc_disable = 0;
+    int sprite_enable = 0;
+    int not_8_bit = 0;
+    int quant_precision = 5;
+    int bits_per_pixel = 8;
+    int quant_type = 0;
+    int load_intra_quant_mat = 0;
+    Lum8u intra_quant_mat[64] = {};  // natural (row-major) order
+    int load_nonintra_quant_mat = 0;
+    Lum8u nonintra_quant_mat[64] = {};
+    int quarter_sample = 0;
+    int complexity_estimation_disable = 1;
+    int estimation_method = 0;
+    // Complexity-estimation flags in the order the VOL carries them; kept, not used for decoding.
+    int shape_complexity_estimation_disable = 1;
+    int opaque = 0, transparent = 0, intra_cae = 0, inter_cae = 0, no_update = 0, upsampling = 0;
+    int texture_complexity_estimation_set_1_disable = 1;
+    int intra_blocks = 0, inter_blocks = 0, inter4v_blocks = 0, not_coded_blocks = 0;
+    int texture_complexity_estimation_set_2_disable = 1;
+    int dct_coefs = 0, dct_lines = 0, vlc_symbols = 0, vlc_bits = 0;
+    int motion_compensation_complexity_disable = 1;
+    int apm = 0, npm = 0, interpolate_mc_q = 0, forw_back_mc_q = 0, halfpel2 = 0, halfpel4 = 0;
+    int version2_complexity_estimation_disable = 1;
+    int sadct = 0, quarterpel = 0;
+    int resync_marker_disable = 0;
+    int data_partitioned = 0;
+    int reversible_vlc = 0;
+    int newpred_enable = 0;
+    int reduced_resolution_vop_enable = 0;
+    int scalability = 0;
+};
+
+struct VopHeader {
+    int vop_coding_type = 0;  // 0 I, 1 P, 2 B, 3 S
+    int modulo_time_base = 0;
+    int vop_time_increment = 0;
+    int vop_coded = 0;
+    int vop_rounding_type = 0;
+    int vop_reduced_resolution = 0;
+    int complexity_values[24] = {};
+    int intra_dc_vlc_thr = 0;
+    int vop_quant = 0;
+    int vop_fcode_forward = 0;
+    int vop_fcode_backward = 0;
+};
+
+struct DecoderStats {
+    std::uint64_t vops = 0;
+    std::uint64_t vopsByType[4] = {};  // I, P, B, S
+    std::uint64_t vopsNotCoded = 0;
+    std::uint64_t picturesDelivered = 0;
+    std::uint64_t vopErrors = 0;  // VOPs ended early by a macroblock-layer error
+    // What the decoded macroblock layer used, so tests can tell which tools a stream exercised.
+    std::uint64_t videoPackets = 0;
+    std::uint64_t notCodedMacroblocks = 0;
+    std::uint64_t fourVectorMacroblocks = 0;
+    std::uint64_t intraMacroblocksInP = 0;
+    std::uint64_t quantiserChanges = 0;
+    int maxFcodeForward = 0;
+    int minQuant = 0;  // of the running quantiser over all coded macroblocks (0: none yet)
+    int maxQuant = 0;
+};
+
+class Mpeg4Decoder {
+  public:
+    // `source` must outlive the decoder.
+    Mpeg4Decoder(const DecoderConfig& config, PacketSource* source);
+    ~Mpeg4Decoder();
+    Mpeg4Decoder(const Mpeg4Decoder&) = delete;
+    Mpeg4Decoder& operator=(const Mpeg4Decoder&) = delete;
+
+    int OpenDecoder();
+    int DecodeStream(Display& display);
+    void CloseDecoder();
+
+    // The picture size of the frame store (0 before OpenDecoder succeeded).
+    int Width() const { return storeWidth_; }
+    int Height() const { return storeHeight_; }
+    const VisualObjectHeader& VisualObject() const { return vo_; }
+    const VolHeader& Vol() const { return vol_; }
+    const VopHeader& Vop() const { return vop_; }
+    const DecoderStats& Stats() const { return stats_; }
+    // Ocuview's display thinning reads it: down 10 per refill wait step, up 1 per packet (-1000..1000).
+    int LagCounter() const { return lag_; }
+
+    // The stream buffer, for the decoder's own parts and for tests of the reader.
+    StreamBuffer& Stream() { return stream_; }
+    // Refill: moves the unread bytes to the buffer start and appends packets by the host's rules.
+    // Returns 1 when the buffer holds what could be fetched, 0 when nothing could be fetched.
+    int Refill();
+
+  private:
+    // mp4stream.cpp
+    int RefillReeldeck(std::size_t* appended);
+    int RefillOcuview(std::size_t* appended);
+    bool AppendPacket(const PacketView& packet, bool* startsPicture);
+    bool NextStartCode();
+    bool NextStartCodeOrShortHeader();
+    bool SeekStartCode(int value);
+    bool ScanForStartCode(bool shortHeaderToo);
+    bool RefillForSearch();
+    bool MarkerBit(int line);
+    void RereadVolSize();
+
+    // mp4parse.cpp
+    int ParseVisualObject();
+    int ParseVol();
+    int ParseVop();
+    int ParseVideoPacketHeader(int markerLength, int macroblockNumberBits, int* quantScale);
+    bool ReadComplexityEstimationVol();
+    void ReadQuantMatrix(Lum8u* matrix);
+    int ParseHeadersAndAllocate();
+
+    // mp4dec.cpp
+    int AllocateFrameStore();
+    void ReleaseFrameStore();
+    void DeliverPicture(Display& display, PictureRecord& record);
+    bool SizeMatches(const Display& display) const;
+
+    // mp4decvop.cpp
+    int DecodeVop();
+    int DecodeIVop();
+    int DecodePVop();
+    void ResetPredictionStores();
+    void StartPredictionRow();
+    void EndPredictionRow();
+    void MarkNonIntraPrediction(int mbx);
+    int DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, int quantBeforeChange);
+    int DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart);
+    int ReadDquant();
+    bool CheckVideoPacket(int* packetStart, int nextMb);
+    void NoteQuant();
+
+    void Report(const char* file, int line, std::string_view message);
+
+    DecoderConfig config_;
+    PacketSource* source_;
+    StreamBuffer stream_;
+
+    VisualObjectHeader vo_;
+    VolHeader vol_;
+    VopHeader vop_;
+    DecoderStats stats_;
+    bool sawVisualObject_ = false;
+    bool sawSequenceStart_ = false;
+    int lag_ = 0;
+
+    // Frame store, from OpenDecoder to CloseDecoder.
+    int storeWidth_ = 0;
+    int storeHeight_ = 0;
+    int mbWidth_ = 0;
+    int mbHeight_ = 0;
+    int mbNumberBits_ = 1;
+    PictureRecord pictures_[2];
+    PictureRecord* current_ = nullptr;
+    PictureRecord* reference_ = nullptr;
+    PictureRecord* output_ = nullptr;
+    std::uint64_t nextSerial_ = 1;
+    std::uint64_t lastDeliveredSerial_ = 0;
+    bool decodedAny_ = false;
+    int previousTimeIncrement_ = 0;
+    int currentTimeIncrement_ = 0;
+
+    // Per macroblock: kind (0 not coded, 1 intra, 2 inter) and four vectors in half samples.
+    Lum8u* mbFlags_ = nullptr;
+    LumMotionVector* mvs_ = nullptr;
+    // Intra DC/AC prediction stores (-1 DC marks a missing intra neighbour). Row stores: 8 entries per
+    // 8-sample block column after one leading macroblock's worth of entries standing for the column left
+    // of the picture; left stores: the left neighbour's first column and the corner DC.
+    Lum16s* rowY_ = nullptr;   // 16 + 16 * MBW
+    Lum16s* rowCb_ = nullptr;  // 8 + 8 * MBW
+    Lum16s* rowCr_ = nullptr;
+    Lum16s* leftY_ = nullptr;   // 16: top block row, then bottom block row
+    Lum16s* leftCb_ = nullptr;  // 8
+    Lum16s* leftCr_ = nullptr;
+    Lum8u* quantAbove_ = nullptr;  // quantiser each macroblock of the row above used
+    Lum16s* residual_ = nullptr;   // 64 coefficients of one inter block
+    int quantLeft_ = 0;
+
+    // The VOP being decoded.
+    int quant_ = 1;
+    const Lum8u* intraMatrix_ = nullptr;
+    const Lum8u* interMatrix_ = nullptr;
+};
+
+}  // namespace vello::mpeg4
+
+#endif

@@ -1,0 +1,472 @@
+// VOP decoding: the macroblock layer of I- and P-VOPs, the intra prediction stores, the motion vector
+// store and the two-picture store. Block work (coefficients, prediction, IDCT, motion vectors and
+// compensation, border padding) is done by the Lumacore primitives.
+//
+// Intra prediction stores. The primitives take, per block, a row pointer R and a column pointer C:
+//   R[0] DC of the block above, R[-8] DC of the block to the left, R[1..7] first row of the block above;
+//   C[0] DC of the block above-left, C[1..7] first column of the block to the left.
+// The row stores hold 8 entries per 8-sample block column of the picture, after one leading slot that
+// stands for the column left of the picture. The luma left store holds two column buffers (entries
+// 0..7 for blocks 0 and 1, 8..15 for blocks 2 and 3). Block 3's DC goes to the bottom column buffer
+// and reaches the row store only when the next macroblock's block 1 exchanges it (or the row ends, or
+// the next macroblock is not intra): until then the row store keeps block 1's DC, which the next
+// macroblock's block 0 needs as its left neighbour.
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "vello/mpeg4/mp4dec.h"
+
+namespace vello::mpeg4 {
+
+namespace {
+
+constexpr const char* kFile = "app/vello/mpeg4/mp4decvop.cpp";
+
+// Use the intra DC VLC while the quantiser is below the threshold of intra_dc_vlc_thr.
+constexpr int kIntraDcThreshold[8] = {512, 13, 15, 17, 19, 21, 23, 0};
+constexpr int kDquant[4] = {-1, -2, 1, 2};
+
+struct McbpcEntry {
+    std::int8_t type;  // 0..4; 5 stuffing
+    std::int8_t cbpc;
+    std::int8_t length;  // 0: no such code
+};
+
+struct CbpyEntry {
+    std::int8_t value;
+    std::int8_t length;
+};
+
+struct VlcCode {
+    int type;
+    int cbpc;
+    unsigned code;
+    int length;
+};
+
+// P-VOP MCBPC (ISO/IEC 14496-2 Table B-7), by macroblock type and CBPC; type 5 is stuffing.
+constexpr VlcCode kPMcbpcCodes[] = {
+    {0, 0, 0b1, 1},         {0, 1, 0b0011, 4},      {0, 2, 0b0010, 4},      {0, 3, 0b000101, 6},
+    {1, 0, 0b011, 3},       {1, 1, 0b0000111, 7},   {1, 2, 0b0000110, 7},   {1, 3, 0b000000101, 9},
+    {2, 0, 0b010, 3},       {2, 1, 0b0000101, 7},   {2, 2, 0b0000100, 7},   {2, 3, 0b00000101, 8},
+    {3, 0, 0b00011, 5},     {3, 1, 0b00000100, 8},  {3, 2, 0b00000011, 8},  {3, 3, 0b0000011, 7},
+    {4, 0, 0b000100, 6},    {4, 1, 0b000000100, 9}, {4, 2, 0b000000011, 9}, {4, 3, 0b000000010, 9},
+    {5, 0, 0b000000001, 9},
+};
+
+// CBPY for intra macroblocks (Table B-8), by value; inter macroblocks take 15 minus the value.
+constexpr std::pair<unsigned, int> kCbpyCodes[16] = {
+    {0b0011, 4},   {0b00101, 5}, {0b00100, 5}, {0b1001, 4},   {0b00011, 5}, {0b0111, 4},
+    {0b000010, 6}, {0b1011, 4},  {0b00010, 5}, {0b000011, 6}, {0b0101, 4},  {0b1010, 4},
+    {0b0100, 4},   {0b1000, 4},  {0b0110, 4},  {0b11, 2},
+};
+
+constexpr std::array<McbpcEntry, 512> BuildPMcbpc() {
+    std::array<McbpcEntry, 512> t{};
+    for (const VlcCode& c : kPMcbpcCodes) {
+        const unsigned first = c.code << (9 - c.length);
+        const unsigned count = 1u << (9 - c.length);
+        for (unsigned i = 0; i < count; ++i) {
+            t[first + i] = McbpcEntry{static_cast<std::int8_t>(c.type), static_cast<std::int8_t>(c.cbpc),
+                                      static_cast<std::int8_t>(c.length)};
+        }
+    }
+    return t;
+}
+
+constexpr std::array<CbpyEntry, 64> BuildCbpy() {
+    std::array<CbpyEntry, 64> t{};
+    for (int v = 0; v < 16; ++v) {
+        const unsigned first = kCbpyCodes[v].first << (6 - kCbpyCodes[v].second);
+        const unsigned count = 1u << (6 - kCbpyCodes[v].second);
+        for (unsigned i = 0; i < count; ++i) {
+            t[first + i] =
+                CbpyEntry{static_cast<std::int8_t>(v), static_cast<std::int8_t>(kCbpyCodes[v].second)};
+        }
+    }
+    return t;
+}
+
+constexpr std::array<McbpcEntry, 512> kPMcbpc = BuildPMcbpc();
+constexpr std::array<CbpyEntry, 64> kCbpy = BuildCbpy();
+
+// Decodes the I-VOP MCBPC (Table B-6) from a 9-bit look-ahead: type 3 or 4, or stuffing (type 5).
+McbpcEntry DecodeIMcbpc(unsigned v) {
+    if (v >= 64) {
+        const int c = static_cast<int>(v >> 6);
+        return c >= 4 ? McbpcEntry{3, 0, 1} : McbpcEntry{3, static_cast<std::int8_t>(c), 3};
+    }
+    const int c = static_cast<int>(v >> 3);
+    if (c >= 4) return McbpcEntry{4, 0, 4};
+    if (c >= 1) return McbpcEntry{4, static_cast<std::int8_t>(c), 6};
+    if (v == 1) return McbpcEntry{5, 0, 9};
+    return McbpcEntry{0, 0, 0};
+}
+
+// Vectors read for a neighbour that is not available (outside the picture or the video packet).
+constexpr LumMotionVector kZeroVectors[4] = {};
+
+}  // namespace
+
+void Mpeg4Decoder::ResetPredictionStores() {
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowY_),
+               static_cast<int>((16 + 16 * mbWidth_) * sizeof(Lum16s)));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCb_), static_cast<int>((8 + 8 * mbWidth_) * sizeof(Lum16s)));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCr_), static_cast<int>((8 + 8 * mbWidth_) * sizeof(Lum16s)));
+    StartPredictionRow();
+}
+
+void Mpeg4Decoder::StartPredictionRow() {
+    // Nothing to the left of the first macroblock: the leading slot and the left stores are missing.
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowY_), 16 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCb_), 8 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCr_), 8 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftY_), 16 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftCb_), 8 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftCr_), 8 * sizeof(Lum16s));
+}
+
+void Mpeg4Decoder::EndPredictionRow() {
+    // The last macroblock's block 3 DC has no right neighbour to move it into the row store.
+    std::swap(rowY_[16 + 8 * (2 * mbWidth_ - 1)], leftY_[8]);
+}
+
+void Mpeg4Decoder::MarkNonIntraPrediction(int mbx) {
+    // What the intra primitives would have done to the stores, for a macroblock with no intra blocks.
+    const int c0 = 16 + 16 * mbx;         // block column 2 * mbx
+    std::swap(rowY_[c0 - 8], leftY_[8]);  // the left macroblock's block 3 DC into the row store
+    leftY_[0] = rowY_[c0 + 8];            // corner of the next macroblock: the block above-right
+    rowY_[c0] = -1;
+    rowY_[c0 + 8] = -1;
+    leftY_[8] = -1;
+    const int cc = 8 + 8 * mbx;
+    leftCb_[0] = rowCb_[cc];
+    leftCr_[0] = rowCr_[cc];
+    rowCb_[cc] = -1;
+    rowCr_[cc] = -1;
+}
+
+void Mpeg4Decoder::NoteQuant() {
+    if (stats_.minQuant == 0 || quant_ < stats_.minQuant) stats_.minQuant = quant_;
+    if (quant_ > stats_.maxQuant) stats_.maxQuant = quant_;
+}
+
+int Mpeg4Decoder::ReadDquant() {
+    quant_ = std::clamp(quant_ + kDquant[stream_.GetBits(2)], 1, 31);
+    ++stats_.quantiserChanges;
+    return quant_;
+}
+
+bool Mpeg4Decoder::CheckVideoPacket(int* packetStart, int nextMb) {
+    const int markerLength = vop_.vop_coding_type == 0 ? 17 : 16 + vop_.vop_fcode_forward;
+    int quantScale = -1;
+    const int found = ParseVideoPacketHeader(markerLength, mbNumberBits_, &quantScale);
+    if (found == 0) return false;
+    if (quantScale >= 0) quant_ = quantScale;
+    // No prediction crosses a packet boundary: neither intra DC/AC nor motion vectors.
+    ResetPredictionStores();
+    *packetStart = nextMb;
+    ++stats_.videoPackets;
+    return true;
+}
+
+int Mpeg4Decoder::DecodeVop() {
+    if (!vop_.vop_coded) {
+        ++stats_.vopsNotCoded;
+        ++stats_.vops;
+        ++stats_.vopsByType[vop_.vop_coding_type & 3];
+        return 0;
+    }
+    ++stats_.vops;
+    ++stats_.vopsByType[vop_.vop_coding_type & 3];
+    int status = 0;
+    if (vop_.vop_coding_type == 0) {
+        if (decodedAny_) {
+            std::swap(current_, reference_);
+            output_ = reference_;
+        } else {
+            output_ = nullptr;
+        }
+        status = DecodeIVop();
+    } else if (vop_.vop_coding_type == 1) {
+        std::swap(current_, reference_);
+        output_ = reference_;
+        if (vop_.vop_fcode_forward > stats_.maxFcodeForward) stats_.maxFcodeForward = vop_.vop_fcode_forward;
+        status = DecodePVop();
+    } else {
+        return 0;  // B- and S-VOPs are passed over
+    }
+    decodedAny_ = true;
+    current_->serial = nextSerial_++;
+    current_->timeIncrement = vop_.vop_time_increment;
+    if (status == 0) {
+        const int w = storeWidth_;
+        const int h = storeHeight_;
+        lumiExpandFrame_H263_8u(current_->plane[0], w, h, 16, current_->step[0]);
+        lumiExpandFrame_H263_8u(current_->plane[1], w / 2, h / 2, 8, current_->step[1]);
+        lumiExpandFrame_H263_8u(current_->plane[2], w / 2, h / 2, 8, current_->step[2]);
+    } else {
+        ++stats_.vopErrors;
+    }
+    previousTimeIncrement_ = currentTimeIncrement_;
+    currentTimeIncrement_ = vop_.vop_time_increment;
+    return 0;
+}
+
+int Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, int quantBeforeChange) {
+    // The DC VLC choice follows the quantiser the macroblock starts with, before its DQUANT.
+    const int intraDcVlc = quantBeforeChange < kIntraDcThreshold[vop_.intra_dc_vlc_thr & 7] ? 1 : 0;
+    Lum8u qp[2] = {static_cast<Lum8u>(mbx > 0 ? quantLeft_ : quant_), quantAbove_[mbx]};
+    PictureRecord& cur = *current_;
+    for (int b = 0; b < 6; ++b) {
+        Lum8u* dst;
+        int step;
+        Lum16s* row;
+        Lum16s* col;
+        if (b < 4) {
+            step = cur.step[0];
+            dst = cur.origin[0] + (16 * mby + 8 * (b >> 1)) * step + 16 * mbx + 8 * (b & 1);
+            row = rowY_ + 16 + 16 * mbx + 8 * (b & 1);
+            col = leftY_ + 8 * (b >> 1);
+        } else {
+            const int c = b - 3;
+            step = cur.step[c];
+            dst = cur.origin[c] + 8 * mby * step + 8 * mbx;
+            row = (b == 4 ? rowCb_ : rowCr_) + 8 + 8 * mbx;
+            col = b == 4 ? leftCb_ : leftCr_;
+        }
+        if (stream_.PastEnd()) return kMpeg4SizeOrMacroblockError;
+        const bool coded = (cbp >> (5 - b)) & 1;
+        auto* decode =
+            coded ? lumiDecodeBlockCoef_Intra_MPEG4_1u8u : lumiDecodeBlockCoef_IntraDCOnly_MPEG4_1u8u;
+        const LumStatus st =
+            decode(&stream_.pos, &stream_.bitOffset, dst, step, row, col, static_cast<Lum8u>(quant_), qp,
+                   intraMatrix_, b, intraDcVlc, acPred ? 1 : 0);
+        if (st != lumStsNoErr) return st;
+    }
+    return 0;
+}
+
+int Mpeg4Decoder::DecodeIVop() {
+    const int total = mbWidth_ * mbHeight_;
+    lumsZero_8u(mbFlags_, total);
+    lumsZero_8u(reinterpret_cast<Lum8u*>(mvs_), total * 16);
+    quant_ = vop_.vop_quant;
+    lumsSet_8u(static_cast<Lum8u>(quant_), quantAbove_, mbWidth_ + 1);
+    quantLeft_ = quant_;
+    ResetPredictionStores();
+    intraMatrix_ = vol_.quant_type ? vol_.intra_quant_mat : nullptr;
+    interMatrix_ = vol_.quant_type ? vol_.nonintra_quant_mat : nullptr;
+    int packetStart = 0;
+    for (int mb = 0; mb < total;) {
+        const int mbx = mb % mbWidth_;
+        const int mby = mb / mbWidth_;
+        if (mbx == 0) StartPredictionRow();
+        McbpcEntry m;
+        for (;;) {
+            m = DecodeIMcbpc(stream_.PeekBits(9));
+            if (m.length == 0) {
+                Report(kFile, __LINE__, "Error: when decode mcbpc of I-VOP macroblock.");
+                return kMpeg4SizeOrMacroblockError;
+            }
+            stream_.SkipBits(m.length);
+            if (m.type != 5) break;  // stuffing: the macroblock starts again
+        }
+        const bool acPred = stream_.GetBits(1) != 0;
+        const CbpyEntry cbpy = kCbpy[stream_.PeekBits(6)];
+        if (cbpy.length == 0) {
+            Report(kFile, __LINE__, "Error: when decode cbpy of I-VOP macroblock.");
+            return kMpeg4SizeOrMacroblockError;
+        }
+        stream_.SkipBits(cbpy.length);
+        const int quantBefore = quant_;
+        if (m.type == 4) ReadDquant();
+        NoteQuant();
+        const int status = DecodeIntraMacroblock(mbx, mby, (cbpy.value << 2) | m.cbpc, acPred, quantBefore);
+        if (status != 0) return status;
+        mbFlags_[mb] = 1;
+        quantAbove_[mbx] = static_cast<Lum8u>(quant_);
+        quantLeft_ = quant_;
+        ++mb;
+        if (mbx == mbWidth_ - 1) EndPredictionRow();
+        if (mb == total) return 0;
+        CheckVideoPacket(&packetStart, mb);
+    }
+    return 0;
+}
+
+int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart) {
+    const int mb = mby * mbWidth_ + mbx;
+    LumMotionVector* mv = mvs_ + 4 * mb;
+    // A neighbour predicts only from inside the picture and the current video packet.
+    const bool left = mbx > 0 && mb - 1 >= packetStart;
+    const bool up = mby > 0 && mb - mbWidth_ >= packetStart;
+    const bool upRight = mby > 0 && mbx + 1 < mbWidth_ && mb - mbWidth_ + 1 >= packetStart;
+    const Lum32s availLeft = left ? 1 : 0;
+    const Lum32s availUp = up ? 1 : 0;
+    const Lum32s availUpRight = upRight ? 1 : 0;
+    alignas(4) const Lum8u availCur[4] = {1, 1, 1, 1};
+    if (stream_.PastEnd()) return kMpeg4SizeOrMacroblockError;
+    LumStatus st = lumiDecodePadMV_PVOP_MPEG4(
+        &stream_.pos, &stream_.bitOffset, left ? mv - 4 : kZeroVectors, up ? mv - 4 * mbWidth_ : kZeroVectors,
+        upRight ? mv - 4 * mbWidth_ + 4 : kZeroVectors, mv, &availLeft, &availUp, &availUpRight, availCur,
+        vop_.vop_fcode_forward, mbType);
+    if (st != lumStsNoErr) {
+        Report(kFile, __LINE__, "Error: when decode motion vector.");
+        return st;
+    }
+
+    // The stored vectors stay as decoded (they predict later ones); compensation uses them limited to
+    // the padded reference: 16 samples round the luma picture, 8 round the chroma.
+    const LumiRect lumaRect{-16, -16, storeWidth_ + 32, storeHeight_ + 32};
+    LumMotionVector limited[4];
+    if (mbType == 2) {
+        for (int i = 0; i < 4; ++i) {
+            st = lumiLimitMVToRect_MPEG4(&mv[i], &limited[i], &lumaRect, 16 * mbx + 8 * (i & 1),
+                                         16 * mby + 8 * (i >> 1), 8);
+            if (st != lumStsNoErr) return st;
+        }
+    } else {
+        st = lumiLimitMVToRect_MPEG4(&mv[0], &limited[0], &lumaRect, 16 * mbx, 16 * mby, 16);
+        if (st != lumStsNoErr) return st;
+        limited[1] = limited[2] = limited[3] = limited[0];
+    }
+
+    const PictureRecord& ref = *reference_;
+    PictureRecord& cur = *current_;
+    const int rounding = vop_.vop_rounding_type;
+    const int step = cur.step[0];
+    const int offset = 16 * mby * step + 16 * mbx;
+    if ((cbp >> 2) == 0 && mbType != 2) {
+        st = lumiCopyMBHalfpel_MPEG4_8u(ref.origin[0] + offset, step, cur.origin[0] + offset, step,
+                                        &limited[0], rounding);
+        if (st != lumStsNoErr) return st;
+    } else {
+        for (int i = 0; i < 4; ++i) {
+            const int o = offset + 8 * (i >> 1) * step + 8 * (i & 1);
+            if ((cbp >> (5 - i)) & 1) {
+                if (stream_.PastEnd()) return kMpeg4SizeOrMacroblockError;
+                st = lumiDecodeBlockCoef_Inter_MPEG4_1u16s(&stream_.pos, &stream_.bitOffset, residual_,
+                                                           quant_, interMatrix_);
+                if (st != lumStsNoErr) return st;
+                st = lumiReconBlockHalfpel_MPEG4_8u(ref.origin[0] + o, step, residual_, cur.origin[0] + o,
+                                                    step, &limited[i], rounding);
+            } else {
+                st = lumiCopyBlockHalfpel_MPEG4_8u(ref.origin[0] + o, step, cur.origin[0] + o, step,
+                                                   &limited[i], rounding);
+            }
+            if (st != lumStsNoErr) return st;
+        }
+    }
+
+    // Chroma: one vector from the decoded luma vectors, limited to the chroma reference area.
+    LumMotionVector chroma;
+    LumMotionVector chromaLimited;
+    st = mbType == 2 ? lumiComputeChroma4MV_MPEG4(mv, &chroma, availCur)
+                     : lumiComputeChromaMV_MPEG4(&mv[0], &chroma);
+    if (st != lumStsNoErr) return st;
+    const LumiRect chromaRect{-8, -8, storeWidth_ / 2 + 16, storeHeight_ / 2 + 16};
+    st = lumiLimitMVToRect_MPEG4(&chroma, &chromaLimited, &chromaRect, 8 * mbx, 8 * mby, 8);
+    if (st != lumStsNoErr) return st;
+    for (int c = 1; c <= 2; ++c) {
+        const int cstep = cur.step[c];
+        const int o = 8 * mby * cstep + 8 * mbx;
+        if ((cbp >> (2 - c)) & 1) {
+            if (stream_.PastEnd()) return kMpeg4SizeOrMacroblockError;
+            st = lumiDecodeBlockCoef_Inter_MPEG4_1u16s(&stream_.pos, &stream_.bitOffset, residual_, quant_,
+                                                       interMatrix_);
+            if (st != lumStsNoErr) return st;
+            st = lumiReconBlockHalfpel_MPEG4_8u(ref.origin[c] + o, cstep, residual_, cur.origin[c] + o, cstep,
+                                                &chromaLimited, rounding);
+        } else {
+            st = lumiCopyBlockHalfpel_MPEG4_8u(ref.origin[c] + o, cstep, cur.origin[c] + o, cstep,
+                                               &chromaLimited, rounding);
+        }
+        if (st != lumStsNoErr) return st;
+    }
+    return 0;
+}
+
+int Mpeg4Decoder::DecodePVop() {
+    const int total = mbWidth_ * mbHeight_;
+    lumsZero_8u(mbFlags_, total);
+    lumsZero_8u(reinterpret_cast<Lum8u*>(mvs_), total * 16);
+    quant_ = vop_.vop_quant;
+    lumsSet_8u(static_cast<Lum8u>(quant_), quantAbove_, mbWidth_ + 1);
+    quantLeft_ = quant_;
+    ResetPredictionStores();
+    intraMatrix_ = vol_.quant_type ? vol_.intra_quant_mat : nullptr;
+    interMatrix_ = vol_.quant_type ? vol_.nonintra_quant_mat : nullptr;
+    const PictureRecord& ref = *reference_;
+    PictureRecord& cur = *current_;
+    int packetStart = 0;
+    for (int mb = 0; mb < total;) {
+        const int mbx = mb % mbWidth_;
+        const int mby = mb / mbWidth_;
+        if (mbx == 0) StartPredictionRow();
+        bool notCoded = false;
+        McbpcEntry m{};
+        for (;;) {
+            if (stream_.GetBits(1)) {
+                notCoded = true;
+                break;
+            }
+            m = kPMcbpc[stream_.PeekBits(9)];
+            if (m.length == 0) {
+                Report(kFile, __LINE__, "Error: when decode mcbpc of P-VOP macroblock.");
+                return kMpeg4SizeOrMacroblockError;
+            }
+            stream_.SkipBits(m.length);
+            if (m.type != 5) break;  // stuffing: the macroblock starts again at not_coded
+        }
+        if (notCoded) {
+            const int lumaOffset = 16 * mby * cur.step[0] + 16 * mbx;
+            LumStatus st =
+                lumiCopyMB_H263_8u(ref.origin[0] + lumaOffset, cur.origin[0] + lumaOffset, cur.step[0]);
+            for (int c = 1; c <= 2 && st == lumStsNoErr; ++c) {
+                const int o = 8 * mby * cur.step[c] + 8 * mbx;
+                st = lumiCopyBlock_H263_8u(ref.origin[c] + o, cur.origin[c] + o, cur.step[c]);
+            }
+            if (st != lumStsNoErr) return st;
+            mbFlags_[mb] = 0;
+            MarkNonIntraPrediction(mbx);
+            ++stats_.notCodedMacroblocks;
+        } else {
+            const bool intra = m.type >= 3;
+            const bool acPred = intra && stream_.GetBits(1) != 0;
+            const CbpyEntry cbpy = kCbpy[stream_.PeekBits(6)];
+            if (cbpy.length == 0) {
+                Report(kFile, __LINE__, "Error: when decode cbpy of P-VOP macroblock.");
+                return kMpeg4SizeOrMacroblockError;
+            }
+            stream_.SkipBits(cbpy.length);
+            const int cbpyValue = intra ? cbpy.value : 15 - cbpy.value;
+            const int quantBefore = quant_;
+            if (m.type == 1 || m.type == 4) ReadDquant();
+            NoteQuant();
+            const int cbp = (cbpyValue << 2) | m.cbpc;
+            int status;
+            if (intra) {
+                status = DecodeIntraMacroblock(mbx, mby, cbp, acPred, quantBefore);
+                mbFlags_[mb] = 1;
+                ++stats_.intraMacroblocksInP;
+            } else {
+                status = DecodeInterMacroblock(mbx, mby, m.type, cbp, packetStart);
+                mbFlags_[mb] = 2;
+                if (m.type == 2) ++stats_.fourVectorMacroblocks;
+                MarkNonIntraPrediction(mbx);
+            }
+            if (status != 0) return status;
+        }
+        quantAbove_[mbx] = static_cast<Lum8u>(quant_);
+        quantLeft_ = quant_;
+        ++mb;
+        if (mbx == mbWidth_ - 1) EndPredictionRow();
+        if (mb == total) return 0;
+        CheckVideoPacket(&packetStart, mb);
+    }
+    return 0;
+}
+
+}  // namespace vello::mpeg4

@@ -1,0 +1,371 @@
+// The stream buffer, its bit reader, the start-code searches and the refill from the host's packet queue.
+#include "vello/mpeg4/mp4stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "vello/mpeg4/mp4dec.h"
+
+namespace vello::mpeg4 {
+
+namespace {
+
+// Reeldeck keeps room for one maximum-size packet (8192 payload bytes) before it appends.
+constexpr std::size_t kReeldeckMinFree = 8192;
+constexpr std::size_t kReeldeckMaxPacket = 8192;
+constexpr int kLagMin = -1000;
+constexpr int kLagMax = 1000;
+
+// True when the packet holds a user-data or VOP start code, which begins the next picture's data.
+bool HoldsPictureStart(const std::uint8_t* data, std::size_t size) {
+    for (std::size_t i = 0; i + 4 <= size; ++i) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 &&
+            (data[i + 3] == kUserDataStartCode || data[i + 3] == kVopStartCode)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// ---- Packet sources ----
+
+PacketSource::~PacketSource() = default;
+void PacketSource::WaitStep() {
+    platform::SleepMs(1);
+}
+void PacketSource::Consumed(std::size_t /*bytes*/) {}
+
+MemoryPacketSource::MemoryPacketSource(const std::uint8_t* data, std::size_t size, std::size_t packetSize)
+    : data_(data), size_(size), packetSize_(packetSize == 0 ? 1 : packetSize) {}
+
+std::size_t MemoryPacketSource::QueuedPackets() {
+    const std::size_t left = size_ - offset_;
+    return (left + packetSize_ - 1) / packetSize_;
+}
+
+bool MemoryPacketSource::PeekOldest(PacketView* packet) {
+    if (offset_ >= size_) return false;
+    packet->data = data_ + offset_;
+    packet->size = std::min(packetSize_, size_ - offset_);
+    packet->intact = true;
+    return true;
+}
+
+void MemoryPacketSource::DropOldest() {
+    if (offset_ < size_) offset_ += std::min(packetSize_, size_ - offset_);
+}
+
+FilePacketSource::~FilePacketSource() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+bool FilePacketSource::Open(const std::string& path) {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = std::fopen(path.c_str(), "rb");
+    havePacket_ = false;
+    eof_ = file_ == nullptr;
+    return file_ != nullptr;
+}
+
+bool FilePacketSource::ReadNext() {
+    if (havePacket_) return true;
+    if (eof_) return false;
+    packet_.resize(packetSize_);
+    const std::size_t got = std::fread(packet_.data(), 1, packetSize_, file_);
+    if (got < packetSize_) eof_ = true;
+    packet_.resize(got);
+    havePacket_ = got > 0;
+    return havePacket_;
+}
+
+std::size_t FilePacketSource::QueuedPackets() {
+    if (!ReadNext()) return 0;
+    return eof_ ? 1 : 2;  // at least this one and, the file not being at its end, one more
+}
+
+bool FilePacketSource::PeekOldest(PacketView* packet) {
+    if (!ReadNext()) return false;
+    packet->data = packet_.data();
+    packet->size = packet_.size();
+    packet->intact = true;
+    return true;
+}
+
+void FilePacketSource::DropOldest() {
+    havePacket_ = false;
+}
+
+// ---- Stream buffer and bit reader ----
+
+bool StreamBuffer::Allocate(std::size_t bytes) {
+    Release();
+    if (bytes == 0 || bytes + kPadding > 0x7FFFFFFF) return false;
+    base = lumsMalloc_8u(static_cast<int>(bytes + kPadding));
+    if (base == nullptr) return false;
+    capacity = bytes;
+    filled = 0;
+    pos = base;
+    bitOffset = 0;
+    ClearPadding();
+    return true;
+}
+
+void StreamBuffer::Release() {
+    if (base != nullptr) lumsFree(base);
+    base = nullptr;
+    capacity = 0;
+    filled = 0;
+    pos = nullptr;
+    bitOffset = 0;
+}
+
+void StreamBuffer::ClearPadding() {
+    if (base != nullptr) std::memset(base + filled, 0, kPadding);
+}
+
+std::uint32_t StreamBuffer::PeekBits(int n) const {
+    // Five bytes cover 32 bits at any bit offset; bytes past the data read as 0.
+    std::uint64_t window = 0;
+    const Lum8u* end = End();
+    if (pos + 5 <= end) {
+        for (int i = 0; i < 5; ++i) window = (window << 8) | pos[i];
+    } else {
+        for (int i = 0; i < 5; ++i) window = (window << 8) | (pos + i < end ? pos[i] : 0u);
+    }
+    window <<= 24 + bitOffset;  // the first unread bit to bit 63
+    return static_cast<std::uint32_t>(window >> (64 - n));
+}
+
+void StreamBuffer::SkipBits(int n) {
+    const int bits = bitOffset + n;
+    pos += bits >> 3;
+    bitOffset = bits & 7;
+    // Past the data everything reads as 0; keep the position in the zero padding.
+    if (pos > End() + 8) {
+        pos = End() + 8;
+        bitOffset = 0;
+    }
+}
+
+void StreamBuffer::ByteAlign() {
+    if (bitOffset != 0) {
+        ++pos;
+        bitOffset = 0;
+    } else if (pos < End() && *pos == 0x7F) {
+        ++pos;
+    }
+}
+
+bool StreamBuffer::ResyncMarkerAhead(int length) const {
+    // Stuffing: a 0 then 1s to the byte boundary (a whole 0x7F on a boundary), then 0...01.
+    const int stuffing = 8 - bitOffset;
+    const std::uint32_t ones = (1u << (stuffing - 1)) - 1;
+    const int total = stuffing + length;
+    if (total > 32) return false;
+    const std::uint32_t expected = (ones << length) | 1u;
+    return PeekBits(total) == expected;
+}
+
+// ---- Refill ----
+
+int Mpeg4Decoder::Refill() {
+    std::size_t appended = 0;
+    return config_.variant == HostVariant::kReeldeck ? RefillReeldeck(&appended) : RefillOcuview(&appended);
+}
+
+bool Mpeg4Decoder::AppendPacket(const PacketView& packet, bool* startsPicture) {
+    if (packet.size > stream_.Free()) return false;
+    *startsPicture = HoldsPictureStart(packet.data, packet.size);
+    std::memcpy(stream_.base + stream_.filled, packet.data, packet.size);
+    stream_.filled += packet.size;
+    return true;
+}
+
+namespace {
+
+// Moves the unread bytes to the start of the buffer; returns the bytes consumed before them.
+std::size_t CompactStream(StreamBuffer& s) {
+    const Lum8u* end = s.End();
+    const Lum8u* from = s.pos > end ? end : s.pos;
+    const std::size_t consumed = static_cast<std::size_t>(from - s.base);
+    const std::size_t unread = static_cast<std::size_t>(end - from);
+    if (consumed > 0) std::memmove(s.base, from, unread);
+    s.filled = unread;
+    if (s.pos > end) s.bitOffset = 0;
+    s.pos = s.base;
+    return consumed;
+}
+
+}  // namespace
+
+int Mpeg4Decoder::RefillReeldeck(std::size_t* appended) {
+    *appended = 0;
+    if (stream_.base == nullptr) return 0;
+    const std::size_t consumed = CompactStream(stream_);
+    if (consumed > 0) source_->Consumed(consumed);
+    struct PaddingGuard {
+        StreamBuffer& s;
+        ~PaddingGuard() { s.ClearPadding(); }
+    } guard{stream_};
+
+    if (stream_.Free() < kReeldeckMinFree) return 1;
+    for (;;) {
+        if (source_->StopRequested()) return 1;
+        while (source_->QueuedPackets() < 2 && !source_->EndOfData()) {
+            source_->WaitStep();
+            if (source_->StopRequested() || stream_.Free() < kReeldeckMinFree) return 1;
+        }
+        PacketView packet;
+        if (!source_->PeekOldest(&packet)) return 1;  // everything queued has been taken
+        if (!packet.intact || packet.size < 1 || packet.size > kReeldeckMaxPacket) {
+            source_->DropOldest();
+            return 0;
+        }
+        const bool heldData = stream_.filled > 0;
+        bool startsPicture = false;
+        AppendPacket(packet, &startsPicture);  // fits: at least 8192 bytes are free here
+        source_->DropOldest();
+        *appended += packet.size;
+        if (startsPicture && heldData) return 1;
+        if (stream_.Free() < kReeldeckMinFree) return 1;
+    }
+}
+
+int Mpeg4Decoder::RefillOcuview(std::size_t* appended) {
+    *appended = 0;
+    if (stream_.base == nullptr) return 0;
+    const std::size_t consumed = CompactStream(stream_);
+    if (consumed > 0) source_->Consumed(consumed);
+    struct PaddingGuard {
+        StreamBuffer& s;
+        ~PaddingGuard() { s.ClearPadding(); }
+    } guard{stream_};
+
+    for (;;) {
+        if (source_->StopRequested()) return 1;
+        while (source_->QueuedPackets() < 2) {
+            if (source_->EndOfData()) {
+                if (source_->QueuedPackets() > 0) break;  // take what is left
+                // Over: a failure only when nothing at all is left to decode.
+                return *appended > 0 || stream_.filled > 0 ? 1 : 0;
+            }
+            source_->WaitStep();
+            lag_ = std::max(kLagMin, lag_ - 10);
+            if (source_->StopRequested()) return 1;
+        }
+        PacketView packet;
+        if (!source_->PeekOldest(&packet)) return *appended > 0 || stream_.filled > 0 ? 1 : 0;
+        if (!packet.intact || packet.size == 0 || packet.size > stream_.capacity) {
+            // A damaged block, or one that could never fit, is discarded.
+            source_->DropOldest();
+            continue;
+        }
+        if (packet.size > stream_.Free()) return 1;  // stays queued for the next refill
+        const bool heldData = stream_.filled > 0;
+        bool startsPicture = false;
+        AppendPacket(packet, &startsPicture);
+        source_->DropOldest();
+        *appended += packet.size;
+        lag_ = std::min(kLagMax, lag_ + 1);
+        if (startsPicture && heldData) return 1;
+    }
+}
+
+// ---- Start-code searches ----
+
+bool Mpeg4Decoder::RefillForSearch() {
+    std::size_t appended = 0;
+    const int rc =
+        config_.variant == HostVariant::kReeldeck ? RefillReeldeck(&appended) : RefillOcuview(&appended);
+    // A refill that brought nothing new would make the search repeat forever.
+    return rc == 1 && appended > 0;
+}
+
+bool Mpeg4Decoder::ScanForStartCode(bool shortHeaderToo) {
+    if (stream_.base == nullptr) return false;
+    if (stream_.bitOffset != 0) {
+        ++stream_.pos;
+        stream_.bitOffset = 0;
+    }
+    for (;;) {
+        if (stream_.pos > stream_.End()) stream_.pos = stream_.End();
+        const Lum8u* p = stream_.pos;
+        const Lum8u* end = stream_.End();
+        // A start code counts only with its value byte buffered (four bytes); the short-video marker
+        // needs its three.
+        while (p + 3 <= end) {
+            if (p[0] == 0 && p[1] == 0) {
+                if (p[2] == 1 && p + 4 <= end) {
+                    stream_.pos = p + 3;
+                    return true;
+                }
+                if (shortHeaderToo && (p[2] & 0xFC) == 0x80) {
+                    stream_.pos = p;
+                    return true;
+                }
+            }
+            ++p;
+        }
+        // Keep the last three bytes: a prefix may continue in the next packet.
+        stream_.pos = stream_.filled >= 3 ? end - 3 : stream_.base;
+        if (!RefillForSearch()) return false;
+    }
+}
+
+bool Mpeg4Decoder::NextStartCode() {
+    return ScanForStartCode(false);
+}
+
+bool Mpeg4Decoder::NextStartCodeOrShortHeader() {
+    return ScanForStartCode(true);
+}
+
+bool Mpeg4Decoder::SeekStartCode(int value) {
+    for (;;) {
+        if (!NextStartCode()) return false;
+        const int found = static_cast<int>(stream_.PeekBits(8));
+        if (found >= 0x20 && found <= 0x2F) RereadVolSize();
+        if (found == value) {
+            stream_.SkipBits(8);
+            return true;
+        }
+    }
+}
+
+void Mpeg4Decoder::RereadVolSize() {
+    // A VOL met between pictures: read its fields up to the picture size on a copy of the reader,
+    // following the same syntax as the full parse, and take the size when every marker is in place.
+    StreamBuffer r = stream_;
+    r.SkipBits(8);  // start-code value
+    r.SkipBits(1 + 8);
+    if (r.GetBits(1)) r.SkipBits(4 + 3);  // verid, priority
+    if (r.GetBits(4) == 15) r.SkipBits(16);
+    if (r.GetBits(1)) {
+        r.SkipBits(3);
+        if (r.GetBits(1)) {
+            // 15, marker, 15, marker, 15, marker, 3, 11, marker, 15, marker
+            const int fields[] = {15, 15, 15, 3 + 11, 15};
+            for (int bits : fields) {
+                r.SkipBits(bits);
+                if (r.GetBits(1) != 1) return;
+            }
+        }
+    }
+    if (r.GetBits(2) != 0) return;  // not rectangular: the full parse would refuse it anyway
+    if (r.GetBits(1) != 1) return;
+    const int resolution = static_cast<int>(r.GetBits(16));
+    if (resolution == 0 || r.GetBits(1) != 1) return;
+    if (r.GetBits(1)) r.SkipBits(TimeIncrementBits(resolution));
+    if (r.GetBits(1) != 1) return;
+    const int width = static_cast<int>(r.GetBits(13));
+    if (r.GetBits(1) != 1) return;
+    const int height = static_cast<int>(r.GetBits(13));
+    if (r.GetBits(1) != 1) return;
+    vol_.video_object_layer_width = width;
+    vol_.video_object_layer_height = height;
+}
+
+}  // namespace vello::mpeg4

@@ -1,0 +1,104 @@
+// qxrtool m4v-decode: decodes an MPEG-4 Visual elementary stream into raw 4:2:0 pictures.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "vello/mpeg4/mp4dec.h"
+
+namespace qxrtool {
+namespace {
+
+int RunM4vDecode(int argc, char** argv);
+
+const Command kM4vDecode{"m4v-decode", "decode an MPEG-4 Visual stream into raw 4:2:0 pictures",
+                         "m4v-decode IN.m4v OUT.yuv\n"
+                         "  Writes every picture in delivery order: the luma plane, then Cb, then Cr,\n"
+                         "  without borders (chroma planes of ceil(width/2) x ceil(height/2) samples).",
+                         RunM4vDecode};
+
+// Writes each delivered picture's planes to the output file.
+class YuvWriter : public vello::mpeg4::Display {
+  public:
+    YuvWriter(std::FILE* out, int width, int height) : out_(out), width_(width), height_(height) {}
+
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    void Deliver(const vello::mpeg4::Picture& picture) override {
+        const int cw = (picture.width + 1) / 2;
+        const int ch = (picture.height + 1) / 2;
+        for (int c = 0; c < 3; ++c) {
+            const int w = c == 0 ? picture.width : cw;
+            const int h = c == 0 ? picture.height : ch;
+            for (int y = 0; y < h; ++y) {
+                if (std::fwrite(picture.origin[c] + y * picture.step[c], 1, static_cast<std::size_t>(w),
+                                out_) != static_cast<std::size_t>(w)) {
+                    writeFailed_ = true;
+                }
+            }
+        }
+        ++pictures_;
+    }
+
+    int pictures() const { return pictures_; }
+    bool writeFailed() const { return writeFailed_; }
+
+  private:
+    std::FILE* out_;
+    int width_;
+    int height_;
+    int pictures_ = 0;
+    bool writeFailed_ = false;
+};
+
+int RunM4vDecode(int argc, char** argv) {
+    if (WantsHelp(argc, argv)) return PrintCommandHelp(kM4vDecode);
+    if (argc != 3) return UsageError(kM4vDecode, "expects IN.m4v and OUT.yuv");
+
+    vello::mpeg4::FilePacketSource source;
+    if (!source.Open(argv[1])) return Fail(kM4vDecode.name, std::string("cannot open ") + argv[1]);
+
+    // Reeldeck's refill rules over the file, with Ocuview's larger buffer so that big I-VOPs fit, and
+    // room for pictures beyond the cameras' 640 x 480.
+    vello::mpeg4::DecoderConfig config = vello::mpeg4::ReeldeckConfig();
+    config.streamCapacity = 524288;
+    config.maxWidth = 4096;
+    config.maxHeight = 4096;
+    std::string lastMessage;
+    config.report = [&lastMessage](std::string_view, int, std::string_view message) {
+        lastMessage.assign(message);
+    };
+    vello::mpeg4::Mpeg4Decoder decoder(config, &source);
+    auto failure = [&](int status) {
+        std::string text = lastMessage.empty() ? "decoding failed" : lastMessage;
+        text += " (status " + std::to_string(status) + ")";
+        return Fail(kM4vDecode.name, text);
+    };
+    int status = decoder.OpenDecoder();
+    if (status != 0) return failure(status);
+
+    std::FILE* out = std::fopen(argv[2], "wb");
+    if (out == nullptr) return Fail(kM4vDecode.name, std::string("cannot create ") + argv[2]);
+    YuvWriter writer(out, decoder.Width(), decoder.Height());
+    status = decoder.DecodeStream(writer);
+    const bool closed = std::fclose(out) == 0;
+    if (status != 0) return failure(status);
+    if (writer.writeFailed() || !closed) return Fail(kM4vDecode.name, std::string("cannot write ") + argv[2]);
+
+    const vello::mpeg4::DecoderStats& stats = decoder.Stats();
+    std::printf("%dx%d, %d pictures", decoder.Width(), decoder.Height(), writer.pictures());
+    if (stats.vopsByType[2] + stats.vopsByType[3] > 0) {
+        std::printf(" (%llu B-VOPs and %llu S-VOPs passed over)",
+                    static_cast<unsigned long long>(stats.vopsByType[2]),
+                    static_cast<unsigned long long>(stats.vopsByType[3]));
+    }
+    if (stats.vopErrors > 0) std::printf(", %llu damaged", static_cast<unsigned long long>(stats.vopErrors));
+    std::printf("\n");
+    return 0;
+}
+
+}  // namespace
+
+QXRTOOL_COMMAND(kM4vDecode);
+
+}  // namespace qxrtool
