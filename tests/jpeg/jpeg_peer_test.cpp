@@ -154,7 +154,9 @@ Difference Compare(const Image& a, const Image& b) {
 void ExpectLikeTurbo(const Bytes& file, JpegColour expectedColour) {
     const Ours ours = DecodeOurs(file);
     ASSERT_EQ(ours.status, kJpegOk) << JpegStatusText(ours.status);
-    if (expectedColour != kJpegColourUnknown) EXPECT_EQ(ours.colour, expectedColour);
+    if (expectedColour != kJpegColourUnknown) {
+        EXPECT_EQ(ours.colour, expectedColour);
+    }
     const Image turbo = DecodeTurbo(file, ours.image.channels);
     ASSERT_EQ(ours.image.width, turbo.width);
     ASSERT_EQ(ours.image.height, turbo.height);
