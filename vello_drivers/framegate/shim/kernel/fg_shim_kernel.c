@@ -7,6 +7,7 @@
 #include <linux/hrtimer.h>
 #include <linux/ktime.h>
 #include <linux/slab.h>
+#include <linux/version.h>
 
 #include "../fg_shim.h"
 #include "framegate.h"
@@ -63,8 +64,12 @@ void __iomem* fg_regs_map(void) {
 
     if (sim_hz < 1 || sim_hz > 1000) sim_hz = 60;
     sim_period = ns_to_ktime(NSEC_PER_SEC / sim_hz);
+#if LINUX_VERSION_CODE >= KERNEL_VERSION(6, 13, 0)
+    hrtimer_setup(&sim_timer, fg_sim_tick, CLOCK_MONOTONIC, HRTIMER_MODE_REL);
+#else
     hrtimer_init(&sim_timer, CLOCK_MONOTONIC, HRTIMER_MODE_REL);
     sim_timer.function = fg_sim_tick;
+#endif
     sim_timer_ready = true;
     sim_regs = kzalloc(FG_REG_WINDOW_SIZE, GFP_KERNEL);
     if (!sim_regs) return NULL;
