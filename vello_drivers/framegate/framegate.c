@@ -327,7 +327,7 @@ static ssize_t framegate_read(struct file* file, char __user* buffer, size_t siz
     struct vif_msgbuf msg;
     unsigned long flags;
     size_t text = size < FG_MSG_TEXT_SIZE ? size : FG_MSG_TEXT_SIZE;
-    int ret;
+    int ret, interrupted = 0;
 
     (void)ppos;
     for (;;) {
@@ -342,9 +342,11 @@ static ssize_t framegate_read(struct file* file, char __user* buffer, size_t siz
         }
         spin_unlock_irqrestore(&fg_lock, flags);
 
+        /* A signal ends the wait only when it leaves nothing to read. */
+        if (interrupted) return -EINTR;
         if (file->f_flags & O_NONBLOCK) return -EAGAIN;
         FG_WAIT_EVENT_INTERRUPTIBLE(ret, vif_msg_wait, !list_empty(&vif_msg_pending_list));
-        if (ret) return -EINTR;
+        interrupted = ret != 0;
     }
     if (copy_to_user(buffer, &msg, sizeof msg.mtype + text)) return -EFAULT;
     return (ssize_t)text;

@@ -46,7 +46,8 @@ static long fg_detach(void) {
 
 /*
  * Sleeps until the VIF interrupt has completed a buffer, then swaps it in as the capture buffer.
- * Fails with -EIO when no interrupt is attached (none could ever complete one), -EINTR on a signal.
+ * Fails with -EIO when no interrupt is attached (none could ever complete one), -EINTR when a signal
+ * ends the wait with none complete.
  */
 static long fg_take_full_buffer(unsigned long arg) {
     unsigned long flags;
@@ -55,7 +56,6 @@ static long fg_take_full_buffer(unsigned long arg) {
 
     while (!taken) {
         FG_WAIT_EVENT_INTERRUPTIBLE(ret, vif_buf_wait, s_vif.fullBufValid || !s_vif.attachIRQ);
-        if (ret) return -EINTR;
         spin_lock_irqsave(&fg_lock, flags);
         if (s_vif.fullBufValid) {
             tmp = s_vif.capBuf;
@@ -67,7 +67,9 @@ static long fg_take_full_buffer(unsigned long arg) {
         }
         attached = s_vif.attachIRQ;
         spin_unlock_irqrestore(&fg_lock, flags);
-        if (!taken && !attached) return -EIO;
+        if (taken) break;
+        if (ret) return -EINTR; /* a signal, and still no buffer */
+        if (!attached) return -EIO;
     }
     return fg_put_u32(arg, cap);
 }
@@ -80,7 +82,6 @@ static long fg_take_osd_buffer(unsigned long arg) {
 
     while (!taken) {
         FG_WAIT_EVENT_INTERRUPTIBLE(ret, vif_buf_wait, s_vif.fullBufValidOsd || !s_vif.attachIRQ);
-        if (ret) return -EINTR;
         spin_lock_irqsave(&fg_lock, flags);
         if (s_vif.fullBufValidOsd) {
             shown = s_vif.osdRdBuf;
@@ -89,7 +90,9 @@ static long fg_take_osd_buffer(unsigned long arg) {
         }
         attached = s_vif.attachIRQ;
         spin_unlock_irqrestore(&fg_lock, flags);
-        if (!taken && !attached) return -EIO;
+        if (taken) break;
+        if (ret) return -EINTR; /* a signal, and still no buffer */
+        if (!attached) return -EIO;
     }
     return fg_put_u32(arg, shown);
 }
