@@ -481,6 +481,23 @@ TEST(JpegDecoder, OneObjectDecodesAStreamWithoutCarryingFactsOver) {
     }
 }
 
+TEST(JpegDecoder, ANewImageWithoutCleanDoesNotReuseSmallerBuffers) {
+    const Bytes small = SmallFile();
+    const Bytes big = [] {
+        const Bytes src = MakeBgr(200, 120);
+        return Encode(src.data(), 200, 120, 3, BgrStep(200), kJpegColourBGR, kJpegColourYCbCr).file;
+    }();
+    JpegDecoder dec;
+    Bytes out(static_cast<std::size_t>(BgrStep(200)) * 120);
+    for (const Bytes* f : {&small, &big}) {
+        int w = 0, h = 0;
+        dec.SetSource(f->data(), static_cast<int>(f->size()));
+        ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), kJpegOk);
+        dec.SetDestination(out.data(), w, BgrStep(w), h, 3, kJpegColourBGR);
+        ASSERT_EQ(dec.ReadData(), kJpegOk);  // no Clean in between
+    }
+}
+
 TEST(JpegDecoder, WritesOnlyWhatTheDestinationHolds) {
     const Bytes f = SmallFile();  // 40 x 24
     JpegDecoder dec;

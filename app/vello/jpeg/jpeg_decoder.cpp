@@ -187,6 +187,7 @@ int JpegDecoder::SetSource(const std::uint8_t* bytes, int length) {
     src_ = bytes;
     srcLength_ = (bytes != nullptr && length > 0) ? length : 0;
     pos_ = 0;
+    pendingMarker_ = 0;
     return 0;
 }
 
@@ -354,9 +355,15 @@ JpegStatus JpegDecoder::ReadFrameHeader(bool progressive) {
     if (payload - 6 != 3 * count) return kJpegBadLength;
     if (count == 0) return kJpegBadFrameHeader;
 
+    // A new frame: buffers sized for an earlier one must not be reused, even when the caller skipped Clean.
     haveFrame_ = false;
     componentCount_ = 0;
     for (auto& c : components_) c.reset();
+    coefficients_.Release();
+    buffersReady_ = false;
+    scansDecoded_ = 0;
+    progressiveDirty_ = false;
+    reconstructed_ = false;
     for (int i = 0; i < count; ++i) {
         auto c = std::make_unique<Component>();
         c->id = ReadByte();
@@ -691,7 +698,8 @@ JpegStatus JpegDecoder::AllocateBuffers() {
         }
     }
     if (!coefficients_.Allocate(coefficientBytes)) return kJpegInternalError;
-    if (lumiDecodeHuffmanStateInitAlloc_JPEG_8u(&huffState_) < 0 || huffState_ == nullptr) {
+    if (huffState_ == nullptr &&
+        (lumiDecodeHuffmanStateInitAlloc_JPEG_8u(&huffState_) < 0 || huffState_ == nullptr)) {
         huffState_ = nullptr;
         return kJpegInternalError;
     }
