@@ -1,0 +1,51 @@
+// The media the simulated camera sends: an MPEG-4 elementary stream cut into pictures, and audio frames.
+#ifndef CAMSIM_MEDIA_H
+#define CAMSIM_MEDIA_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace camsim {
+
+// An MPEG-4 visual elementary stream: the configuration (everything before the first picture) and the
+// pictures, each starting at its group header (00 00 01 B3) when it has one, else at its VOP start code.
+struct Mpeg4Stream {
+    std::string config;
+    std::vector<std::string> pictures;
+};
+
+// Reads and cuts `path`; false with a reason when it holds no picture.
+bool LoadMpeg4Stream(const std::string& path, Mpeg4Stream* out, std::string* error);
+
+// `picture` with a user-data record "CamTim: <time>\r\n" (start code 00 00 01 B2) placed just before its
+// VOP start code, where the viewer looks for it.
+std::string WithCameraTime(const std::string& picture, const std::string& cameraTime);
+
+// Audio frames in the camera's codec, looped from a file of packed codes or generated: a quiet tone for
+// G.711, near-silent codes for G.726.
+class AudioFrames {
+  public:
+    AudioFrames(const std::string& codec, const std::string& file);
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+    std::string Next();
+    int frameBytes() const { return frameBytes_; }
+    int frameMilliseconds() const { return frameMs_; }
+    int samplesPerFrame() const;
+
+  private:
+    std::string codec_;
+    std::string data_;
+    std::size_t pos_ = 0;
+    int frameBytes_ = 256, frameMs_ = 32;
+    uint64_t phase_ = 0;
+    std::string error_;
+};
+
+// G.711 mu-law code of a 16-bit linear sample.
+uint8_t LinearToMuLaw(int16_t sample);
+
+}  // namespace camsim
+
+#endif
