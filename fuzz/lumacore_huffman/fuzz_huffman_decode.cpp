@@ -1,4 +1,4 @@
-// Arbitrary table specifications and entropy-coded data through the JPEG Huffman decoders, one block
+// Arbitrary table definitions and entropy-coded data through the JPEG Huffman decoders, one block
 // after another as a scan loop would call them, then the decoded coefficients through the encoders.
 // Layout: 4 parameter bytes, 16 code-length counts, the symbols they announce, then the data.
 #include <cstddef>
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     LumiDecodeHuffmanSpec* dcTable = nullptr;
     LumiDecodeHuffmanState* state = nullptr;
     H::lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(bits, vals,
-                                              &table);  // a refused specification still gives an object
+                                              &table);  // refused counts still give an object
     H::lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(kDcBits, kDcVals, &dcTable);
     H::lumiDecodeHuffmanStateInitAlloc_JPEG_8u(&state);
 
@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (st != lumStsNoErr) break;
     }
 
-    // Whatever came out goes back through the encoders with the same specification, if it is valid.
+    // Whatever came out goes back through the encoders with the same table, if the encoder accepts it.
     LumiEncodeHuffmanSpec* encTable = nullptr;
     LumiEncodeHuffmanState* encState = nullptr;
     if (H::lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(bits, vals, &encTable) == lumStsNoErr &&

@@ -15,10 +15,9 @@
 
 namespace lumacore::c::huffman {
 
-// Puts codes and bits.
+// Puts codes and bits. The encoders take magnitudes of up to 11 bits.
 class EncodeSink {
   public:
-    // Magnitudes of up to 11 bits are coded (AC categories reach 11 for 12-bit-precision-sized values).
     static constexpr int kMaxMagnitudeBits = 11;
     EncodeSink(BitWriter& out, const LumiEncodeHuffmanSpec* table) : out_(out), table_(table) {}
     LumStatus Symbol(int symbol) { return out_.PutSymbol(table_, symbol); }
@@ -29,7 +28,8 @@ class EncodeSink {
     const LumiEncodeHuffmanSpec* table_;
 };
 
-// Counts symbols; bits cost nothing. Counters wrap as unsigned 32-bit numbers.
+// Counts symbols; bits cost nothing. Counters wrap as unsigned 32-bit numbers. The statistics stop at
+// magnitudes of 10 bits, the largest AC category of 8-bit samples.
 class CountSink {
   public:
     static constexpr int kMaxMagnitudeBits = 10;

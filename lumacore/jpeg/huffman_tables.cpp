@@ -21,7 +21,7 @@ struct CodeList {
 };
 
 // Code lengths (Figure C.1) and canonical codes (Figure C.2) from the 16 counts. More than 256 codes is
-// an invalid specification. Codes are not checked against their lengths here: the encoder does that.
+// an invalid table. Codes are not checked against their lengths here: the encoder does that.
 LumStatus GenerateCodes(const Lum8u* pListBits, CodeList* list) {
     int k = 0;
     for (int length = 1; length <= 16; ++length) {

@@ -183,7 +183,7 @@ CHECKASM_FUNC(lumiDecodeHuffmanSpecInitAlloc_JPEG_8u) {
                 lumiDecodeHuffmanSpecFree_JPEG_8u(spec);
                 return st;
             },
-            "random specification");
+            "random table");
     }
     for (const auto& [level, fn] : v.all()) {
         LumiDecodeHuffmanSpec* spec = nullptr;
@@ -219,7 +219,7 @@ CHECKASM_FUNC(lumiEncodeHuffmanSpecInitAlloc_JPEG_8u) {
                 lumiEncodeHuffmanSpecFree_JPEG_8u(spec);
                 return st;
             },
-            "random specification");
+            "random table");
     }
     for (const auto& [level, fn] : v.all()) {
         LumiEncodeHuffmanSpec* spec = nullptr;

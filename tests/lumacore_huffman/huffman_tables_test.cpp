@@ -1,4 +1,4 @@
-// Huffman table and state objects: construction from DHT-style specifications, invalid specifications,
+// Huffman table and state objects: construction from DHT-style code counts and symbols, invalid tables,
 // null arguments, and robustness of the decoder against tables and streams that make no sense.
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ TEST(HuffmanTables, StandardTablesBuild) {
 
 // Counts that cannot form a code: the decoder only refuses more than 256 codes, the encoder also
 // refuses a code that does not fit its length.
-TEST(HuffmanTables, SpecificationChecks) {
+TEST(HuffmanTables, InvalidCodeCounts) {
     struct Case {
         const char* what;
         std::array<Lum8u, 16> bits;
@@ -49,7 +49,7 @@ TEST(HuffmanTables, SpecificationChecks) {
         EncodeTable enc(bits.data(), vals);
         EXPECT_EQ(dec.status(), c.decoder);
         EXPECT_EQ(enc.status(), c.encoder);
-        // The object is handed out even when the specification is refused, so that it can be freed.
+        // The object is handed out even when the counts are refused, so that it can be freed.
         EXPECT_NE(dec.get(), nullptr);
         EXPECT_NE(enc.get(), nullptr);
     }
