@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "http.h"
+#include "jpeg_encoder_adapter.h"
 #include "simulator.h"
 #include "test_client.h"
 
@@ -172,6 +173,40 @@ TEST_F(Camsim, MotionJpegPartsCarryTypeLengthTimeAndInterleavedAudio) {
     // Without AudioIn=on there is no audio.
     for (const Part& p : SplitParts(BodyOf(Get("/image?speed=5", 1 << 20, 500))))
         EXPECT_EQ(p.headers.find("audio"), std::string::npos);
+}
+
+// Width and height from a JPEG's start-of-frame segment.
+std::pair<int, int> JpegSize(const std::string& j) {
+    for (std::size_t i = 2; i + 9 < j.size(); ++i) {
+        if (static_cast<unsigned char>(j[i]) == 0xFF && static_cast<unsigned char>(j[i + 1]) == 0xC0) {
+            auto u16 = [&](std::size_t o) {
+                return static_cast<unsigned char>(j[o]) << 8 | static_cast<unsigned char>(j[o + 1]);
+            };
+            return {u16(i + 7), u16(i + 5)};
+        }
+    }
+    return {0, 0};
+}
+
+TEST_F(Camsim, PictureSizeSwitchesWhileStreaming) {
+    camsim::Config c;
+    c.port = 0;
+    c.ucVideoPort = 0;
+    c.ucAudioPort = 0;
+    sim_ = std::make_unique<camsim::Simulator>(c, camsim::MakeJpegEncoder());
+    std::string error;
+    ASSERT_TRUE(sim_->Start(&error)) << error;
+    port_ = sim_->port();
+    std::thread switcher([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_EQ(StatusOf(Get("/sim/size?width=160&height=120", 4096, 1000)), 200);
+    });
+    const auto parts = SplitParts(BodyOf(Get("/image?speed=10", 1 << 22, 1200)));
+    switcher.join();
+    ASSERT_GE(parts.size(), 4u);
+    EXPECT_EQ(JpegSize(parts.front().payload), std::make_pair(640, 480));
+    EXPECT_EQ(JpegSize(parts.back().payload), std::make_pair(160, 120));
+    EXPECT_EQ(StatusOf(Get("/sim/size?width=100&height=100", 4096, 1000)), 400);
 }
 
 TEST_F(Camsim, StreamFaults) {
