@@ -538,6 +538,13 @@ TEST(JpegDecoder, LimitsStopHostileProgressiveFiles) {
     dec.SetDestination(out.data(), 1, 4, 1, 3, kJpegColourBGR);
     EXPECT_EQ(dec.ReadData(), kJpegNotSupported);
     dec.Clean();
+    // Within the limits, but a few hundred bytes cannot code the DC of 375 000 blocks.
+    dec.SetLimits(JpegDecoderLimits{});
+    dec.SetSource(f.data(), static_cast<int>(f.size()));
+    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegOk);
+    dec.SetDestination(out.data(), 1, 4, 1, 3, kJpegColourBGR);
+    EXPECT_EQ(dec.ReadData(), kJpegDataExhausted);
+    dec.Clean();
 
     limits = JpegDecoderLimits{};
     limits.maxPixels = 40 * 24;

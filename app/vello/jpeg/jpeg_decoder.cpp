@@ -677,6 +677,14 @@ JpegStatus JpegDecoder::AllocateBuffers() {
     if (progressive_) {
         coefficientBytes *= mcuRows_;
         if (coefficientBytes > limits_.maxCoefficientBytes) return kJpegNotSupported;
+        // Every block takes at least one bit in the DC scans, so a file too short for that many blocks is
+        // cut off or hostile: refuse it before allocating for the whole picture.
+        std::int64_t blocks = 0;
+        for (int i = 0; i < componentCount_; ++i) {
+            const Component& c = *components_[i];
+            blocks += static_cast<std::int64_t>(CeilDiv(c.sampleWidth, 8)) * CeilDiv(c.sampleHeight, 8);
+        }
+        if (static_cast<std::int64_t>(srcLength_) * 8 < blocks) return kJpegDataExhausted;
     }
     const std::int64_t rowWidth = rowWidth_;
     for (int i = 0; i < componentCount_; ++i) {
