@@ -79,11 +79,21 @@ TEST_P(Mpeg4Streams, MatchesFfmpeg) {
     }
 
     const vello::mpeg4::DecoderStats& s = ours.stats;
-    if (c.needs & kFourVectors) EXPECT_GT(s.fourVectorMacroblocks, 0u);
-    if (c.needs & kFcodeAbove1) EXPECT_GT(s.maxFcodeForward, 1);
-    if (c.needs & kPackets) EXPECT_GT(s.videoPackets, 10u);
-    if (c.needs & kNotCoded) EXPECT_GT(s.notCodedMacroblocks, 0u);
-    if (c.needs & kDquant) EXPECT_GT(s.quantiserChanges, 0u);
+    if (c.needs & kFourVectors) {
+        EXPECT_GT(s.fourVectorMacroblocks, 0u);
+    }
+    if (c.needs & kFcodeAbove1) {
+        EXPECT_GT(s.maxFcodeForward, 1);
+    }
+    if (c.needs & kPackets) {
+        EXPECT_GT(s.videoPackets, 10u);
+    }
+    if (c.needs & kNotCoded) {
+        EXPECT_GT(s.notCodedMacroblocks, 0u);
+    }
+    if (c.needs & kDquant) {
+        EXPECT_GT(s.quantiserChanges, 0u);
+    }
     if (c.needs & kBVops) {
         EXPECT_GT(s.vopsByType[2], 0u);
         EXPECT_EQ(s.vops, s.vopsByType[0] + s.vopsByType[1] + s.vopsByType[2]);
@@ -95,8 +105,8 @@ TEST_P(Mpeg4Streams, MatchesFfmpeg) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Peers, Mpeg4Streams, ::testing::ValuesIn(kStreams),
-                         [](const ::testing::TestParamInfo<StreamCase>& info) {
-                             return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<StreamCase>& param) {
+                             return std::string(param.param.name);
                          });
 
 // How the stream arrives must not change the pictures: Reeldeck's and Ocuview's refill rules, packets
@@ -122,7 +132,9 @@ TEST(Mpeg4Refill, PacketisationDoesNotChangeThePictures) {
         ASSERT_EQ(r.streamStatus, 0);
         ASSERT_EQ(r.frames.size(), base.frames.size());
         for (std::size_t i = 0; i < r.frames.size(); ++i) {
-            for (int c = 0; c < 3; ++c) EXPECT_EQ(r.frames[i].plane[c], base.frames[i].plane[c]) << i;
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_EQ(r.frames[i].plane[c], base.frames[i].plane[c]) << i;
+            }
         }
     }
 }
@@ -177,7 +189,9 @@ TEST(Mpeg4SizeChange, ReeldeckStopsAndOcuviewFollows) {
     EXPECT_EQ(r.vol.video_object_layer_width, 176);
     EXPECT_EQ(r.vol.video_object_layer_height, 144);
     EXPECT_EQ(r.frames.size(), 8u);  // every picture of the first size
-    for (const Frame& f : r.frames) EXPECT_EQ(f.width, 200);
+    for (const Frame& f : r.frames) {
+        EXPECT_EQ(f.width, 200);
+    }
 
     // Ocuview: the first GOP of the new size is passed over (its VOL is behind the search), then the
     // decoder reopens at the next one.
@@ -189,7 +203,9 @@ TEST(Mpeg4SizeChange, ReeldeckStopsAndOcuviewFollows) {
     EXPECT_EQ(o.frames[8].width, 176);
     const std::vector<Frame> reference = DecodeWithFfmpeg(ReadFile(StreamPath("qcif_gop4")));
     ASSERT_EQ(reference.size(), 8u);
-    for (int i = 0; i < 4; ++i) EXPECT_GE(mpeg4test::Psnr(o.frames[8 + i], reference[4 + i]), 40.0) << i;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_GE(mpeg4test::Psnr(o.frames[8 + i], reference[4 + i]), 40.0) << i;
+    }
 }
 
 // Pictures run one VOP behind decoding; the last one comes when the data ends.
@@ -203,7 +219,9 @@ TEST(Mpeg4Delivery, OneVopBehindAndTheLastAtTheEnd) {
     display.decoder = &decoder;
     ASSERT_EQ(decoder.DecodeStream(display), 0);
     ASSERT_EQ(display.vopsAtDelivery.size(), 8u);
-    for (std::size_t i = 0; i + 1 < 8; ++i) EXPECT_EQ(display.vopsAtDelivery[i], i + 2) << i;
+    for (std::size_t i = 0; i + 1 < 8; ++i) {
+        EXPECT_EQ(display.vopsAtDelivery[i], i + 2) << i;
+    }
     EXPECT_EQ(display.vopsAtDelivery[7], 8u);
 
     // A stream of one VOP gives its picture at the end of the data.
@@ -247,7 +265,9 @@ TEST(Mpeg4Delivery, BgrConversionOfADecodedPicture) {
     } display;
     ASSERT_EQ(decoder.DecodeStream(display), 0);
     ASSERT_EQ(display.statuses.size(), 8u);
-    for (LumStatus s : display.statuses) EXPECT_EQ(s, lumStsNoErr);
+    for (LumStatus s : display.statuses) {
+        EXPECT_EQ(s, lumStsNoErr);
+    }
     EXPECT_GT(display.sum, 0);
 }
 

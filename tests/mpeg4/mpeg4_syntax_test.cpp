@@ -142,7 +142,9 @@ DecodeResult Open(const VolSpec& v) {
 TEST(Mpeg4Headers, TimeIncrementBits) {
     const std::pair<int, int> cases[] = {{1, 1},  {2, 1},  {3, 2},      {30, 5},
                                          {32, 5}, {33, 6}, {30000, 15}, {65535, 16}};
-    for (auto [resolution, bits] : cases) EXPECT_EQ(TimeBits(resolution), bits) << resolution;
+    for (auto [resolution, bits] : cases) {
+        EXPECT_EQ(TimeBits(resolution), bits) << resolution;
+    }
     for (int resolution : {1, 30}) {
         VolSpec v;
         v.resolution = resolution;
@@ -222,7 +224,9 @@ TEST(Mpeg4Headers, QuantisationMatrices) {
     r = Open(v);
     ASSERT_EQ(r.openStatus, 0);
     const int zigzag[12] = {0, 1, 8, 16, 9, 2, 3, 10, 17, 24, 32, 25};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(r.vol.intra_quant_mat[zigzag[i]], v.intraMatrix[i]) << i;
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(r.vol.intra_quant_mat[zigzag[i]], v.intraMatrix[i]) << i;
+    }
     int tenth = 0;
     for (int i = 0; i < 64; ++i) tenth += r.vol.intra_quant_mat[i] == 42;
     EXPECT_EQ(tenth, 55);
@@ -257,7 +261,9 @@ TEST(Mpeg4Vop, CorruptMcbpcEndsOnlyThatVop) {
         EXPECT_EQ(LumaAt(r.frames[1], mb, 4), 127) << mb;
         EXPECT_EQ(LumaAt(r.frames[2], mb, 4), mb < 10 ? 127 : 128) << mb;
     }
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(r.frames[3].plane[c], r.frames[2].plane[c]);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(r.frames[3].plane[c], r.frames[2].plane[c]);
+    }
 }
 
 // A P-VOP of not-coded macroblocks reproduces its reference exactly (also at the picture's edges).
@@ -284,7 +290,9 @@ TEST(Mpeg4Vop, NotCodedPVopCopiesTheReference) {
     const DecodeResult r = DecodeOurs(Bytes(w));
     ASSERT_EQ(r.streamStatus, 0);
     ASSERT_EQ(r.frames.size(), 2u);
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(r.frames[1].plane[c], r.frames[0].plane[c]);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(r.frames[1].plane[c], r.frames[0].plane[c]);
+    }
 }
 
 // vop_coded = 0 and B-VOPs change no picture and deliver none; both are counted.

@@ -2,6 +2,7 @@
 #include "vello/mpeg4/mp4stream.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -127,16 +128,17 @@ void StreamBuffer::ClearPadding() {
 }
 
 std::uint32_t StreamBuffer::PeekBits(int n) const {
-    // Five bytes cover 32 bits at any bit offset; bytes past the data read as 0.
+    // 32 bits at any bit offset need five bytes; bytes past the data read as 0.
     std::uint64_t window = 0;
     const Lum8u* end = End();
-    if (pos + 5 <= end) {
-        for (int i = 0; i < 5; ++i) window = (window << 8) | pos[i];
+    if (pos + 8 <= end) {
+        std::memcpy(&window, pos, 8);
+        if constexpr (std::endian::native == std::endian::little) window = __builtin_bswap64(window);
     } else {
         for (int i = 0; i < 5; ++i) window = (window << 8) | (pos + i < end ? pos[i] : 0u);
+        window <<= 24;
     }
-    window <<= 24 + bitOffset;  // the first unread bit to bit 63
-    return static_cast<std::uint32_t>(window >> (64 - n));
+    return static_cast<std::uint32_t>((window << bitOffset) >> (64 - n));
 }
 
 void StreamBuffer::SkipBits(int n) {

@@ -1,0 +1,135 @@
+// MPEG-4 decode speed: our decoder against FFmpeg's libavcodec mpeg4 decoder on one thread, both over the
+// same stream held in memory, measured in the same run and alternated so that both see the same machine
+// state. Prints pictures per second for each and, last, their ratio.
+//   bench_mpeg4 [STREAM.m4v] [ROUNDS]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "vello/mpeg4/mp4dec.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class CountingDisplay : public vello::mpeg4::Display {
+  public:
+    CountingDisplay(int width, int height) : width_(width), height_(height) {}
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    void Deliver(const vello::mpeg4::Picture& picture) override {
+        ++pictures;
+        check += picture.origin[0][0];
+    }
+    int pictures = 0;
+    unsigned check = 0;
+
+  private:
+    int width_;
+    int height_;
+};
+
+// Decodes the whole stream with our decoder; returns the pictures delivered (-1 on failure).
+int DecodeOurs(const std::vector<std::uint8_t>& data) {
+    vello::mpeg4::MemoryPacketSource source(data.data(), data.size());
+    vello::mpeg4::DecoderConfig config = vello::mpeg4::OcuviewConfig();
+    vello::mpeg4::Mpeg4Decoder decoder(config, &source);
+    if (decoder.OpenDecoder() != 0) return -1;
+    CountingDisplay display(decoder.Width(), decoder.Height());
+    if (decoder.DecodeStream(display) != 0) return -1;
+    return display.pictures;
+}
+
+// The same with libavcodec: its MPEG-4 parser splits the stream into pictures for the decoder.
+int DecodeFfmpeg(const std::vector<std::uint8_t>& padded, int size) {
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG4);
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    ctx->thread_count = 1;
+    if (avcodec_open2(ctx, codec, nullptr) < 0) return -1;
+    AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_MPEG4);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    int pictures = 0;
+    auto drain = [&]() {
+        while (avcodec_receive_frame(ctx, frame) == 0) {
+            ++pictures;
+            av_frame_unref(frame);
+        }
+    };
+    const std::uint8_t* in = padded.data();
+    int left = size;
+    int emptyFlushes = 0;
+    for (;;) {
+        const int used = av_parser_parse2(parser, ctx, &packet->data, &packet->size, left > 0 ? in : nullptr,
+                                          left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        in += used;
+        left -= used;
+        if (packet->size > 0) {
+            avcodec_send_packet(ctx, packet);
+            drain();
+        } else if (left <= 0 && ++emptyFlushes > 2) {
+            break;
+        }
+    }
+    avcodec_send_packet(ctx, nullptr);
+    drain();
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    av_parser_close(parser);
+    avcodec_free_context(&ctx);
+    return pictures;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* path = argc > 1 ? argv[1] : BENCH_MPEG4_STREAM;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
+    if (data.empty()) {
+        std::fprintf(stderr, "bench_mpeg4: cannot read %s\n", path);
+        return 1;
+    }
+    std::vector<std::uint8_t> padded(data);
+    padded.resize(data.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+
+    // One untimed pass each, to warm caches and check that both decode the same number of pictures.
+    const int oursPictures = DecodeOurs(data);
+    const int ffmpegPictures = DecodeFfmpeg(padded, static_cast<int>(data.size()));
+    if (oursPictures <= 0 || oursPictures != ffmpegPictures) {
+        std::fprintf(stderr, "bench_mpeg4: pictures differ: ours %d, ffmpeg %d\n", oursPictures,
+                     ffmpegPictures);
+        return 1;
+    }
+
+    double oursBest = 1e30;
+    double ffmpegBest = 1e30;
+    for (int r = 0; r < rounds; ++r) {
+        const auto t0 = Clock::now();
+        DecodeOurs(data);
+        const auto t1 = Clock::now();
+        DecodeFfmpeg(padded, static_cast<int>(data.size()));
+        const auto t2 = Clock::now();
+        oursBest = std::min(oursBest, std::chrono::duration<double>(t1 - t0).count());
+        ffmpegBest = std::min(ffmpegBest, std::chrono::duration<double>(t2 - t1).count());
+    }
+    const double oursFps = oursPictures / oursBest;
+    const double ffmpegFps = ffmpegPictures / ffmpegBest;
+    std::printf("stream: %s, %zu bytes, %d pictures, best of %d rounds\n", path, data.size(), oursPictures,
+                rounds);
+    std::printf("ours:   %8.1f pictures/s\n", oursFps);
+    std::printf("ffmpeg: %8.1f pictures/s (libavcodec mpeg4, 1 thread)\n", ffmpegFps);
+    std::printf("mpeg4 decode ours/ffmpeg = %.2f\n", oursFps / ffmpegFps);
+    return 0;
+}
