@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -64,11 +65,11 @@ std::string FormatReportLine(const char* sourceFile, int line, std::string_view 
     std::string_view file = sourceFile != nullptr ? sourceFile : "";
     const std::size_t sep = file.find_last_of("\\/");
     if (sep != std::string_view::npos) file.remove_prefix(sep + 1);
-    std::string out = "> ";
-    out.append(file);
-    out += "(" + std::to_string(line) + ") : ";
-    out.append(text);
-    out += "\n";
+    char position[32];
+    std::snprintf(position, sizeof position, "(%d) : ", line);
+    std::string out;
+    out.reserve(2 + file.size() + std::strlen(position) + text.size() + 1);
+    out.append("> ").append(file).append(position).append(text).append("\n");
     return out;
 }
 

@@ -226,7 +226,9 @@ const RoundTripCase kRoundTrips[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Series, RoundTrip, ::testing::ValuesIn(kRoundTrips),
-                         [](const ::testing::TestParamInfo<RoundTripCase>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<RoundTripCase>& param) {
+                             return param.param.name;
+                         });
 
 TEST(FileManager, AudioChunksPairWithThePrecedingVideoChunk) {
     ScratchDir dir;
