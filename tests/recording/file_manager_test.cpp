@@ -9,6 +9,7 @@
 #include <numeric>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "core/qxr_file_manager.h"
 #include "core/string_table.h"
@@ -380,6 +381,41 @@ TEST(FileManager, ReadsStopAtTheChunkEnd) {
     QxrMovieHeader movie;
     EXPECT_EQ(m.MovieHeader(0, movie), 0);
     EXPECT_EQ(m.UnitForVideoPosition(100), 0);
+}
+
+// The engine's supplier reads chunks while the main window maps positions and reads headers: both go
+// through the same lists and must neither block each other for long nor see torn references.
+TEST(FileManager, SupplierReadsWhileTheMainThreadLooksUp) {
+    ScratchDir dir;
+    SeriesSpec spec = BaseSpec(dir.path(), tag::kMpeg4, 4);
+    spec.audioCodec = tag::kG711;
+    const WriteResult written = WriteSeries(spec, MakeFrames(tag::kMpeg4, 40), MakeAudio(70000));
+    ASSERT_TRUE(written.ok) << written.error;
+    QXRFileManager m;
+    ASSERT_EQ(m.Open(written.paths[0]), 0);
+    const int units = m.UnitCount();
+    ASSERT_EQ(units, static_cast<int>(written.units.size()));
+
+    int mismatches = 0;
+    std::thread supplier([&] {
+        for (int pass = 0; pass < 5; ++pass)
+            for (int k = 0; k < units; ++k)
+                if (ReadChunk(m, true, k, 8192) != written.units[static_cast<std::size_t>(k)].video ||
+                    ReadChunk(m, false, k, 256) != written.units[static_cast<std::size_t>(k)].audio)
+                    ++mismatches;
+    });
+    std::mt19937 random(11);
+    const int64_t end = m.VideoStart(units - 1) + m.VideoSize(units - 1);
+    for (int i = 0; i < 2000; ++i) {
+        const int64_t position = static_cast<int64_t>(random() % static_cast<uint32_t>(end));
+        const int unit = m.UnitForVideoPosition(position);
+        EXPECT_LE(m.VideoStart(unit), position);
+        EXPECT_GT(m.VideoStart(unit) + m.VideoSize(unit), position);
+        QxrMainHeader main;
+        EXPECT_EQ(m.MainHeader(0, main), 1);
+    }
+    supplier.join();
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(FileManager, StreamsFromMemoryIndexLikeFiles) {
