@@ -271,47 +271,57 @@ void RtpChannel::ReceiveRtcp() {
             ::recvfrom(rtcp_.get(), buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
         if (n < 8) continue;
         const std::string peer = AddressText(from);
-        // A compound packet: walk its parts by their length fields.
-        std::size_t off = 0;
-        while (off + 8 <= static_cast<std::size_t>(n)) {
-            const unsigned char* h = buf + off;
-            const std::size_t words = static_cast<std::size_t>(h[2]) << 8 | h[3];
-            const std::size_t size = (words + 1) * 4;
-            if ((h[0] >> 6) != 2 || off + size > static_cast<std::size_t>(n)) break;
-            const int count = h[0] & 0x1F;
-            if (h[1] == 201) {
-                for (int i = 0; i < count && 8 + static_cast<std::size_t>(i + 1) * 24 <= size; ++i) {
-                    const unsigned char* b = h + 8 + i * 24;
-                    SeenReceiverReport r;
-                    r.medium = medium_;
-                    r.peer = peer;
-                    r.reporterSsrc = Get32(h + 4);
-                    r.sourceSsrc = Get32(b);
-                    r.fractionLost = b[4];
-                    const uint32_t lost =
-                        static_cast<uint32_t>(b[5]) << 16 | static_cast<uint32_t>(b[6]) << 8 | b[7];
-                    r.cumulativeLost = static_cast<int32_t>(lost & 0x800000 ? lost | 0xFF000000u : lost);
-                    r.highestSequence = Get32(b + 8);
-                    r.jitter = Get32(b + 12);
-                    r.lastSr = Get32(b + 16);
-                    r.delaySinceLastSr = Get32(b + 20);
-                    state_.AddReceiverReport(r);
-                }
-            } else if (h[1] == 203) {
-                for (int i = 0; i < count && 4 + static_cast<std::size_t>(i + 1) * 4 <= size; ++i)
-                    state_.AddBye({medium_, peer, Get32(h + 4 + i * 4)});
-                // A client that says goodbye gets no more packets.
-                std::lock_guard<std::mutex> hold(lock_);
-                for (auto& s : sessions_) {
-                    if (s->rtcpDestination.sin_addr.s_addr == from.sin_addr.s_addr &&
-                        s->rtcpDestination.sin_port == from.sin_port) {
-                        s->stop = true;
-                        s->wake.notify_all();
-                    }
-                }
-            }
-            off += size;
+        std::vector<SeenReceiverReport> reports;
+        std::vector<uint32_t> byes;
+        ParseRtcpCompound(buf, static_cast<std::size_t>(n), &reports, &byes);
+        for (SeenReceiverReport& r : reports) {
+            r.medium = medium_;
+            r.peer = peer;
+            state_.AddReceiverReport(r);
         }
+        if (byes.empty()) continue;
+        for (const uint32_t ssrc : byes) state_.AddBye({medium_, peer, ssrc});
+        // A client that says goodbye gets no more packets.
+        std::lock_guard<std::mutex> hold(lock_);
+        for (auto& s : sessions_) {
+            if (s->rtcpDestination.sin_addr.s_addr == from.sin_addr.s_addr &&
+                s->rtcpDestination.sin_port == from.sin_port) {
+                s->stop = true;
+                s->wake.notify_all();
+            }
+        }
+    }
+}
+
+void ParseRtcpCompound(const unsigned char* data, std::size_t size, std::vector<SeenReceiverReport>* reports,
+                       std::vector<uint32_t>* byeSources) {
+    std::size_t off = 0;
+    while (off + 8 <= size) {
+        const unsigned char* h = data + off;
+        const std::size_t partSize = ((static_cast<std::size_t>(h[2]) << 8 | h[3]) + 1) * 4;
+        if ((h[0] >> 6) != 2 || off + partSize > size) break;
+        const int count = h[0] & 0x1F;
+        if (h[1] == 201) {
+            for (int i = 0; i < count && 8 + static_cast<std::size_t>(i + 1) * 24 <= partSize; ++i) {
+                const unsigned char* b = h + 8 + i * 24;
+                SeenReceiverReport r;
+                r.reporterSsrc = Get32(h + 4);
+                r.sourceSsrc = Get32(b);
+                r.fractionLost = b[4];
+                const uint32_t lost =
+                    static_cast<uint32_t>(b[5]) << 16 | static_cast<uint32_t>(b[6]) << 8 | b[7];
+                r.cumulativeLost = static_cast<int32_t>(lost & 0x800000 ? lost | 0xFF000000u : lost);
+                r.highestSequence = Get32(b + 8);
+                r.jitter = Get32(b + 12);
+                r.lastSr = Get32(b + 16);
+                r.delaySinceLastSr = Get32(b + 20);
+                reports->push_back(r);
+            }
+        } else if (h[1] == 203) {
+            for (int i = 0; i < count && 4 + static_cast<std::size_t>(i + 1) * 4 <= partSize; ++i)
+                byeSources->push_back(Get32(h + 4 + i * 4));
+        }
+        off += partSize;
     }
 }
 

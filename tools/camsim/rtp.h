@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "config.h"
 #include "socket_util.h"
@@ -63,6 +64,11 @@ class RtpChannel {
     std::mutex lock_;  // guards sessions_
     std::list<std::unique_ptr<Session>> sessions_;
 };
+
+// The receiver-report blocks and BYE sources of one RTCP compound packet; parts that are not version 2 or
+// run past the end stop the walk. Report fields `medium` and `peer` are left empty.
+void ParseRtcpCompound(const unsigned char* data, std::size_t size, std::vector<SeenReceiverReport>* reports,
+                       std::vector<uint32_t>* byeSources);
 
 // Builds the session description a client (FFmpeg among them) reads to receive a stream.
 std::string SessionDescription(const std::string& medium, const std::string& destination, uint16_t port,
