@@ -2,8 +2,10 @@
 #ifndef TESTS_AUDIO_AUDIO_TEST_UTIL_H
 #define TESTS_AUDIO_AUDIO_TEST_UTIL_H
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -25,9 +27,14 @@ inline uint32_t Le(const std::vector<uint8_t>& b, std::size_t at, int n) {
     return v;
 }
 
+// Reads a WAV file the tests wrote, and deletes it.
 inline Wav ReadWav(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> b;
+    {
+        std::ifstream in(path, std::ios::binary);
+        b.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::remove(path.c_str());
     Wav w;
     if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF") return w;
     w.format = static_cast<uint16_t>(Le(b, 20, 2));
@@ -53,7 +60,7 @@ bool WaitUntil(Pred pred, int timeoutMs) {
 }
 
 inline std::string ScratchPath(const std::string& name) {
-    return std::string(QXR_BINARY_DIR) + "/audio_test_" + name;
+    return std::string(QXR_BINARY_DIR) + "/audio_test_" + std::to_string(getpid()) + "_" + name;
 }
 
 }  // namespace audiotest
