@@ -102,23 +102,26 @@ void PutVopHeader(BitWriter& w, int type, int time, const VolSpec& v, bool coded
 
 // An I-VOP of flat macroblocks: every block carries only a zero DC difference, so every sample is the
 // predicted DC, which depends on the quantiser (128 at 4; luma 127 at 31).
-void PutFlatIVop(BitWriter& w, const VolSpec& v, int time, int quant) {
+void PutFlatIVop(BitWriter& w, const VolSpec& v, int time, int quant, bool stuffing = false) {
     PutVopHeader(w, 0, time, v, true, quant);
     const int mbs = ((v.width + 15) / 16) * ((v.height + 15) / 16);
     for (int i = 0; i < mbs; ++i) {
-        w.Put(1, 1);                                  // MCBPC: intra, CBPC 0
-        w.Put(0, 1);                                  // ac_pred_flag
-        w.Put(0b0011, 4);                             // CBPY 0
-        for (int b = 0; b < 4; ++b) w.Put(0b011, 3);  // luma DC size 0
-        for (int b = 0; b < 2; ++b) w.Put(0b11, 2);   // chroma DC size 0
+        if (stuffing && i % 3 == 1) w.Put(0b000000001, 9);  // MCBPC stuffing: the macroblock follows
+        w.Put(1, 1);                                        // MCBPC: intra, CBPC 0
+        w.Put(0, 1);                                        // ac_pred_flag
+        w.Put(0b0011, 4);                                   // CBPY 0
+        for (int b = 0; b < 4; ++b) w.Put(0b011, 3);        // luma DC size 0
+        for (int b = 0; b < 2; ++b) w.Put(0b11, 2);         // chroma DC size 0
     }
     w.Stuff();
 }
 
-// A P-VOP whose first `notCoded` macroblocks are not coded; then, if `corruptAt` is reached, a
-// macroblock with an impossible MCBPC.
+// A P-VOP that opens with MCBPC stuffing and then has `notCoded` not-coded macroblocks, followed, when
+// `corrupt`, by a macroblock with an impossible MCBPC.
 void PutNotCodedPVop(BitWriter& w, const VolSpec& v, int time, int notCoded, bool corrupt) {
     PutVopHeader(w, 1, time, v, true, 4);
+    w.Put(0, 1);  // not_coded 0, then MCBPC stuffing: the macroblock starts again
+    w.Put(0b000000001, 9);
     for (int i = 0; i < notCoded; ++i) w.Put(1, 1);
     if (corrupt) {
         w.Put(0, 1);  // coded
@@ -295,7 +298,8 @@ TEST(Mpeg4Vop, NotCodedPVopCopiesTheReference) {
     }
 }
 
-// vop_coded = 0 and B-VOPs change no picture and deliver none; both are counted.
+// vop_coded = 0 and B-VOPs change no picture and deliver none; both are counted. The last I-VOP carries
+// MCBPC stuffing between macroblocks.
 TEST(Mpeg4Vop, NotCodedAndBVopsArePassedOver) {
     const VolSpec v;
     BitWriter w;
@@ -306,9 +310,10 @@ TEST(Mpeg4Vop, NotCodedAndBVopsArePassedOver) {
     PutVopHeader(w, 2, 2, v, true, 4);
     w.Put(0xABCD, 16);  // macroblocks that are never read
     w.Stuff();
-    PutFlatIVop(w, v, 3, 31);
+    PutFlatIVop(w, v, 3, 31, true);
     const DecodeResult r = DecodeOurs(Bytes(w));
     ASSERT_EQ(r.streamStatus, 0);
+    EXPECT_EQ(r.stats.vopErrors, 0u);  // the I-VOP's MCBPC stuffing is passed over
     EXPECT_EQ(r.stats.vops, 4u);
     EXPECT_EQ(r.stats.vopsNotCoded, 1u);
     EXPECT_EQ(r.stats.vopsByType[0], 3u);  // two coded I-VOPs and the not-coded one

@@ -172,14 +172,15 @@ bool Mpeg4Decoder::CheckVideoPacket(int* packetStart, int nextMb) {
 }
 
 int Mpeg4Decoder::DecodeVop() {
-    if (!vop_.vop_coded) {
-        ++stats_.vopsNotCoded;
-        ++stats_.vops;
-        ++stats_.vopsByType[vop_.vop_coding_type & 3];
-        return 0;
-    }
     ++stats_.vops;
     ++stats_.vopsByType[vop_.vop_coding_type & 3];
+    // Every VOP's time becomes the current picture time, decoded or not.
+    previousTimeIncrement_ = currentTimeIncrement_;
+    currentTimeIncrement_ = vop_.vop_time_increment;
+    if (!vop_.vop_coded) {
+        ++stats_.vopsNotCoded;
+        return 0;
+    }
     int status = 0;
     if (vop_.vop_coding_type == 0) {
         if (decodedAny_) {
@@ -201,6 +202,8 @@ int Mpeg4Decoder::DecodeVop() {
     current_->serial = nextSerial_++;
     current_->timeIncrement = vop_.vop_time_increment;
     if (status == 0) {
+        // Borders for the unrestricted vectors of the next P-VOP. After an error the picture keeps
+        // whatever it held and its borders are not refreshed.
         const int w = storeWidth_;
         const int h = storeHeight_;
         lumiExpandFrame_H263_8u(current_->plane[0], w, h, 16, current_->step[0]);
@@ -209,8 +212,6 @@ int Mpeg4Decoder::DecodeVop() {
     } else {
         ++stats_.vopErrors;
     }
-    previousTimeIncrement_ = currentTimeIncrement_;
-    currentTimeIncrement_ = vop_.vop_time_increment;
     return 0;
 }
 
