@@ -7,6 +7,9 @@ work=$2
 rm -rf "$work"
 mkdir -p "$work/out" "$work/bad"
 cd "$work"
+# Reeldeck's report log goes to the state directory; keep it in the work folder.
+XDG_STATE_HOME="$work/state"
+export XDG_STATE_HOME
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 if ! command -v ffmpeg >/dev/null 2>&1; then
@@ -35,4 +38,5 @@ grep -q "REC01.m4f .*skipped: bad header or index" bad.txt || fail "skipped file
 if "$tool" info bad/REC00.m4f > trunc.txt 2>&1; then fail "a truncated index opens"; fi
 grep -q "Cannot read index data." trunc.txt || fail "message 54"
 grep -q "Cannot get data." trunc.txt || fail "message 62"
+grep -q "^> qxr_file_manager.cpp([0-9]*) : Cannot read index data.$" state/reeldeck/report.txt || fail "report log"
 echo PASS
