@@ -139,6 +139,21 @@ TEST(G726Spandsp, SpeechEncodedBySpandsp) {
     }
 }
 
+// Pure tones that switch abruptly every quarter second: the tone detector locks on and the transition
+// detector resets the predictor at the switches, paths that speech and random codes seldom reach.
+TEST(G726Spandsp, SwitchedTonesExerciseToneAndTransitionDetectors) {
+    std::vector<int16_t> tones(8000 * 3);
+    for (std::size_t n = 0; n < tones.size(); ++n) {
+        const double f = (n / 2000) % 3 == 0 ? 1000.0 : (n / 2000) % 3 == 1 ? 2600.0 : 400.0;
+        tones[n] = static_cast<int16_t>(
+            std::lround(8000.0 * std::sin(2 * M_PI * f * static_cast<double>(n) / 8000.0)));
+    }
+    for (int rate : kRates) {
+        const std::vector<uint8_t> codes = SpandspEncode(rate, tones);
+        for (int law = 0; law <= 2; ++law) ExpectSameAsSpandsp(rate, law, codes, false);
+    }
+}
+
 TEST(G726Decode, BlocksOfAnySizeGiveTheSameSamples) {
     std::mt19937 rng(5);
     for (int rate : kRates) {
