@@ -323,6 +323,43 @@ TEST(Mpeg4Vop, NotCodedAndBVopsArePassedOver) {
     EXPECT_EQ(LumaAt(r.frames[1], 0, 4), 127);
 }
 
+// intra_dc_vlc_thr 1 (threshold 13): the DC VLC is used while running_QP is below 13. running_QP is the
+// previous coded macroblock's quantiser, but the first macroblock's own (after its DQUANT).
+TEST(Mpeg4Vop, IntraDcVlcFollowsRunningQp) {
+    const VolSpec v;  // 12 macroblocks
+    BitWriter w;
+    PutHeaders(w, v);
+    w.StartCode(0xB6);
+    w.Put(0, 2);  // I
+    w.Put(0, 1);
+    w.Put(1, 1);
+    w.Put(0, TimeBits(v.resolution));
+    w.Put(1, 1);
+    w.Put(1, 1);   // vop_coded
+    w.Put(1, 3);   // intra_dc_vlc_thr 1
+    w.Put(14, 5);  // vop_quant
+    auto dcBlocks = [&w]() {
+        for (int b = 0; b < 4; ++b) w.Put(0b011, 3);
+        for (int b = 0; b < 2; ++b) w.Put(0b11, 2);
+    };
+    // 0: DQUANT -2 -> 12, its own quantiser: VLC. 1: running 12: VLC. 2: DQUANT +2 -> 14, running 12: VLC.
+    // 3 on: running 14: no DC bits at all.
+    w.Put(0b0001, 4), w.Put(0, 1), w.Put(0b0011, 4), w.Put(1, 2), dcBlocks();
+    w.Put(1, 1), w.Put(0, 1), w.Put(0b0011, 4), dcBlocks();
+    w.Put(0b0001, 4), w.Put(0, 1), w.Put(0b0011, 4), w.Put(3, 2), dcBlocks();
+    for (int i = 3; i < 12; ++i) w.Put(1, 1), w.Put(0, 1), w.Put(0b0011, 4);
+    w.Stuff();
+    const DecodeResult r = DecodeOurs(Bytes(w));
+    ASSERT_EQ(r.streamStatus, 0);
+    EXPECT_EQ(r.stats.vopErrors, 0u);
+    EXPECT_EQ(r.stats.quantiserChanges, 2u);
+    ASSERT_EQ(r.frames.size(), 1u);
+    for (std::uint8_t y : r.frames[0].plane[0]) {
+        ASSERT_GE(y, 126);
+        ASSERT_LE(y, 129);
+    }
+}
+
 TEST(Mpeg4Stream, ReaderNeverReadsPastTheData) {
     vello::mpeg4::StreamBuffer s;
     ASSERT_TRUE(s.Allocate(64));

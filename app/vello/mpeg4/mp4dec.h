@@ -331,6 +331,7 @@ class Mpeg4Decoder {
 
     // The VOP being decoded.
     int quant_ = 1;
+    bool firstCodedInPacket_ = true;  // no coded macroblock yet in this VOP or video packet
     const Lum8u* intraMatrix_ = nullptr;
     const Lum8u* interMatrix_ = nullptr;
 };

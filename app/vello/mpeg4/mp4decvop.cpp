@@ -167,6 +167,7 @@ bool Mpeg4Decoder::CheckVideoPacket(int* packetStart, int nextMb) {
     // No prediction crosses a packet boundary: neither intra DC/AC nor motion vectors.
     ResetPredictionStores();
     *packetStart = nextMb;
+    firstCodedInPacket_ = true;
     ++stats_.videoPackets;
     return true;
 }
@@ -216,8 +217,10 @@ int Mpeg4Decoder::DecodeVop() {
 }
 
 int Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, int quantBeforeChange) {
-    // The DC VLC choice follows the quantiser the macroblock starts with, before its DQUANT.
-    const int intraDcVlc = quantBeforeChange < kIntraDcThreshold[vop_.intra_dc_vlc_thr & 7] ? 1 : 0;
+    // The DC VLC choice follows running_QP: the quantiser of the previous coded macroblock, or this
+    // macroblock's own for the first coded one of a VOP or video packet.
+    const int runningQp = firstCodedInPacket_ ? quant_ : quantBeforeChange;
+    const int intraDcVlc = runningQp < kIntraDcThreshold[vop_.intra_dc_vlc_thr & 7] ? 1 : 0;
     Lum8u qp[2] = {static_cast<Lum8u>(mbx > 0 ? quantLeft_ : quant_), quantAbove_[mbx]};
     PictureRecord& cur = *current_;
     for (int b = 0; b < 6; ++b) {
@@ -257,6 +260,7 @@ int Mpeg4Decoder::DecodeIVop() {
     lumsSet_8u(static_cast<Lum8u>(quant_), quantAbove_, mbWidth_ + 1);
     quantLeft_ = quant_;
     ResetPredictionStores();
+    firstCodedInPacket_ = true;
     intraMatrix_ = vol_.quant_type ? vol_.intra_quant_mat : nullptr;
     interMatrix_ = vol_.quant_type ? vol_.nonintra_quant_mat : nullptr;
     int packetStart = 0;
@@ -286,6 +290,7 @@ int Mpeg4Decoder::DecodeIVop() {
         NoteQuant();
         const int status = DecodeIntraMacroblock(mbx, mby, (cbpy.value << 2) | m.cbpc, acPred, quantBefore);
         if (status != 0) return status;
+        firstCodedInPacket_ = false;
         mbFlags_[mb] = 1;
         quantAbove_[mbx] = static_cast<Lum8u>(quant_);
         quantLeft_ = quant_;
@@ -397,6 +402,7 @@ int Mpeg4Decoder::DecodePVop() {
     lumsSet_8u(static_cast<Lum8u>(quant_), quantAbove_, mbWidth_ + 1);
     quantLeft_ = quant_;
     ResetPredictionStores();
+    firstCodedInPacket_ = true;
     intraMatrix_ = vol_.quant_type ? vol_.intra_quant_mat : nullptr;
     interMatrix_ = vol_.quant_type ? vol_.nonintra_quant_mat : nullptr;
     const PictureRecord& ref = *reference_;
@@ -459,6 +465,7 @@ int Mpeg4Decoder::DecodePVop() {
                 MarkNonIntraPrediction(mbx);
             }
             if (status != 0) return status;
+            firstCodedInPacket_ = false;
         }
         quantAbove_[mbx] = static_cast<Lum8u>(quant_);
         quantLeft_ = quant_;
