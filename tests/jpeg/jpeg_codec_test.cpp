@@ -210,7 +210,36 @@ TEST(JpegEncoder, RefusesWhatItCannotWrite) {
         kJpegOk);
 }
 
-// ---- Decoder: colour pairs ----
+// ---- Decoder: geometry and colour pairs ----
+
+TEST(JpegDecoder, McuGeometryFollowsTheSampling) {
+    struct Case {
+        int width, height;
+        JpegSampling sampling;
+        int mcuW, mcuH, perRow, rows, blocks;
+    } cases[] = {
+        {640, 480, kJpegSampling420, 16, 16, 40, 30, 6},
+        {642, 482, kJpegSampling420, 16, 16, 41, 31, 6},
+        {17, 9, kJpegSampling422, 16, 8, 2, 2, 4},
+        {17, 9, kJpegSampling444, 8, 8, 3, 2, 3},
+    };
+    for (const Case& c : cases) {
+        const Bytes src = MakeBgr(c.width, c.height);
+        const Encoded e = Encode(src.data(), c.width, c.height, 3, BgrStep(c.width), kJpegColourBGR,
+                                 kJpegColourYCbCr, c.sampling);
+        ASSERT_EQ(e.status, kJpegOk);
+        JpegDecoder dec;
+        dec.SetSource(e.file.data(), static_cast<int>(e.file.size()));
+        JpegSampling sampling = kJpegSamplingOther;
+        ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, &sampling), kJpegOk);
+        EXPECT_EQ(sampling, c.sampling);
+        EXPECT_EQ(dec.McuWidth(), c.mcuW);
+        EXPECT_EQ(dec.McuHeight(), c.mcuH);
+        EXPECT_EQ(dec.McusPerRow(), c.perRow);
+        EXPECT_EQ(dec.McuRows(), c.rows);
+        EXPECT_EQ(dec.BlocksPerMcu(), c.blocks);
+    }
+}
 
 TEST(JpegDecoder, AdobeTransformZeroIsRgbAndComesOutSwappedAsBgr) {
     const int w = 48, h = 32;

@@ -70,6 +70,13 @@ class JpegDecoder {
 
     void SetLimits(const JpegDecoderLimits& limits) { limits_ = limits; }
 
+    // MCU geometry of the frame last read (valid after ReadHeader).
+    int McuWidth() const { return mcuWidth_; }
+    int McuHeight() const { return mcuHeight_; }
+    int McusPerRow() const { return mcusPerRow_; }
+    int McuRows() const { return mcuRows_; }
+    int BlocksPerMcu() const { return blocksPerMcu_; }
+
     // Header facts of the image last read.
     bool Progressive() const { return progressive_; }
     int RestartInterval() const { return restartInterval_; }
