@@ -301,6 +301,21 @@ TEST(VelloAudio, ReeldeckTakesNoPacketsWhileThePlayerMayNotTake) {
     EXPECT_TRUE(audiotest::WaitUntil([&] { return queue.Count() == 0; }, 1000));
 }
 
+TEST(VelloAudio, OcuviewStopsWaitingForItsFirstPacketsWhenTheHostStops) {
+    struct StoppingQueue : vello::LockedPacketQueue {
+        bool Stopping() override { return true; }
+    };
+    BackendScope scope(platform::NullWaveBackend());
+    StoppingQueue queue;
+    queue.Push(std::vector<uint8_t>(180, 0x11));
+    Reports r;
+    VelloAudio audio(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
+    EXPECT_EQ(audio.StartPlayback(), 0);
+    EXPECT_EQ(r.started, 1);
+    EXPECT_EQ(audio.QueuedBuffers(), 0);
+    EXPECT_EQ(queue.Count(), 1);
+}
+
 TEST(VelloAudio, VolumeGoesToBothChannelsAndHalvesTheSound) {
     const std::string path = audiotest::ScratchPath("volume.wav");
     {

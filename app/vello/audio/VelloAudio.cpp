@@ -288,7 +288,13 @@ int VelloAudio::StartPlayback() {
     stopFlag_ = false;
     chainEnded_ = false;
 
-    if (!reeldeck) return PrimeOcuview();
+    if (!reeldeck) {
+        if (PrimeOcuview() == 1) return 1;
+        // Nothing was written: give the device back so that a later start can open it again.
+        platform::WaveOutClose(device_);
+        device_ = nullptr;
+        return 0;
+    }
 
     int written = 0;
     for (platform::WaveHeader* header : headers_) {
@@ -384,8 +390,13 @@ void VelloAudio::StopPlayback() {
             platform::WaveOutPause(device_);
             platform::WaveOutReset(device_);
         }
-        // Close waits for the callback thread, so nothing touches the buffers after this.
-        platform::WaveOutClose(device_);
+        // Close waits for the callback thread, so nothing touches the buffers after this. A buffer that a
+        // refill wrote just before it saw the stop request keeps the device busy: hand it back and retry,
+        // since freeing the buffers under an open device would leave its threads writing into them.
+        for (int i = 0; i < 1000 && platform::WaveOutClose(device_) == platform::kWaveStillPlaying; ++i) {
+            platform::WaveOutReset(device_);
+            platform::SleepMs(1);
+        }
         device_ = nullptr;
     }
     ReleaseLum();
