@@ -60,7 +60,7 @@ std::string CameraTime(std::chrono::system_clock::time_point t) {
         std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count() % 1000;
     std::tm tm{};
     localtime_r(&secs, &tm);
-    char buf[40];
+    char buf[96];  // room for any int the fields may hold
     std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d.%03d", tm.tm_year + 1900, tm.tm_mon + 1,
                   tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
     return buf;

@@ -37,24 +37,6 @@ std::string Quote(const std::string& s) {
     return out + "\"";
 }
 
-template <typename T, typename F>
-std::string Array(const std::vector<T>& items, F item) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + item(items[i]);
-    return out + "]";
-}
-
-template <typename V>
-std::string Object(const std::map<std::string, V>& m) {
-    std::string out = "{";
-    bool first = true;
-    for (const auto& [k, v] : m) {
-        out += (first ? "" : ",") + Quote(k) + ":" + std::to_string(v);
-        first = false;
-    }
-    return out + "}";
-}
-
 }  // namespace
 
 void SimState::AddRequest(const SeenRequest& r) {
@@ -97,39 +79,103 @@ void SimState::StreamEnded(const std::string& stream) {
     --active_[stream];
 }
 
+namespace {
+
+// Appends `"key":value` pairs with commas; built with appends, since long chains of string + string
+// trip a false warning in some compilers at high optimisation.
+class JsonObject {
+  public:
+    explicit JsonObject(std::string& out) : out_(out) { out_ += '{'; }
+    ~JsonObject() { out_ += '}'; }
+    JsonObject& Text(const char* key, const std::string& value) {
+        Key(key);
+        out_ += Quote(value);
+        return *this;
+    }
+    template <typename N>
+    JsonObject& Number(const char* key, N value) {
+        Key(key);
+        out_ += std::to_string(value);
+        return *this;
+    }
+    JsonObject& Bool(const char* key, bool value) {
+        Key(key);
+        out_ += value ? "true" : "false";
+        return *this;
+    }
+    std::string& Raw(const char* key) {
+        Key(key);
+        return out_;
+    }
+
+  private:
+    void Key(const char* key) {
+        if (!first_) out_ += ',';
+        first_ = false;
+        out_ += '"';
+        out_ += key;
+        out_ += "\":";
+    }
+    std::string& out_;
+    bool first_ = true;
+};
+
+template <typename T, typename F>
+void AppendArray(std::string& out, const std::vector<T>& items, F item) {
+    out += '[';
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i) out += ',';
+        item(out, items[i]);
+    }
+    out += ']';
+}
+
+template <typename V>
+void AppendMap(std::string& out, const std::map<std::string, V>& m) {
+    JsonObject o(out);
+    for (const auto& [k, v] : m) o.Number(k.c_str(), v);
+}
+
+}  // namespace
+
 std::string SimState::ToJson() const {
     std::lock_guard<std::mutex> hold(lock_);
-    std::string j = "{\"requests\":";
-    j += Array(requests_, [](const SeenRequest& r) {
-        return "{\"method\":" + Quote(r.method) + ",\"target\":" + Quote(r.target) +
-               ",\"path\":" + Quote(r.path) + ",\"peer\":" + Quote(r.peer) +
-               ",\"authorized\":" + (r.authorized ? "true" : "false") +
-               ",\"status\":" + std::to_string(r.status) + "}";
-    });
-    j += ",\"commands\":";
-    j += Array(commands_, [](const SeenCommand& c) {
-        return "{\"cgi\":" + Quote(c.cgi) + ",\"body\":" + Quote(c.body) + "}";
-    });
-    j += ",\"receiverReports\":";
-    j += Array(reports_, [](const SeenReceiverReport& r) {
-        return "{\"medium\":" + Quote(r.medium) + ",\"peer\":" + Quote(r.peer) +
-               ",\"reporterSsrc\":" + std::to_string(r.reporterSsrc) +
-               ",\"sourceSsrc\":" + std::to_string(r.sourceSsrc) +
-               ",\"fractionLost\":" + std::to_string(r.fractionLost) +
-               ",\"cumulativeLost\":" + std::to_string(r.cumulativeLost) +
-               ",\"highestSequence\":" + std::to_string(r.highestSequence) +
-               ",\"jitter\":" + std::to_string(r.jitter) + ",\"lastSr\":" + std::to_string(r.lastSr) +
-               ",\"delaySinceLastSr\":" + std::to_string(r.delaySinceLastSr) + "}";
-    });
-    j += ",\"byes\":";
-    j += Array(byes_, [](const SeenBye& b) {
-        return "{\"medium\":" + Quote(b.medium) + ",\"peer\":" + Quote(b.peer) +
-               ",\"ssrc\":" + std::to_string(b.ssrc) + "}";
-    });
-    j += ",\"bytesSent\":" + Object(bytes_);
-    j += ",\"senderReports\":" + Object(senderReports_);
-    j += ",\"activeStreams\":" + Object(active_);
-    return j + "}";
+    std::string j;
+    {
+        JsonObject root(j);
+        AppendArray(root.Raw("requests"), requests_, [](std::string& out, const SeenRequest& r) {
+            JsonObject(out)
+                .Text("method", r.method)
+                .Text("target", r.target)
+                .Text("path", r.path)
+                .Text("peer", r.peer)
+                .Bool("authorized", r.authorized)
+                .Number("status", r.status);
+        });
+        AppendArray(root.Raw("commands"), commands_, [](std::string& out, const SeenCommand& c) {
+            JsonObject(out).Text("cgi", c.cgi).Text("body", c.body);
+        });
+        AppendArray(root.Raw("receiverReports"), reports_, [](std::string& out, const SeenReceiverReport& r) {
+            JsonObject(out)
+                .Text("medium", r.medium)
+                .Text("peer", r.peer)
+                .Number("reporterSsrc", r.reporterSsrc)
+                .Number("sourceSsrc", r.sourceSsrc)
+                .Number("fractionLost", r.fractionLost)
+                .Number("cumulativeLost", r.cumulativeLost)
+                .Number("highestSequence", r.highestSequence)
+                .Number("jitter", r.jitter)
+                .Number("lastSr", r.lastSr)
+                .Number("delaySinceLastSr", r.delaySinceLastSr);
+        });
+        AppendArray(root.Raw("byes"), byes_, [](std::string& out, const SeenBye& b) {
+            JsonObject(out).Text("medium", b.medium).Text("peer", b.peer).Number("ssrc", b.ssrc);
+        });
+        AppendMap(root.Raw("bytesSent"), bytes_);
+        AppendMap(root.Raw("senderReports"), senderReports_);
+        AppendMap(root.Raw("activeStreams"), active_);
+    }
+    return j;
 }
 
 std::vector<SeenRequest> SimState::Requests() const {
