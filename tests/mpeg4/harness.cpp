@@ -44,7 +44,7 @@ bool CollectingDisplay::Resize(int width, int height) {
 }
 
 DecodeResult DecodeOurs(const std::vector<std::uint8_t>& data, vello::mpeg4::HostVariant variant,
-                        std::size_t packetSize, int maxWidth, int maxHeight) {
+                        std::size_t packetSize, int maxWidth, int maxHeight, std::size_t streamCapacity) {
     DecodeResult r;
     vello::mpeg4::MemoryPacketSource source(data.data(), data.size(), packetSize);
     vello::mpeg4::DecoderConfig config = variant == vello::mpeg4::HostVariant::kReeldeck
@@ -52,6 +52,7 @@ DecodeResult DecodeOurs(const std::vector<std::uint8_t>& data, vello::mpeg4::Hos
                                              : vello::mpeg4::OcuviewConfig();
     config.maxWidth = maxWidth;
     config.maxHeight = maxHeight;
+    if (streamCapacity != 0) config.streamCapacity = streamCapacity;
     config.report = [&r](std::string_view, int, std::string_view message) {
         r.messages.emplace_back(message);
     };

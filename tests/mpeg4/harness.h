@@ -56,7 +56,8 @@ struct DecodeResult {
 // Decodes `data` with our decoder (the given host variant, packets of `packetSize` bytes).
 DecodeResult DecodeOurs(const std::vector<std::uint8_t>& data,
                         vello::mpeg4::HostVariant variant = vello::mpeg4::HostVariant::kReeldeck,
-                        std::size_t packetSize = 8192, int maxWidth = 640, int maxHeight = 480);
+                        std::size_t packetSize = 8192, int maxWidth = 640, int maxHeight = 480,
+                        std::size_t streamCapacity = 0);  // 0: the variant's own
 
 // Decodes `data` with libavcodec's mpeg4 decoder on one thread; frames in its output order.
 std::vector<Frame> DecodeWithFfmpeg(const std::vector<std::uint8_t>& data);

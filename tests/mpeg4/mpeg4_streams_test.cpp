@@ -139,6 +139,18 @@ TEST(Mpeg4Refill, PacketisationDoesNotChangeThePictures) {
     }
 }
 
+// A VOP larger than the stream buffer is decoded as far as it was buffered (the rest of that picture is
+// damaged), and decoding goes on with the next VOP instead of taking the cut as the end of the stream.
+TEST(Mpeg4Refill, VopLargerThanTheBufferDoesNotEndTheStream) {
+    const std::vector<std::uint8_t> data = ReadFile(StreamPath("vga"));
+    ASSERT_FALSE(data.empty());
+    const DecodeResult r = DecodeOurs(data, HostVariant::kReeldeck, 8192, 640, 480, 12000);
+    EXPECT_EQ(r.streamStatus, 0);
+    EXPECT_EQ(r.stats.vops, 6u);
+    EXPECT_GT(r.stats.vopErrors, 0u);
+    EXPECT_EQ(r.frames.size(), 6u);
+}
+
 // Unsupported tools are refused at OpenDecoder with their message and status.
 TEST(Mpeg4Refusals, UnsupportedToolsAreRefused) {
     struct Case {

@@ -229,13 +229,12 @@ int Mpeg4Decoder::DecodeStream(Display& display) {
         const int status = ParseVop();
         if (status != 0) return status;
 
-        // Is there another start code in the buffered data? If not, this is the last VOP for now.
-        bool last = true;
-        for (const Lum8u* p = stream_.pos; p + 3 <= stream_.End(); ++p) {
-            if (p[0] == 0 && p[1] == 0 && p[2] == 1) {
-                last = false;
-                break;
-            }
+        // Is there another start code in the buffered data? If not, and the host has nothing more queued
+        // either, this is the last VOP for now. (A VOP larger than the buffer has no start code after it
+        // in the buffer, but the stream goes on behind it.)
+        bool last = source_->EndOfData() && source_->QueuedPackets() == 0;
+        for (const Lum8u* p = stream_.pos; last && p + 3 <= stream_.End(); ++p) {
+            if (p[0] == 0 && p[1] == 0 && p[2] == 1) last = false;
         }
 
         // The size is checked before the VOP is decoded: a picture of another size must not be
