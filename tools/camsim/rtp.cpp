@@ -93,9 +93,9 @@ bool RtpChannel::Open(const std::string& bindAddress, uint16_t dataPort, std::st
     inet_pton(AF_INET, "127.0.0.1", &loopback);
     const unsigned char ttl = 1, loop = 1;
     for (int fd : {data.get(), rtcp.get()}) {
-        setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback);
-        setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
-        setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop);
+        setsockopt(fd, SOL_IP, IP_MULTICAST_IF, &loopback, sizeof loopback);
+        setsockopt(fd, SOL_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
+        setsockopt(fd, SOL_IP, IP_MULTICAST_LOOP, &loop, sizeof loop);
     }
     data_ = std::move(data);
     rtcp_ = std::move(rtcp);
