@@ -1,6 +1,9 @@
 // The simulated camera against the requests the viewer sends: CGI answers, authentication, the stream
 // framings, faults, and RTP/RTCP on loopback.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -398,19 +401,120 @@ TEST_F(Camsim, RtpUnicastSenderReportsReceiverReportsAndBye) {
     close(rtcp);
 }
 
-TEST_F(Camsim, RtpFaultsLossAndEarlyBye) {
+// Sequence numbers of the RTP packets that arrive on `fd` within `ms`.
+std::vector<uint16_t> Sequences(int fd, int ms) {
+    std::vector<uint16_t> seqs;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        const std::string p = ReceiveDatagram(fd, 50);
+        if (p.size() >= 12) seqs.push_back(static_cast<uint16_t>(Get32(p, 0) & 0xFFFF));
+    }
+    return seqs;
+}
+
+TEST_F(Camsim, RtpFaults) {
     Start();
-    uint16_t dataPort = 0, rtcpPort = 0;
-    const int data = BindUdp(0, &dataPort);
-    ASSERT_GE(data, 0);
-    ASSERT_EQ(sim_->ApplyFault("rtp-audio:loss=1"), "");
-    ASSERT_EQ(sim_->ApplyFault("rtp-video:early-bye=0.2"), "");
-    ASSERT_EQ(StatusOf(Get("/audio?UdpMode=unicast&UdpPort=" + std::to_string(dataPort), 4096, 1000)), 200);
-    EXPECT_EQ(ReceiveDatagram(data, 300), "");  // every packet lost
-    (void)rtcpPort;
-    close(data);
+    struct Case {
+        const char* fault;
+        std::function<void(const std::vector<uint16_t>& seqs, int senderReports, bool bye)> check;
+    } cases[] = {
+        {"rtp-audio:loss=1",
+         [](const std::vector<uint16_t>& seqs, int senderReports, bool) {
+             EXPECT_TRUE(seqs.empty());
+             EXPECT_GT(senderReports, 0);  // reports still go out
+         }},
+        {"rtp-audio:duplicate=1",
+         [](const std::vector<uint16_t>& seqs, int, bool) {
+             ASSERT_GE(seqs.size(), 4u);
+             for (std::size_t i = 0; i + 1 < seqs.size(); i += 2) EXPECT_EQ(seqs[i], seqs[i + 1]);
+         }},
+        {"rtp-audio:reorder=1",
+         [](const std::vector<uint16_t>& seqs, int, bool) {
+             ASSERT_GE(seqs.size(), 4u);
+             // Every packet is held back and sent after the next one: pairs arrive swapped.
+             EXPECT_EQ(static_cast<uint16_t>(seqs[0] - seqs[1]), 1);
+             EXPECT_EQ(static_cast<uint16_t>(seqs[2] - seqs[3]), 1);
+         }},
+        {"rtp-audio:no-sr",
+         [](const std::vector<uint16_t>& seqs, int senderReports, bool) {
+             EXPECT_FALSE(seqs.empty());
+             EXPECT_EQ(senderReports, 0);
+         }},
+        {"rtp-audio:early-bye=0.2",
+         [](const std::vector<uint16_t>& seqs, int, bool bye) {
+             EXPECT_TRUE(bye);
+             EXPECT_LE(seqs.size(), 12u);  // about 0.2 s of 32 ms frames, then nothing
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        ASSERT_EQ(sim_->ApplyFault(c.fault), "");
+        uint16_t dataPort = 0, rtcpPort = 0;
+        int data = -1, rtcp = -1;
+        for (uint16_t p = 42000; p < 42400 && rtcp < 0; p += 2) {
+            data = BindUdp(p, &dataPort);
+            if (data < 0) continue;
+            rtcp = BindUdp(static_cast<uint16_t>(p + 1), &rtcpPort);
+            if (rtcp < 0) close(data);
+        }
+        ASSERT_GE(rtcp, 0);
+        ASSERT_EQ(StatusOf(Get("/audio?UdpMode=unicast&UdpPort=" + std::to_string(dataPort), 4096, 1000)),
+                  200);
+        const std::vector<uint16_t> seqs = Sequences(data, 700);
+        int senderReports = 0;
+        bool bye = false;
+        for (std::string p; !(p = ReceiveDatagram(rtcp, 50)).empty();) {
+            senderReports += static_cast<unsigned char>(p[1]) == 200;
+            bye = bye || static_cast<unsigned char>(p[1]) == 203;
+        }
+        c.check(seqs, senderReports, bye);
+        // Say goodbye so the camera stops sending to this pair.
+        SendDatagram(rtcp, static_cast<uint16_t>(sim_->CurrentConfig().ucAudioPort + 1),
+                     std::string{'\x81', static_cast<char>(203), 0, 1, 0, 0, 0, 1});
+        close(data);
+        close(rtcp);
+        ASSERT_EQ(sim_->ApplyFault("rtp-audio:clear"), "");
+    }
     EXPECT_EQ(StatusOf(Get("/audio?UdpMode=unicast&UdpPort=0", 4096, 1000)), 400);
     EXPECT_EQ(StatusOf(Get("/mpeg4?UdpMode=unicast&UdpPort=5000", 4096, 1000)), 503);  // no MPEG-4 source
+    EXPECT_EQ(StatusOf(Get("/audio?UdpMode=broadcast", 4096, 1000)), 400);
+}
+
+TEST_F(Camsim, RtpMulticastReachesTheGroupOnLoopback) {
+    camsim::Config c;
+    uint16_t port = 0;
+    const int probe = BindUdp(0, &port);
+    ASSERT_GE(probe, 0);
+    close(probe);
+    c.mcAudioPort = port;
+    Start(c);
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(port);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+    ip_mreq join{};
+    inet_pton(AF_INET, c.multicastAddress.c_str(), &join.imr_multiaddr);
+    inet_pton(AF_INET, "127.0.0.1", &join.imr_interface);
+    if (setsockopt(fd, SOL_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) != 0) {
+        close(fd);
+        GTEST_SKIP() << "this machine's loopback cannot join a multicast group";
+    }
+    ASSERT_EQ(StatusOf(Get("/audio?UdpMode=multicast", 4096, 1000)), 200);
+    const std::string packet = ReceiveDatagram(fd, 1000);
+    close(fd);
+    if (packet.empty()) GTEST_SKIP() << "multicast does not loop back on this machine";
+    EXPECT_EQ(packet.size(), 12u + 256u);
+}
+
+TEST_F(Camsim, RtpMulticastRefusedWhenTheCameraHasNone) {
+    camsim::Config c;
+    c.multicast = false;
+    Start(c);
+    EXPECT_EQ(StatusOf(Get("/audio?UdpMode=multicast", 4096, 1000)), 503);
+    EXPECT_NE(BodyOf(Post("/command/inquiry.cgi", "inq=camera")).find("Multicast=off"), std::string::npos);
 }
 
 TEST(CamsimHttp, ParsesTheViewersRequestForms) {
