@@ -48,11 +48,16 @@ CpuLevelChoice ChooseCpuLevel(const CpuFeatures& features, const char* envValue)
 
 const char* LevelName(int level) {
     switch (level) {
-        case 0: return "generic";
-        case 1: return "sse2";
-        case 2: return "sse4.1";
-        case 3: return "avx2";
-        default: return "none";
+        case 0:
+            return "generic";
+        case 1:
+            return "sse2";
+        case 2:
+            return "sse4.1";
+        case 3:
+            return "avx2";
+        default:
+            return "none";
     }
 }
 

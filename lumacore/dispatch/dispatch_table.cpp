@@ -46,18 +46,18 @@ GenericFn AsGeneric(Fn fn) {
 #define LUM_LEVEL_IMPL(ns, name) AsGeneric<decltype(&::name)>(&c::name)
 #endif
 
-#define LUM_IMPL(name, l0, l1, l2, l3)                                                              \
-    {#name,                                                                                         \
-     &slots::name,                                                                                  \
+#define LUM_IMPL(name, l0, l1, l2, l3)                                                             \
+    {#name,                                                                                        \
+     &slots::name,                                                                                 \
      {AsGeneric<decltype(&::name)>(&l0::name), LUM_LEVEL_IMPL(l1, name), LUM_LEVEL_IMPL(l2, name), \
       LUM_LEVEL_IMPL(l3, name)}},
 
 DispatchRecord* DispatchTable() {
     static DispatchRecord table[] = {
 #include "frame/impls.inc"
+#include "g726/impls.inc"
 #include "jpeg/impls.inc"
 #include "mpeg4/impls.inc"
-#include "g726/impls.inc"
     };
     static_assert(std::size(table) == kDispatchTableCount, "every dispatched export has exactly one record");
     return table;

@@ -5,11 +5,13 @@
 #include "dispatch/slots.h"
 #include "lumacore/lumacore.h"
 
-#define LUM_EXPORT(ret, name, params, args) \
-    namespace lumacore::slots {             \
-    GenericFn name = nullptr;               \
-    }                                       \
-    extern "C" ret name params { return reinterpret_cast<decltype(&::name)>(lumacore::slots::name) args; }
+#define LUM_EXPORT(ret, name, params, args)                                     \
+    namespace lumacore::slots {                                                 \
+    GenericFn name = nullptr;                                                   \
+    }                                                                           \
+    extern "C" ret name params {                                                \
+        return reinterpret_cast<decltype(&::name)>(lumacore::slots::name) args; \
+    }
 #include "exports.inc"
 #undef LUM_EXPORT
 
@@ -18,9 +20,13 @@ Lum8u* lumsMalloc_8u(int len);
 void lumsFree(void* ptr);
 }  // namespace lumacore::c
 
-extern "C" void* lumMalloc(int length) { return lumacore::c::lumsMalloc_8u(length); }
+extern "C" void* lumMalloc(int length) {
+    return lumacore::c::lumsMalloc_8u(length);
+}
 
-extern "C" void lumFree(void* ptr) { lumacore::c::lumsFree(ptr); }
+extern "C" void lumFree(void* ptr) {
+    lumacore::c::lumsFree(ptr);
+}
 
 extern "C" void* lumAlignPtr(void* ptr, int alignBytes) {
     const auto p = reinterpret_cast<uintptr_t>(ptr);

@@ -72,7 +72,9 @@ LumStatus lumsSet_8u(Lum8u val, Lum8u* pDst, int len) {
     return lumStsNoErr;
 }
 
-LumStatus lumsZero_8u(Lum8u* pDst, int len) { return lumsSet_8u(0, pDst, len); }
+LumStatus lumsZero_8u(Lum8u* pDst, int len) {
+    return lumsSet_8u(0, pDst, len);
+}
 
 LumStatus lumiCopy_8u_C1R(const Lum8u* pSrc, int srcStep, Lum8u* pDst, int dstStep, LumiSize roiSize) {
     if (pSrc == nullptr || pDst == nullptr) return lumStsNullPtrErr;
@@ -83,19 +85,23 @@ LumStatus lumiCopy_8u_C1R(const Lum8u* pSrc, int srcStep, Lum8u* pDst, int dstSt
     return lumStsNoErr;
 }
 
-LumStatus lumiCopy_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep, LumiSize roiSize) {
+LumStatus lumiCopy_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep,
+                            LumiSize roiSize) {
     return InterleavedToPlanar(3, pSrc, srcStep, pDst, dstStep, roiSize);
 }
 
-LumStatus lumiCopy_8u_C4P4R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[4], int dstStep, LumiSize roiSize) {
+LumStatus lumiCopy_8u_C4P4R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[4], int dstStep,
+                            LumiSize roiSize) {
     return InterleavedToPlanar(4, pSrc, srcStep, pDst, dstStep, roiSize);
 }
 
-LumStatus lumiCopy_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep, LumiSize roiSize) {
+LumStatus lumiCopy_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep,
+                            LumiSize roiSize) {
     return PlanarToInterleaved(3, pSrc, srcStep, pDst, dstStep, roiSize);
 }
 
-LumStatus lumiCopy_8u_P4C4R(const Lum8u* const pSrc[4], int srcStep, Lum8u* pDst, int dstStep, LumiSize roiSize) {
+LumStatus lumiCopy_8u_P4C4R(const Lum8u* const pSrc[4], int srcStep, Lum8u* pDst, int dstStep,
+                            LumiSize roiSize) {
     return PlanarToInterleaved(4, pSrc, srcStep, pDst, dstStep, roiSize);
 }
 

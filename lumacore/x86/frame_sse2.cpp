@@ -69,6 +69,8 @@ LumStatus lumsSet_8u(Lum8u val, Lum8u* pDst, int len) {
     return lumStsNoErr;
 }
 
-LumStatus lumsZero_8u(Lum8u* pDst, int len) { return lumsSet_8u(0, pDst, len); }
+LumStatus lumsZero_8u(Lum8u* pDst, int len) {
+    return lumsSet_8u(0, pDst, len);
+}
 
 }  // namespace lumacore::sse2

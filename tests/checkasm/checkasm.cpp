@@ -69,16 +69,25 @@ void Rng::Fill(void* p, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<Lum8u>(Next());
 }
 
-Rng& rng() { return state().rng; }
-bool benchMode() { return state().bench; }
-int maxLevel() { return state().maxLevel; }
+Rng& rng() {
+    return state().rng;
+}
+bool benchMode() {
+    return state().bench;
+}
+int maxLevel() {
+    return state().maxLevel;
+}
 
 void Fail(const char* name, int level, const std::string& what) {
-    std::fprintf(stderr, "FAIL %s level %d (%s): %s\n", name, level, lumacore::LevelName(level), what.c_str());
+    std::fprintf(stderr, "FAIL %s level %d (%s): %s\n", name, level, lumacore::LevelName(level),
+                 what.c_str());
     state().currentFailed = true;
 }
 
-bool Failed() { return state().currentFailed; }
+bool Failed() {
+    return state().currentFailed;
+}
 
 Guarded::Guarded(std::size_t bytes) : bytes_(bytes), storage_(bytes + 2 * kGuard + 32) {
     auto addr = reinterpret_cast<std::uintptr_t>(storage_.data());
@@ -91,7 +100,9 @@ void Guarded::CopyFrom(const Guarded& other) {
     std::memcpy(base_, other.base_, bytes_ + 2 * kGuard);
 }
 
-void Guarded::Randomize() { rng().Fill(data(), bytes_); }
+void Guarded::Randomize() {
+    rng().Fill(data(), bytes_);
+}
 
 bool Guarded::GuardsMatch(const Guarded& before) const {
     return bytes_ == before.bytes_ && std::memcmp(base_, before.base_, kGuard) == 0 &&
@@ -103,7 +114,8 @@ bool Guarded::SameAs(const Guarded& other) const {
 }
 
 void ReportBench(const char* name, int level, double nsPerCall) {
-    std::printf("  bench %-48s level %d %-8s %12.1f ns\n", name, level, lumacore::LevelName(level), nsPerCall);
+    std::printf("  bench %-48s level %d %-8s %12.1f ns\n", name, level, lumacore::LevelName(level),
+                nsPerCall);
 }
 
 bool Register(const char* exportName, CheckFn fn) {
@@ -116,7 +128,8 @@ bool Register(const char* exportName, CheckFn fn) {
 int main(int argc, char** argv) {
     using namespace checkasm;
     State& st = state();
-    st.seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) & 0xFFFFFFFFu;
+    st.seed =
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) & 0xFFFFFFFFu;
     std::string filter;
     bool list = false;
     for (int i = 1; i < argc; ++i) {
@@ -134,7 +147,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const auto choice = lumacore::ChooseCpuLevel(lumacore::DetectCpuFeatures(), std::getenv("LUMACORE_LEVEL"));
+    const auto choice =
+        lumacore::ChooseCpuLevel(lumacore::DetectCpuFeatures(), std::getenv("LUMACORE_LEVEL"));
     st.maxLevel = choice.level;
     std::printf("checkasm: seed %llu, levels 0 to %d (%s)\n", static_cast<unsigned long long>(st.seed),
                 st.maxLevel, lumacore::LevelName(st.maxLevel));
@@ -171,7 +185,8 @@ int main(int argc, char** argv) {
             uncheckedPlain.push_back(r.name);
         }
     }
-    if (!uncheckedPlain.empty()) std::printf("checkasm: %zu primitives without a checker yet\n", uncheckedPlain.size());
+    if (!uncheckedPlain.empty())
+        std::printf("checkasm: %zu primitives without a checker yet\n", uncheckedPlain.size());
 
     if (failed || uncheckedTuned) {
         std::printf("checkasm: %d of %d checkers failed; replay with --seed=%llu\n", failed, checked,

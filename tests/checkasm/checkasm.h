@@ -24,14 +24,14 @@ namespace checkasm {
 
 // xorshift128+ generator seeded per checker from the run's seed and the checker's name.
 class Rng {
-public:
+  public:
     void Seed(uint64_t seed);
     uint32_t Next();
     // Uniform in [lo, hi].
     int Range(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<uint32_t>(hi - lo + 1)); }
     void Fill(void* p, std::size_t n);
 
-private:
+  private:
     uint64_t s0_ = 1, s1_ = 2;
 };
 
@@ -48,7 +48,7 @@ bool Failed();
 // implementation differs from every lower one.
 template <typename Fn>
 class Versions {
-public:
+  public:
     explicit Versions(const char* name) : name_(name) {
         std::vector<lumacore::GenericFn> seen;
         for (int i = 0; i < lumacore::kDispatchTableCount; ++i) {
@@ -69,7 +69,7 @@ public:
     // Level 0 first.
     const std::vector<std::pair<int, Fn>>& all() const { return all_; }
 
-private:
+  private:
     const char* name_;
     std::vector<std::pair<int, Fn>> all_;
 };
@@ -78,7 +78,7 @@ private:
 // Typical use: fill a `pristine` buffer, CopyFrom() it into one output per version, call, then require
 // SameAs() between versions and GuardsMatch(pristine) for each.
 class Guarded {
-public:
+  public:
     explicit Guarded(std::size_t bytes);
     Lum8u* data() { return base_ + kGuard; }
     const Lum8u* data() const { return base_ + kGuard; }
@@ -94,7 +94,7 @@ public:
     bool GuardsMatch(const Guarded& before) const;
     bool SameAs(const Guarded& other) const;
 
-private:
+  private:
     static constexpr std::size_t kGuard = 64;
     std::size_t bytes_;
     std::vector<Lum8u> storage_;
@@ -114,10 +114,10 @@ bool Register(const char* exportName, CheckFn fn);
 
 #include "checkasm_bench.inc"
 
-#define CHECKASM_FUNC(exportName)                                                             \
-    static void checkasm_##exportName();                                                      \
-    [[maybe_unused]] static const bool checkasmRegistered_##exportName =                      \
-        ::checkasm::Register(#exportName, checkasm_##exportName);                             \
+#define CHECKASM_FUNC(exportName)                                        \
+    static void checkasm_##exportName();                                 \
+    [[maybe_unused]] static const bool checkasmRegistered_##exportName = \
+        ::checkasm::Register(#exportName, checkasm_##exportName);        \
     static void checkasm_##exportName()
 
 #endif

@@ -8,7 +8,8 @@ using checkasm::rng;
 
 // Lengths around the strategy switches of the tuned code (8192 and 20480 bytes) and small odd ones.
 int PickLength() {
-    static const int kEdges[] = {1, 15, 16, 17, 63, 64, 65, 8191, 8192, 8193, 16383, 16384, 20479, 20480, 20481};
+    static const int kEdges[] = {1,    15,   16,    17,    63,    64,    65,   8191,
+                                 8192, 8193, 16383, 16384, 20479, 20480, 20481};
     if (rng().Next() % 2) return kEdges[rng().Next() % std::size(kEdges)];
     return rng().Range(1, 70000);
 }
@@ -27,7 +28,8 @@ void CompareVector(const checkasm::Versions<Fn>& v, int len, Call call) {
         out.CopyFrom(pristine);
         const LumStatus status = call(fn, out.data(), len);
         if (status != refStatus) checkasm::Fail(v.name(), level, "status differs");
-        if (!out.SameAs(refOut)) checkasm::Fail(v.name(), level, "output or guard bands differ, len " + std::to_string(len));
+        if (!out.SameAs(refOut))
+            checkasm::Fail(v.name(), level, "output or guard bands differ, len " + std::to_string(len));
     }
 }
 
@@ -39,7 +41,8 @@ CHECKASM_FUNC(lumsCopy_8u) {
         const int len = PickLength();
         Guarded src(static_cast<std::size_t>(len) + 16);
         const int offset = rng().Range(0, 15);  // unaligned sources too
-        CompareVector(v, len, [&](auto fn, Lum8u* dst, int n) { return fn(src.data() + offset, dst + 0, n); });
+        CompareVector(v, len,
+                      [&](auto fn, Lum8u* dst, int n) { return fn(src.data() + offset, dst + 0, n); });
     }
     // Argument errors leave the output alone.
     for (const auto& [level, fn] : v.all()) {
@@ -59,8 +62,9 @@ CHECKASM_FUNC(lumsSet_8u) {
     for (int trial = 0; trial < 64 && !checkasm::Failed(); ++trial) {
         const Lum8u value = static_cast<Lum8u>(rng().Next());
         const int offset = rng().Range(0, 15);
-        CompareVector(v, PickLength() + offset,
-                      [&](auto fn, Lum8u* dst, int n) { return fn(value, dst + offset, n - offset > 0 ? n - offset : 1); });
+        CompareVector(v, PickLength() + offset, [&](auto fn, Lum8u* dst, int n) {
+            return fn(value, dst + offset, n - offset > 0 ? n - offset : 1);
+        });
     }
     for (const auto& [level, fn] : v.all()) {
         Lum8u b = 2;
@@ -109,11 +113,13 @@ void CheckImageCopy(const char* name, int srcChannels, int srcPlanes, int dstCha
             for (int p = 0; p < srcPlanes; ++p) s[p] = src[p].data();
             for (int p = 0; p < dstPlanes; ++p) d[p] = out[p].data();
             const LumiSize roi{width, height};
-            if constexpr (std::is_same_v<Fn, decltype(&lumiCopy_8u_C1R)>) return fn(s[0], srcStep, d[0], dstStep, roi);
+            if constexpr (std::is_same_v<Fn, decltype(&lumiCopy_8u_C1R)>)
+                return fn(s[0], srcStep, d[0], dstStep, roi);
             else if constexpr (std::is_same_v<Fn, decltype(&lumiCopy_8u_C3P3R)> ||
                                std::is_same_v<Fn, decltype(&lumiCopy_8u_C4P4R)>)
                 return fn(s[0], srcStep, d, dstStep, roi);
-            else return fn(s, srcStep, d[0], dstStep, roi);
+            else
+                return fn(s, srcStep, d[0], dstStep, roi);
         };
         if (run(v.ref(), refOut) != lumStsNoErr) checkasm::Fail(name, 0, "valid call refused");
         for (int p = 0; p < dstPlanes; ++p)
@@ -135,20 +141,32 @@ void CheckImageCopy(const char* name, int srcChannels, int srcPlanes, int dstCha
 }  // namespace
 
 // Interleaved-to-planar steps: the planar side takes the step of a one-channel row.
-CHECKASM_FUNC(lumiCopy_8u_C1R) { CheckImageCopy<decltype(&lumiCopy_8u_C1R)>("lumiCopy_8u_C1R", 1, 1, 1, 1); }
-CHECKASM_FUNC(lumiCopy_8u_C3P3R) { CheckImageCopy<decltype(&lumiCopy_8u_C3P3R)>("lumiCopy_8u_C3P3R", 3, 1, 1, 3); }
-CHECKASM_FUNC(lumiCopy_8u_C4P4R) { CheckImageCopy<decltype(&lumiCopy_8u_C4P4R)>("lumiCopy_8u_C4P4R", 4, 1, 1, 4); }
-CHECKASM_FUNC(lumiCopy_8u_P3C3R) { CheckImageCopy<decltype(&lumiCopy_8u_P3C3R)>("lumiCopy_8u_P3C3R", 1, 3, 3, 1); }
-CHECKASM_FUNC(lumiCopy_8u_P4C4R) { CheckImageCopy<decltype(&lumiCopy_8u_P4C4R)>("lumiCopy_8u_P4C4R", 1, 4, 4, 1); }
+CHECKASM_FUNC(lumiCopy_8u_C1R) {
+    CheckImageCopy<decltype(&lumiCopy_8u_C1R)>("lumiCopy_8u_C1R", 1, 1, 1, 1);
+}
+CHECKASM_FUNC(lumiCopy_8u_C3P3R) {
+    CheckImageCopy<decltype(&lumiCopy_8u_C3P3R)>("lumiCopy_8u_C3P3R", 3, 1, 1, 3);
+}
+CHECKASM_FUNC(lumiCopy_8u_C4P4R) {
+    CheckImageCopy<decltype(&lumiCopy_8u_C4P4R)>("lumiCopy_8u_C4P4R", 4, 1, 1, 4);
+}
+CHECKASM_FUNC(lumiCopy_8u_P3C3R) {
+    CheckImageCopy<decltype(&lumiCopy_8u_P3C3R)>("lumiCopy_8u_P3C3R", 1, 3, 3, 1);
+}
+CHECKASM_FUNC(lumiCopy_8u_P4C4R) {
+    CheckImageCopy<decltype(&lumiCopy_8u_P4C4R)>("lumiCopy_8u_P4C4R", 1, 4, 4, 1);
+}
 
 CHECKASM_FUNC(lumsMalloc_8u) {
     checkasm::Versions<decltype(&lumsMalloc_8u)> v("lumsMalloc_8u");
     for (const auto& [level, fn] : v.all()) {
-        for (int len : {-1, 0}) if (fn(len) != nullptr) checkasm::Fail(v.name(), level, "non-positive length");
+        for (int len : {-1, 0})
+            if (fn(len) != nullptr) checkasm::Fail(v.name(), level, "non-positive length");
         for (int trial = 0; trial < 32; ++trial) {
             const int len = rng().Range(1, 100000);
             Lum8u* p = fn(len);
-            if (p == nullptr || reinterpret_cast<std::uintptr_t>(p) % 32 != 0) checkasm::Fail(v.name(), level, "alignment");
+            if (p == nullptr || reinterpret_cast<std::uintptr_t>(p) % 32 != 0)
+                checkasm::Fail(v.name(), level, "alignment");
             if (p != nullptr) std::memset(p, 0xCD, static_cast<std::size_t>(len));
             lumsFree(p);
         }
@@ -160,7 +178,8 @@ CHECKASM_FUNC(lumsMalloc_16s) {
     for (const auto& [level, fn] : v.all()) {
         if (fn(0) != nullptr) checkasm::Fail(v.name(), level, "zero length");
         Lum16s* p = fn(12345);
-        if (p == nullptr || reinterpret_cast<std::uintptr_t>(p) % 32 != 0) checkasm::Fail(v.name(), level, "alignment");
+        if (p == nullptr || reinterpret_cast<std::uintptr_t>(p) % 32 != 0)
+            checkasm::Fail(v.name(), level, "alignment");
         if (p != nullptr) std::memset(p, 0xCD, 2 * 12345);
         lumsFree(p);
     }

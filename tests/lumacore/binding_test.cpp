@@ -47,13 +47,15 @@ TEST(DispatchBinding, FullTableBindsTheRequestedLevel) {
 TEST(DispatchBinding, HoleFallsBackDownTheRowAndKeepsEarlierSlots) {
     // Record 1 lacks level 3 and level 2: a level-3 binding tries 3 (stops at record 1), then 2 (stops at
     // record 1 again), then 1, which completes.
-    const bool holes[3][4] = {{false, false, false, false}, {false, false, true, true}, {false, false, false, false}};
+    const bool holes[3][4] = {
+        {false, false, false, false}, {false, false, true, true}, {false, false, false, false}};
     SyntheticTable t(holes);
     EXPECT_EQ(lumacore::BindDispatchTable(t.records, 3, 3), 1);
     for (GenericFn slot : t.slots) EXPECT_EQ(slot, kImpls[1]);
 
     // A hole at the last record of every level: passes write the slots before it, then give up.
-    const bool last[3][4] = {{false, false, false, false}, {false, false, false, false}, {true, true, true, true}};
+    const bool last[3][4] = {
+        {false, false, false, false}, {false, false, false, false}, {true, true, true, true}};
     SyntheticTable u(last);
     EXPECT_EQ(lumacore::BindDispatchTable(u.records, 3, 2), -1);
     EXPECT_EQ(u.slots[0], kImpls[0]);  // the level-0 pass ran last and wrote the first two slots
@@ -63,7 +65,8 @@ TEST(DispatchBinding, HoleFallsBackDownTheRowAndKeepsEarlierSlots) {
 
 TEST(DispatchBinding, LevelRowsNeverClimb) {
     // Level 1 with only level 2 present cannot bind: rows go down, never up.
-    const bool onlyTwo[3][4] = {{true, true, false, true}, {true, true, false, true}, {true, true, false, true}};
+    const bool onlyTwo[3][4] = {
+        {true, true, false, true}, {true, true, false, true}, {true, true, false, true}};
     SyntheticTable t(onlyTwo);
     EXPECT_EQ(lumacore::BindDispatchTable(t.records, 3, 1), -1);
     EXPECT_EQ(lumacore::BindDispatchTable(t.records, 3, 2), 2);
@@ -108,8 +111,8 @@ TEST(CpuLevel, FeaturesAndEnvironmentCap) {
         int level;
         bool capped, ignored;
     } cases[] = {
-        {nullptr, 3, false, false}, {"", 3, false, false},  {"0", 0, true, false},  {"2", 2, true, false},
-        {"3", 3, false, false},     {"4", 3, false, true},  {"-1", 3, false, true}, {"1x", 3, false, true},
+        {nullptr, 3, false, false}, {"", 3, false, false}, {"0", 0, true, false},  {"2", 2, true, false},
+        {"3", 3, false, false},     {"4", 3, false, true}, {"-1", 3, false, true}, {"1x", 3, false, true},
     };
     for (const Case& c : cases) {
         const auto choice = lumacore::ChooseCpuLevel(f, c.env);

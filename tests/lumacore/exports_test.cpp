@@ -46,7 +46,8 @@ std::set<std::string> HeaderDeclarations() {
     const std::string header = ReadFile(LUMACORE_HEADER);
     std::set<std::string> names;
     const std::regex decl(R"(LUMAPI[^;(]*?\b(lum\w+)\s*\()");
-    for (auto it = std::sregex_iterator(header.begin(), header.end(), decl); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(header.begin(), header.end(), decl); it != std::sregex_iterator();
+         ++it)
         names.insert((*it)[1]);
     return names;
 }

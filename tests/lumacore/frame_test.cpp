@@ -10,7 +10,9 @@
 
 namespace {
 
-bool AlignedTo(const void* p, std::uintptr_t a) { return reinterpret_cast<std::uintptr_t>(p) % a == 0; }
+bool AlignedTo(const void* p, std::uintptr_t a) {
+    return reinterpret_cast<std::uintptr_t>(p) % a == 0;
+}
 
 TEST(Allocation, NonPositiveLengthsGiveNullAndFreeNullIsHarmless) {
     EXPECT_EQ(lumsMalloc_8u(0), nullptr);
@@ -120,8 +122,9 @@ TEST(ImageCopies, InterleavedPlanarRoundTripWithPaddedAndContiguousSteps) {
                 for (int ch = 0; ch < 3; ++ch)
                     ASSERT_EQ(planes[ch][y * l.planeStep + x], src[y * l.interleavedStep + x * 3 + ch]);
         const Lum8u* cplanes[3] = {p0.data(), p1.data(), p2.data()};
-        ASSERT_EQ(lumiCopy_8u_P3C3R(cplanes, l.planeStep, back.data(), l.interleavedStep, {l.width, l.height}),
-                  lumStsNoErr);
+        ASSERT_EQ(
+            lumiCopy_8u_P3C3R(cplanes, l.planeStep, back.data(), l.interleavedStep, {l.width, l.height}),
+            lumStsNoErr);
         for (int y = 0; y < l.height; ++y)
             for (int x = 0; x < l.width * 3; ++x)
                 ASSERT_EQ(back[y * l.interleavedStep + x], src[y * l.interleavedStep + x]);

@@ -28,7 +28,8 @@ void PrintHelp(std::FILE* out) {
                  "\n"
                  "commands:\n");
     std::vector<Command> sorted(Commands().begin(), Commands().end());
-    std::sort(sorted.begin(), sorted.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Command& a, const Command& b) { return a.name < b.name; });
     for (const Command& c : sorted)
         std::fprintf(out, "  %-14.*s %.*s\n", static_cast<int>(c.name.size()), c.name.data(),
                      static_cast<int>(c.summary.size()), c.summary.data());
@@ -50,7 +51,9 @@ bool RegisterCommand(const Command& command) {
     return true;
 }
 
-std::span<const Command> Commands() { return Registry(); }
+std::span<const Command> Commands() {
+    return Registry();
+}
 
 int Fail(std::string_view name, std::string_view message) {
     std::fprintf(stderr, "qxrtool %.*s: %.*s\n", static_cast<int>(name.size()), name.data(),

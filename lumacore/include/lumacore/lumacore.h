@@ -133,19 +133,19 @@ LUMAPI LumStatus lumiDecodeHuffman8x8_JPEG_1u16s_C1(const Lum8u* pSrc, int srcLe
                                                     const LumiDecodeHuffmanSpec* pAcTable,
                                                     LumiDecodeHuffmanState* pState);
 LUMAPI LumStatus lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1(const Lum8u* pSrc, int srcLen, int* pSrcPos,
-                                                            Lum16s* pDst, Lum16s* pLastDC, int* pMarker, int Al,
-                                                            const LumiDecodeHuffmanSpec* pDcTable,
+                                                            Lum16s* pDst, Lum16s* pLastDC, int* pMarker,
+                                                            int Al, const LumiDecodeHuffmanSpec* pDcTable,
                                                             LumiDecodeHuffmanState* pState);
 LUMAPI LumStatus lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1(const Lum8u* pSrc, int srcLen, int* pSrcPos,
                                                              Lum16s* pDst, int* pMarker, int Al,
                                                              LumiDecodeHuffmanState* pState);
 LUMAPI LumStatus lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1(const Lum8u* pSrc, int srcLen, int* pSrcPos,
-                                                            Lum16s* pDst, int* pMarker, int Ss, int Se, int Al,
-                                                            const LumiDecodeHuffmanSpec* pAcTable,
+                                                            Lum16s* pDst, int* pMarker, int Ss, int Se,
+                                                            int Al, const LumiDecodeHuffmanSpec* pAcTable,
                                                             LumiDecodeHuffmanState* pState);
 LUMAPI LumStatus lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1(const Lum8u* pSrc, int srcLen, int* pSrcPos,
-                                                             Lum16s* pDst, int* pMarker, int Ss, int Se, int Al,
-                                                             const LumiDecodeHuffmanSpec* pAcTable,
+                                                             Lum16s* pDst, int* pMarker, int Ss, int Se,
+                                                             int Al, const LumiDecodeHuffmanSpec* pAcTable,
                                                              LumiDecodeHuffmanState* pState);
 
 LUMAPI LumStatus lumiEncodeHuffmanRawTableInit_JPEG_8u(const Lum32s pStatistics[256], Lum8u* pListBits,
@@ -166,8 +166,8 @@ LUMAPI LumStatus lumiEncodeHuffman8x8_DCFirst_JPEG_16s1u_C1(const Lum16s* pSrc, 
                                                             const LumiEncodeHuffmanSpec* pDcTable,
                                                             LumiEncodeHuffmanState* pState, int bFlush);
 LUMAPI LumStatus lumiEncodeHuffman8x8_DCRefine_JPEG_16s1u_C1(const Lum16s* pSrc, Lum8u* pDst, int dstLen,
-                                                             int* pDstPos, int Al, LumiEncodeHuffmanState* pState,
-                                                             int bFlush);
+                                                             int* pDstPos, int Al,
+                                                             LumiEncodeHuffmanState* pState, int bFlush);
 LUMAPI LumStatus lumiEncodeHuffman8x8_ACFirst_JPEG_16s1u_C1(const Lum16s* pSrc, Lum8u* pDst, int dstLen,
                                                             int* pDstPos, int Ss, int Se, int Al,
                                                             const LumiEncodeHuffmanSpec* pAcTable,
@@ -177,11 +177,13 @@ LUMAPI LumStatus lumiEncodeHuffman8x8_ACRefine_JPEG_16s1u_C1(const Lum16s* pSrc,
                                                              const LumiEncodeHuffmanSpec* pAcTable,
                                                              LumiEncodeHuffmanState* pState, int bFlush);
 
-LUMAPI LumStatus lumiGetHuffmanStatistics8x8_DCFirst_JPEG_16s_C1(const Lum16s* pSrc, Lum32s pDcStatistics[256],
-                                                                 Lum16s* pLastDC, int Al);
-LUMAPI LumStatus lumiGetHuffmanStatistics8x8_ACFirst_JPEG_16s_C1(const Lum16s* pSrc, Lum32s pAcStatistics[256],
-                                                                 int Ss, int Se, int Al,
-                                                                 LumiEncodeHuffmanState* pState, int bFlush);
+LUMAPI LumStatus lumiGetHuffmanStatistics8x8_DCFirst_JPEG_16s_C1(const Lum16s* pSrc,
+                                                                 Lum32s pDcStatistics[256], Lum16s* pLastDC,
+                                                                 int Al);
+LUMAPI LumStatus lumiGetHuffmanStatistics8x8_ACFirst_JPEG_16s_C1(const Lum16s* pSrc,
+                                                                 Lum32s pAcStatistics[256], int Ss, int Se,
+                                                                 int Al, LumiEncodeHuffmanState* pState,
+                                                                 int bFlush);
 LUMAPI LumStatus lumiGetHuffmanStatistics8x8_ACRefine_JPEG_16s_C1(const Lum16s* pSrc,
                                                                   Lum32s pAcStatistics[256], int Ss, int Se,
                                                                   int Al, LumiEncodeHuffmanState* pState,
@@ -198,31 +200,31 @@ LUMAPI LumStatus lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R(const Lum8u* pSrc, int srcS
 LUMAPI LumStatus lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(const Lum16s* pSrc, Lum8u* pDst, int dstStep,
                                                      const Lum16u* pQuantInvTable);
 
-LUMAPI LumStatus lumiRGBToYCbCr_JPEG_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep,
-                                              LumiSize roiSize);
-LUMAPI LumStatus lumiBGRToYCbCr_JPEG_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep,
-                                              LumiSize roiSize);
-LUMAPI LumStatus lumiYCbCrToRGB_JPEG_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep,
-                                              LumiSize roiSize);
-LUMAPI LumStatus lumiYCbCrToBGR_JPEG_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep,
-                                              LumiSize roiSize);
-LUMAPI LumStatus lumiCMYKToYCCK_JPEG_8u_C4P4R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[4], int dstStep,
-                                              LumiSize roiSize);
-LUMAPI LumStatus lumiYCCKToCMYK_JPEG_8u_P4C4R(const Lum8u* const pSrc[4], int srcStep, Lum8u* pDst, int dstStep,
-                                              LumiSize roiSize);
+LUMAPI LumStatus lumiRGBToYCbCr_JPEG_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3],
+                                              int dstStep, LumiSize roiSize);
+LUMAPI LumStatus lumiBGRToYCbCr_JPEG_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3],
+                                              int dstStep, LumiSize roiSize);
+LUMAPI LumStatus lumiYCbCrToRGB_JPEG_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst,
+                                              int dstStep, LumiSize roiSize);
+LUMAPI LumStatus lumiYCbCrToBGR_JPEG_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst,
+                                              int dstStep, LumiSize roiSize);
+LUMAPI LumStatus lumiCMYKToYCCK_JPEG_8u_C4P4R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[4],
+                                              int dstStep, LumiSize roiSize);
+LUMAPI LumStatus lumiYCCKToCMYK_JPEG_8u_P4C4R(const Lum8u* const pSrc[4], int srcStep, Lum8u* pDst,
+                                              int dstStep, LumiSize roiSize);
 LUMAPI LumStatus lumiRGBToY_JPEG_8u_C3C1R(const Lum8u* pSrc, int srcStep, Lum8u* pDst, int dstStep,
                                           LumiSize roiSize);
 LUMAPI LumStatus lumiYCbCr420ToBGR_8u_P3C3R(const Lum8u* const pSrc[3], const int srcStep[3], Lum8u* pDst,
                                             int dstStep, LumiSize roiSize);
 
-LUMAPI LumStatus lumiSampleDownH2V1_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize, Lum8u* pDst,
-                                                int dstStep, LumiSize dstRoiSize);
-LUMAPI LumStatus lumiSampleDownH2V2_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize, Lum8u* pDst,
-                                                int dstStep, LumiSize dstRoiSize);
-LUMAPI LumStatus lumiSampleUpH2V1_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize, Lum8u* pDst,
-                                              int dstStep, LumiSize dstRoiSize);
-LUMAPI LumStatus lumiSampleUpH2V2_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize, Lum8u* pDst,
-                                              int dstStep, LumiSize dstRoiSize);
+LUMAPI LumStatus lumiSampleDownH2V1_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize,
+                                                Lum8u* pDst, int dstStep, LumiSize dstRoiSize);
+LUMAPI LumStatus lumiSampleDownH2V2_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize,
+                                                Lum8u* pDst, int dstStep, LumiSize dstRoiSize);
+LUMAPI LumStatus lumiSampleUpH2V1_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize,
+                                              Lum8u* pDst, int dstStep, LumiSize dstRoiSize);
+LUMAPI LumStatus lumiSampleUpH2V2_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize,
+                                              Lum8u* pDst, int dstStep, LumiSize dstRoiSize);
 
 /* ---- MPEG-4 Part 2 and H.263 blocks and motion (ISO/IEC 14496-2) ----
  * The bitstream decoders get a byte pointer and a bit offset but no length: at least 8 zero bytes must
@@ -239,17 +241,17 @@ LUMAPI LumStatus lumiDecodeBlockCoef_Intra_MPEG4_1u8u(const Lum8u** ppBitStream,
 LUMAPI LumStatus lumiDecodeBlockCoef_IntraDCOnly_MPEG4_1u8u(const Lum8u** ppBitStream, int* pBitOffset,
                                                             Lum8u* pDst, int dstStep, Lum16s* pCoefBufRow,
                                                             Lum16s* pCoefBufCol, Lum8u curQp, Lum8u* pQpBuf,
-                                                            const Lum8u* pQMatrix, int blockIndex, int intraDcVlc,
-                                                            int acPredFlag);
-LUMAPI LumStatus lumiDecodeBlockCoef_Inter_MPEG4_1u16s(const Lum8u** ppBitStream, int* pBitOffset, Lum16s* pDst,
-                                                       int QP, const Lum8u* pQMatrix);
+                                                            const Lum8u* pQMatrix, int blockIndex,
+                                                            int intraDcVlc, int acPredFlag);
+LUMAPI LumStatus lumiDecodeBlockCoef_Inter_MPEG4_1u16s(const Lum8u** ppBitStream, int* pBitOffset,
+                                                       Lum16s* pDst, int QP, const Lum8u* pQMatrix);
 LUMAPI LumStatus lumiDecodePadMV_PVOP_MPEG4(const Lum8u** ppBitStream, int* pBitOffset,
                                             const LumMotionVector* pSrcMVLeftMB,
                                             const LumMotionVector* pSrcMVUpperMB,
-                                            const LumMotionVector* pSrcMVUpperRightMB, LumMotionVector* pDstMV,
-                                            const Lum32s* pAvailLeftMB, const Lum32s* pAvailUpperMB,
-                                            const Lum32s* pAvailUpperRightMB, const Lum8u* pAvailCurMB,
-                                            int fcodeForward, int mbType);
+                                            const LumMotionVector* pSrcMVUpperRightMB,
+                                            LumMotionVector* pDstMV, const Lum32s* pAvailLeftMB,
+                                            const Lum32s* pAvailUpperMB, const Lum32s* pAvailUpperRightMB,
+                                            const Lum8u* pAvailCurMB, int fcodeForward, int mbType);
 LUMAPI LumStatus lumiComputeChromaMV_MPEG4(const LumMotionVector* pSrcMV, LumMotionVector* pDstMV);
 LUMAPI LumStatus lumiComputeChroma4MV_MPEG4(const LumMotionVector* pSrcMV, LumMotionVector* pDstMV,
                                             const Lum8u* pAvailCurMB);
@@ -271,7 +273,8 @@ LUMAPI LumStatus lumiExpandFrame_H263_8u(Lum8u* pSrcDstPlane, int frameWidth, in
 
 LUMAPI LumStatus lumsDecodeGetStateSize_G726_8u16s(int* pSize);
 LUMAPI LumStatus lumsDecodeInit_G726_8u16s(LumsG726DecoderState* pState, int rate, int law);
-LUMAPI LumStatus lumsDecode_G726_8u16s(LumsG726DecoderState* pState, const Lum8u* pSrc, Lum16s* pDst, int len);
+LUMAPI LumStatus lumsDecode_G726_8u16s(LumsG726DecoderState* pState, const Lum8u* pSrc, Lum16s* pDst,
+                                       int len);
 
 #ifdef __cplusplus
 }
