@@ -54,10 +54,12 @@ GenericFn AsGeneric(Fn fn) {
 
 DispatchRecord* DispatchTable() {
     static DispatchRecord table[] = {
+// clang-format off: the families stand in export order, not in name order.
 #include "frame/impls.inc"
-#include "g726/impls.inc"
 #include "jpeg/impls.inc"
 #include "mpeg4/impls.inc"
+#include "g726/impls.inc"
+// clang-format on
     };
     static_assert(std::size(table) == kDispatchTableCount, "every dispatched export has exactly one record");
     return table;
