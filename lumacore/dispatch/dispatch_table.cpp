@@ -54,12 +54,13 @@ GenericFn AsGeneric(Fn fn) {
 
 DispatchRecord* DispatchTable() {
     static DispatchRecord table[] = {
-// clang-format off: the families stand in export order, not in name order.
+// The families stand in export order, not in name order.
+// clang-format off
 #include "frame/impls.inc"
 #include "jpeg/impls.inc"
 #include "mpeg4/impls.inc"
 #include "g726/impls.inc"
-// clang-format on
+        // clang-format on
     };
     static_assert(std::size(table) == kDispatchTableCount, "every dispatched export has exactly one record");
     return table;
