@@ -12,50 +12,16 @@
 #include <vector>
 
 #include "checkasm.h"
+#include "checkasm_util.h"
 #include "jpeg/huffman_internal.h"
 
 namespace {
 
+using checkasm::Buffers;
+using checkasm::Clone;
+using checkasm::CompareVersions;
 using checkasm::Guarded;
 using checkasm::rng;
-
-std::vector<Guarded> Clone(const std::vector<Guarded>& from) {
-    std::vector<Guarded> out;
-    out.reserve(from.size());
-    for (const Guarded& g : from) {
-        out.emplace_back(g.size());
-        out.back().CopyFrom(g);
-    }
-    return out;
-}
-
-// Runs every version on its own copy of the pristine buffers: the generic one must stay inside its
-// regions, the others must match it bit for bit (status, buffers and guard bands).
-template <typename Fn, typename Call>
-LumStatus CompareVersions(const checkasm::Versions<Fn>& v, const std::vector<Guarded>& pristine, Call call,
-                          const std::string& what) {
-    std::vector<Guarded> ref = Clone(pristine);
-    const LumStatus refStatus = call(v.ref(), ref);
-    for (std::size_t p = 0; p < ref.size(); ++p)
-        if (!ref[p].GuardsMatch(pristine[p]))
-            checkasm::Fail(v.name(), 0, "wrote outside its region: " + what);
-    for (const auto& [level, fn] : v.all()) {
-        if (level == 0) continue;
-        std::vector<Guarded> out = Clone(pristine);
-        if (call(fn, out) != refStatus) checkasm::Fail(v.name(), level, "status differs: " + what);
-        for (std::size_t p = 0; p < out.size(); ++p)
-            if (!out[p].SameAs(ref[p]))
-                checkasm::Fail(v.name(), level, "output or guard bands differ: " + what);
-    }
-    return refStatus;
-}
-
-std::vector<Guarded> Buffers(std::initializer_list<std::size_t> sizes) {
-    std::vector<Guarded> out;
-    out.reserve(sizes.size());
-    for (std::size_t s : sizes) out.emplace_back(s);
-    return out;
-}
 
 // ---- tables ----
 
