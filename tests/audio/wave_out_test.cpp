@@ -110,6 +110,28 @@ TEST(WaveOut, ResetReturnsQueuedBuffersAndPauseHoldsThem) {
     EXPECT_EQ(WaveOutClose(dev), kMmNoError);
 }
 
+// A buffer already handed to the sink when playback is paused must still come back after a restart,
+// with no further write to wake the player.
+TEST(WaveOut, RestartAfterPauseFinishesTheBufferAlreadyPlaying) {
+    BackendScope scope(NullWaveBackend());
+    Recorder rec;
+    WaveOut* dev = nullptr;
+    ASSERT_EQ(WaveOutOpen(&dev, Format(kWaveFormatMulaw, 1, 8000, 8), &Recorder::Proc, &rec), kMmNoError);
+    std::vector<uint8_t> data(800, 0x7F);  // 100 ms
+    WaveHeader h{};
+    h.data = data.data();
+    h.bufferLength = static_cast<uint32_t>(data.size());
+    ASSERT_EQ(WaveOutPrepareHeader(dev, &h), kMmNoError);
+    ASSERT_EQ(WaveOutWrite(dev, &h), kMmNoError);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the player has pushed it by now
+    ASSERT_EQ(WaveOutPause(dev), kMmNoError);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(WaveOutRestart(dev), kMmNoError);
+    EXPECT_TRUE(audiotest::WaitUntil([&] { return rec.DoneCount() == 1; }, 2000));
+    if (rec.DoneCount() != 1) ASSERT_EQ(WaveOutReset(dev), kMmNoError);
+    EXPECT_EQ(WaveOutClose(dev), kMmNoError);
+}
+
 TEST(WaveOut, WavBackendWritesWhatWouldBeHeardWithTheVolumeOfEachChannel) {
     const std::string path = audiotest::ScratchPath("stereo.wav");
     {

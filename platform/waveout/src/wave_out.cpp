@@ -153,11 +153,14 @@ class WaveOut {
                     pushed_.pop_front();
                 }
             }
-            // Poll while something is playing; otherwise sleep until a write, pause change or close.
+            // Poll while something is playing; otherwise sleep until a write, pause change or close. A
+            // restart with buffers already at the sink must wake the player too, or they never come back.
             if (!pushed_.empty() && !paused_) {
                 wake_.wait_for(hold, std::chrono::milliseconds(2));
             } else {
-                wake_.wait(hold, [this] { return closing_ || (!paused_ && !pending_.empty()); });
+                wake_.wait(hold, [this] {
+                    return closing_ || (!paused_ && (!pending_.empty() || !pushed_.empty()));
+                });
             }
         }
     }
