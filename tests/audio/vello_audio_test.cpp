@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio_test_util.h"
@@ -258,6 +261,31 @@ TEST(VelloAudio, OcuviewPrimesWithThreePacketsDiscardsDownToOneAndPlaysIt) {
     EXPECT_TRUE(PrefixThenSilence(w.samples, Concat({Silence(3 * 360), pcm[9]})));
     EXPECT_EQ(w.samples.size() % 360, 0u);
     EXPECT_GE(w.samples.size(), 6u * 360);
+}
+
+// A host queue that is slow to hand over a packet while the first buffers are being written: the first
+// buffer comes back before the others are at the device, which must not count as the end of the chain.
+TEST(VelloAudio, OcuviewSlowPrimingDoesNotEndTheChain) {
+    struct SlowQueue : vello::LockedPacketQueue {
+        std::atomic<int> takes{0};
+        int Take(uint8_t* out, int capacity) override {
+            if (takes++ == 1) std::this_thread::sleep_for(std::chrono::milliseconds(150));  // > one buffer
+            return LockedPacketQueue::Take(out, capacity);
+        }
+    };
+    const Stream s = MakeStream(4, 3, 5);
+    BackendScope scope(platform::NullWaveBackend());
+    SlowQueue queue;
+    for (const auto& p : s.packets) queue.Push(p);
+    Reports r;
+    {
+        VelloAudio audio(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
+        ASSERT_EQ(audio.StartPlayback(), 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(audio.QueuedBuffers(), 3);
+        audio.StopPlayback();
+    }
+    EXPECT_TRUE(r.boxes.empty()) << r.boxes.front();
 }
 
 TEST(VelloAudio, OcuviewMuteDropsPacketsAtThePlaybackRateAndPlaysSilence) {

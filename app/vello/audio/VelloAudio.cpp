@@ -297,12 +297,28 @@ int VelloAudio::StartPlayback() {
     }
 
     int written = 0;
+    HoldChain();
     for (platform::WaveHeader* header : headers_) {
         std::memset(header->data, silence_, 2);
         header->bufferLength = 2;
         if (WriteBuffer(header)) ++written;
     }
+    ReleaseChain();
     return written > 0 ? 1 : 0;
+}
+
+// While the first buffers are written, one count stands for the buffers still to come: a buffer that comes
+// back before the others reach the device must not look like the last one, which ends the chain.
+void VelloAudio::HoldChain() {
+    ++queued_;
+}
+
+void VelloAudio::ReleaseChain() {
+    if (--queued_ == 0) {
+        // Every write failed, so no buffer will come back to end the chain.
+        if (variant_ == AudioVariant::kReeldeck) stopEvent_.Set();
+        chainEnded_ = true;
+    }
 }
 
 int VelloAudio::PrimeOcuview() {
@@ -315,6 +331,7 @@ int VelloAudio::PrimeOcuview() {
         Fail(0, "Create Heap error!");
         return 0;
     }
+    HoldChain();
     for (platform::WaveHeader* header : headers_) {
         {
             // The first packets prime the decoder; their sound is not played.
@@ -327,6 +344,7 @@ int VelloAudio::PrimeOcuview() {
         header->bufferLength = bufferSize_;
         WriteBuffer(header);
     }
+    ReleaseChain();
     // Bound the initial latency: leave at most one packet waiting.
     while (source_ != nullptr && source_->Count() >= 2) {
         std::lock_guard<std::mutex> hold(decodeLock_);

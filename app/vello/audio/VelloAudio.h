@@ -115,6 +115,8 @@ class VelloAudio {
     void ReleaseLum();
     bool SoundOff() const;
     int PrimeOcuview();
+    void HoldChain();
+    void ReleaseChain();
 
     const AudioVariant variant_;
     AudioPacketSource* const source_;
