@@ -12,10 +12,7 @@
 
 #include "vello/mpeg4/mp4dec.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-}
+#include "libavcodec_reference.h"
 
 namespace {
 
@@ -49,43 +46,10 @@ int DecodeOurs(const std::vector<std::uint8_t>& data) {
     return display.pictures;
 }
 
-// The same with libavcodec: its MPEG-4 parser splits the stream into pictures for the decoder.
+// The same with libavcodec (its MPEG-4 parser splits the stream into pictures); -1 when it cannot open.
 int DecodeFfmpeg(const std::vector<std::uint8_t>& padded, int size) {
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG4);
-    AVCodecContext* ctx = avcodec_alloc_context3(codec);
-    ctx->thread_count = 1;
-    if (avcodec_open2(ctx, codec, nullptr) < 0) return -1;
-    AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_MPEG4);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
     int pictures = 0;
-    auto drain = [&]() {
-        while (avcodec_receive_frame(ctx, frame) == 0) {
-            ++pictures;
-            av_frame_unref(frame);
-        }
-    };
-    const std::uint8_t* in = padded.data();
-    int left = size;
-    int emptyFlushes = 0;
-    for (;;) {
-        const int used = av_parser_parse2(parser, ctx, &packet->data, &packet->size, left > 0 ? in : nullptr,
-                                          left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-        in += used;
-        left -= used;
-        if (packet->size > 0) {
-            avcodec_send_packet(ctx, packet);
-            drain();
-        } else if (left <= 0 && ++emptyFlushes > 2) {
-            break;
-        }
-    }
-    avcodec_send_packet(ctx, nullptr);
-    drain();
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    av_parser_close(parser);
-    avcodec_free_context(&ctx);
+    if (!mpeg4test::DecodeWithLibavcodec(padded.data(), size, [&](const AVFrame*) { ++pictures; })) return -1;
     return pictures;
 }
 

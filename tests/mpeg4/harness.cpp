@@ -6,10 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-}
+#include "libavcodec_reference.h"
 
 namespace mpeg4test {
 
@@ -73,59 +70,24 @@ DecodeResult DecodeOurs(const std::vector<std::uint8_t>& data, vello::mpeg4::Hos
 
 std::vector<Frame> DecodeWithFfmpeg(const std::vector<std::uint8_t>& data) {
     std::vector<Frame> frames;
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG4);
-    AVCodecContext* ctx = avcodec_alloc_context3(codec);
-    ctx->thread_count = 1;
-    if (avcodec_open2(ctx, codec, nullptr) < 0) {
-        avcodec_free_context(&ctx);
-        return frames;
-    }
-    AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_MPEG4);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
     std::vector<std::uint8_t> padded(data);
     padded.resize(data.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-
-    auto drain = [&]() {
-        while (avcodec_receive_frame(ctx, frame) == 0) {
-            Frame f;
-            f.width = frame->width;
-            f.height = frame->height;
-            f.type = av_get_picture_type_char(frame->pict_type);
-            for (int c = 0; c < 3; ++c) {
-                const int w = c == 0 ? f.width : (f.width + 1) / 2;
-                const int h = c == 0 ? f.height : (f.height + 1) / 2;
-                f.plane[c].resize(static_cast<std::size_t>(w) * h);
-                for (int y = 0; y < h; ++y) {
-                    std::memcpy(&f.plane[c][static_cast<std::size_t>(y) * w],
-                                frame->data[c] + y * frame->linesize[c], static_cast<std::size_t>(w));
-                }
+    DecodeWithLibavcodec(padded.data(), static_cast<int>(data.size()), [&](const AVFrame* frame) {
+        Frame f;
+        f.width = frame->width;
+        f.height = frame->height;
+        f.type = av_get_picture_type_char(frame->pict_type);
+        for (int c = 0; c < 3; ++c) {
+            const int w = c == 0 ? f.width : (f.width + 1) / 2;
+            const int h = c == 0 ? f.height : (f.height + 1) / 2;
+            f.plane[c].resize(static_cast<std::size_t>(w) * h);
+            for (int y = 0; y < h; ++y) {
+                std::memcpy(&f.plane[c][static_cast<std::size_t>(y) * w],
+                            frame->data[c] + y * frame->linesize[c], static_cast<std::size_t>(w));
             }
-            frames.push_back(std::move(f));
-            av_frame_unref(frame);
         }
-    };
-    const std::uint8_t* in = padded.data();
-    int left = static_cast<int>(data.size());
-    int emptyFlushes = 0;  // at the end the parser may need a second empty call to hand out its last frame
-    for (;;) {
-        const int used = av_parser_parse2(parser, ctx, &packet->data, &packet->size, left > 0 ? in : nullptr,
-                                          left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-        in += used;
-        left -= used;
-        if (packet->size > 0) {
-            avcodec_send_packet(ctx, packet);
-            drain();
-        } else if (left <= 0 && ++emptyFlushes > 2) {
-            break;
-        }
-    }
-    avcodec_send_packet(ctx, nullptr);
-    drain();
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    av_parser_close(parser);
-    avcodec_free_context(&ctx);
+        frames.push_back(std::move(f));
+    });
     return frames;
 }
 
