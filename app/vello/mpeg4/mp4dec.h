@@ -274,6 +274,7 @@ class Mpeg4Decoder {
     int DecodeIVop();
     int DecodePVop();
     void ResetPredictionStores();
+    void BeginVop();
     void StartPredictionRow();
     void EndPredictionRow();
     void MarkNonIntraPrediction(int mbx);

@@ -252,7 +252,9 @@ int Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, 
     return 0;
 }
 
-int Mpeg4Decoder::DecodeIVop() {
+// State every VOP starts from: no macroblock decoded, no vectors, the VOP's quantiser everywhere, empty
+// prediction stores, and the quantiser matrices of the VOL.
+void Mpeg4Decoder::BeginVop() {
     const int total = mbWidth_ * mbHeight_;
     lumsZero_8u(mbFlags_, total);
     lumsZero_8u(reinterpret_cast<Lum8u*>(mvs_), total * 16);
@@ -263,6 +265,11 @@ int Mpeg4Decoder::DecodeIVop() {
     firstCodedInPacket_ = true;
     intraMatrix_ = vol_.quant_type ? vol_.intra_quant_mat : nullptr;
     interMatrix_ = vol_.quant_type ? vol_.nonintra_quant_mat : nullptr;
+}
+
+int Mpeg4Decoder::DecodeIVop() {
+    const int total = mbWidth_ * mbHeight_;
+    BeginVop();
     int packetStart = 0;
     for (int mb = 0; mb < total;) {
         const int mbx = mb % mbWidth_;
@@ -396,15 +403,7 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
 
 int Mpeg4Decoder::DecodePVop() {
     const int total = mbWidth_ * mbHeight_;
-    lumsZero_8u(mbFlags_, total);
-    lumsZero_8u(reinterpret_cast<Lum8u*>(mvs_), total * 16);
-    quant_ = vop_.vop_quant;
-    lumsSet_8u(static_cast<Lum8u>(quant_), quantAbove_, mbWidth_ + 1);
-    quantLeft_ = quant_;
-    ResetPredictionStores();
-    firstCodedInPacket_ = true;
-    intraMatrix_ = vol_.quant_type ? vol_.intra_quant_mat : nullptr;
-    interMatrix_ = vol_.quant_type ? vol_.nonintra_quant_mat : nullptr;
+    BeginVop();
     const PictureRecord& ref = *reference_;
     PictureRecord& cur = *current_;
     int packetStart = 0;
