@@ -1,0 +1,7 @@
+// reeldeck: plays the camera's recordings.
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    return 0;
+}
