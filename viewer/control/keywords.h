@@ -1,0 +1,40 @@
+// Text rules shared by the control's properties and methods: keyword comparison, whole decimal numbers,
+// the viewer-mode hexadecimal form and RRGGBB colours. Pure functions, no state.
+#ifndef OCUVIEW_CONTROL_KEYWORDS_H
+#define OCUVIEW_CONTROL_KEYWORDS_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ocuview {
+
+// Keywords are compared byte for byte over the keyword's own length, so an argument that begins with the
+// keyword matches ("PRM_MUTE_ONX" is "PRM_MUTE_ON"). Callers test longer keywords first where one keyword
+// begins another ("PRM_VIEWMODE_VIEWONLY" before "PRM_VIEWMODE_VIEW").
+[[nodiscard]] bool MatchesKeyword(std::string_view text, std::string_view keyword);
+
+// A whole decimal number: one to nine digits and nothing else ("12a", "", "-1" and " 5" give nothing).
+[[nodiscard]] std::optional<int> ParseWholeDecimal(std::string_view text);
+
+// Eight characters read as four hexadecimal digit pairs, the first pair the lowest byte ("000000C1" is
+// 0xC1000000). Each character is upper-cased first; anything that is not 0-9 or A-F counts as 0.
+// `text` must hold exactly eight characters.
+[[nodiscard]] uint32_t ParseViewerModeDigits(std::string_view text);
+// The inverse: "%02X" of bytes 0 to 3 in that order.
+[[nodiscard]] std::string FormatViewerModeDigits(uint32_t value);
+
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+// Six characters RRGGBB, upper-cased first, a non-hexadecimal character counting as 0. `text` must hold
+// exactly six characters.
+[[nodiscard]] Rgb ParseRgbDigits(std::string_view text);
+// "RRGGBB" in upper case.
+[[nodiscard]] std::string FormatRgb(Rgb colour);
+
+}  // namespace ocuview
+
+#endif

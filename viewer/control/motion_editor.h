@@ -1,0 +1,54 @@
+// The motion-detection editor's arithmetic: the four detection windows, the clamping of a frame being
+// dragged over the 640 x 480 motion picture, the area a frame stands for, and the level meters read from
+// the camera's motion-data stream.
+#ifndef OCUVIEW_CONTROL_MOTION_EDITOR_H
+#define OCUVIEW_CONTROL_MOTION_EDITOR_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "panel_layout.h"
+
+namespace ocuview {
+
+struct MotionArea {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    friend bool operator==(const MotionArea&, const MotionArea&) = default;
+};
+
+// A frame is a caption bar of `offset` pixels over the area it stands for; `picture` is the view
+// rectangle in the control. ClampFrame keeps a proposed frame rectangle (control coordinates) inside the
+// picture: width 1..640, left at least picture x + 1, right at most picture x + width, height from
+// offset + 32 to offset + 480, top not above the picture, bottom at most picture top + offset + height.
+// A frame pushed past an edge is moved back first and shrunk only when it cannot fit.
+[[nodiscard]] Rect ClampFrame(Rect proposed, Rect picture, int offset);
+// The area of a frame: left/top relative to the picture (each at least 1), right = left + width,
+// bottom = top + height - offset.
+[[nodiscard]] MotionArea AreaOfFrame(Rect frame, Rect picture, int offset);
+// The frame for a stored area (its height grows by the caption).
+[[nodiscard]] Rect FrameOfArea(MotionArea area, Rect picture, int offset);
+
+// Reads the four window levels from the motion-data stream. Records begin with "--myboundary"; one is
+// complete when 132 bytes follow its "--"; counted from the byte after "--myboundary\r\n", the levels are
+// 6-character decimal fields at offsets 62, 78, 94 and 110. Incomplete data waits for the next chunk; the
+// buffer keeps at most 2048 bytes (older bytes without a boundary are dropped).
+class MotionLevelReader {
+  public:
+    static constexpr std::size_t kBufferBytes = 2048;
+    static constexpr int kMaxLevel = 2000;
+
+    // Appends a chunk and returns the levels of the last complete record in it, if any, each limited to
+    // 2000.
+    [[nodiscard]] std::optional<std::array<int, 4>> Append(std::span<const uint8_t> chunk);
+
+  private:
+    std::vector<uint8_t> buffer_;
+};
+
+}  // namespace ocuview
+
+#endif
