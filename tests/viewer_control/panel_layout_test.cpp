@@ -19,12 +19,12 @@ std::set<int> VisibleSlots(const SlotTable& t) {
 constexpr uint32_t kAllBits = 0xFF010000u;
 
 TEST(PanelLayout, KindFromViewerMode) {
-    EXPECT_EQ(KindFromViewerMode(0xC1000000u), ViewerKind::Full);
-    EXPECT_EQ(KindFromViewerMode(0x01010000u), ViewerKind::Full);   // transmission alone
-    EXPECT_EQ(KindFromViewerMode(0x09000000u), ViewerKind::Light);  // view size alone
-    EXPECT_EQ(KindFromViewerMode(0x07000000u), ViewerKind::View);
-    EXPECT_EQ(KindFromViewerMode(0xFE010000u), ViewerKind::ViewOnly);  // bit 24 clear
-    EXPECT_EQ(KindFromViewerMode(0), ViewerKind::ViewOnly);
+    EXPECT_EQ(KindFromViewerMode(0xC1000000u), ViewerKind::kFull);
+    EXPECT_EQ(KindFromViewerMode(0x01010000u), ViewerKind::kFull);   // transmission alone
+    EXPECT_EQ(KindFromViewerMode(0x09000000u), ViewerKind::kLight);  // view size alone
+    EXPECT_EQ(KindFromViewerMode(0x07000000u), ViewerKind::kView);
+    EXPECT_EQ(KindFromViewerMode(0xFE010000u), ViewerKind::kViewOnly);  // bit 24 clear
+    EXPECT_EQ(KindFromViewerMode(0), ViewerKind::kViewOnly);
 }
 
 // The visible slots of every kind and codec with every bit set, and a few rows against the tables.
@@ -32,26 +32,26 @@ TEST(PanelLayout, VisibleSlotsByKindAndCodec) {
     const Size vga{640, 480};
     const struct {
         ViewerKind kind;
-        Codec codec;
+        ImageCodec codec;
         std::set<int> visible;
     } cases[] = {
-        {ViewerKind::Full, Codec::Mpeg4, {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 18, 19, 20}},
-        {ViewerKind::Full, Codec::Jpeg, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 14, 15, 18, 19, 20}},
-        {ViewerKind::Light, Codec::Jpeg, {2, 3, 4, 5, 6, 7, 12, 14, 15, 18, 19, 20}},
-        {ViewerKind::Light, Codec::Mpeg4, {2, 3, 4, 5, 6, 7, 12, 14, 15, 18, 19, 20}},
-        {ViewerKind::View, Codec::Jpeg, {12, 14, 15, 18, 19, 20}},
-        {ViewerKind::ViewOnly, Codec::Mpeg4, {}},
+        {ViewerKind::kFull, ImageCodec::kMpeg4, {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 18, 19, 20}},
+        {ViewerKind::kFull, ImageCodec::kMotionJpeg, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 14, 15, 18, 19, 20}},
+        {ViewerKind::kLight, ImageCodec::kMotionJpeg, {2, 3, 4, 5, 6, 7, 12, 14, 15, 18, 19, 20}},
+        {ViewerKind::kLight, ImageCodec::kMpeg4, {2, 3, 4, 5, 6, 7, 12, 14, 15, 18, 19, 20}},
+        {ViewerKind::kView, ImageCodec::kMotionJpeg, {12, 14, 15, 18, 19, 20}},
+        {ViewerKind::kViewOnly, ImageCodec::kMpeg4, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(LayoutTableIndex(c.kind, c.codec));
         EXPECT_EQ(VisibleSlots(PanelLayout(c.kind, c.codec, kAllBits, vga, 41)), c.visible);
     }
     // Rows in control coordinates (the panel sits at the 10-pixel margin).
-    const SlotTable jpeg = PanelLayout(ViewerKind::Full, Codec::Jpeg, kAllBits, vga, 41);
+    const SlotTable jpeg = PanelLayout(ViewerKind::kFull, ImageCodec::kMotionJpeg, kAllBits, vga, 41);
     EXPECT_EQ(jpeg[1], (Slot{20, 50, 170, 15, true}));
     EXPECT_EQ(jpeg[slot::kZoomOffButton], (Slot{20, 140, 38, 31, false}));
     EXPECT_EQ(jpeg[11], (Slot{70, 300, 80, 15, false}));
-    const SlotTable mpeg4 = PanelLayout(ViewerKind::Full, Codec::Mpeg4, kAllBits, vga, 41);
+    const SlotTable mpeg4 = PanelLayout(ViewerKind::kFull, ImageCodec::kMpeg4, kAllBits, vga, 41);
     EXPECT_EQ(mpeg4[9], (Slot{70, 195, 120, 15, true}));
     EXPECT_EQ(mpeg4[slot::kZoomOffButton], (Slot{20, 90, 38, 31, false}));
     // Run-time rows: knob at picture x + knob + 40, picture y + view height + 40; the date text above
@@ -59,7 +59,7 @@ TEST(PanelLayout, VisibleSlotsByKindAndCodec) {
     EXPECT_EQ(mpeg4[slot::kVolumeKnob], (Slot{210 + 41 + 40, 30 + 480 + 40, 7, 23, true}));
     EXPECT_EQ(mpeg4[slot::kDateTime], (Slot{210, 30, 160, 16, true}));
 
-    const SlotTable md = PanelLayout(ViewerKind::MotionDetect, Codec::Mpeg4, 0, vga, 0);
+    const SlotTable md = PanelLayout(ViewerKind::kMotionDetection, ImageCodec::kMpeg4, 0, vga, 0);
     EXPECT_EQ(md[mdslot::Enable(2)], (Slot{650, 250, 100, 15, true}));
     EXPECT_EQ(md[mdslot::Meter(3)], (Slot{650, 415, 100, 15, true}));
     EXPECT_EQ(md[mdslot::kOk], (Slot{650, 480, 100, 20, true}));
@@ -73,18 +73,18 @@ TEST(PanelLayout, ClearViewerModeBitsHideTheirSlots) {
     } cases[] = {{30, {0, 1}},       {27, {2, 3}}, {29, {4, 5}},
                  {28, {6, 7}},       {31, {8, 9}}, {16, {}},  // transmission is hidden for Motion JPEG anyway
                  {26, {12, 18, 19}}, {25, {20}}};
-    const SlotTable all = PanelLayout(ViewerKind::Full, Codec::Jpeg, kAllBits, {640, 480}, 0);
+    const SlotTable all = PanelLayout(ViewerKind::kFull, ImageCodec::kMotionJpeg, kAllBits, {640, 480}, 0);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bit);
         const SlotTable t =
-            PanelLayout(ViewerKind::Full, Codec::Jpeg, kAllBits & ~(1u << c.bit), {640, 480}, 0);
+            PanelLayout(ViewerKind::kFull, ImageCodec::kMotionJpeg, kAllBits & ~(1u << c.bit), {640, 480}, 0);
         std::set<int> hidden;
         for (int s : VisibleSlots(all))
             if (!t[static_cast<std::size_t>(s)].visible) hidden.insert(s);
         EXPECT_EQ(hidden, c.hidden);
     }
     const SlotTable noTransmission =
-        PanelLayout(ViewerKind::Full, Codec::Mpeg4, kAllBits & ~(1u << 16), {640, 480}, 0);
+        PanelLayout(ViewerKind::kFull, ImageCodec::kMpeg4, kAllBits & ~(1u << 16), {640, 480}, 0);
     EXPECT_FALSE(noTransmission[10].visible);
     EXPECT_FALSE(noTransmission[11].visible);
 }
@@ -97,17 +97,17 @@ TEST(PanelLayout, ControlSelfSizing) {
         Size view;
         Size control;
     } cases[] = {
-        {ViewerKind::Full, ViewSize::Vga, {320, 240}, {640, 480}, {880, 600}},
-        {ViewerKind::Full, ViewSize::Qvga, {640, 480}, {320, 240}, {560, 360}},
-        {ViewerKind::Full, ViewSize::Qqvga, {640, 480}, {160, 120}, {400, 310}},  // the panel's 300 + 10
-        {ViewerKind::Light, ViewSize::Auto, {640, 480}, {640, 480}, {880, 600}},
-        {ViewerKind::Light, ViewSize::None, {320, 240}, {320, 240}, {560, 360}},
-        {ViewerKind::View, ViewSize::Vga, {320, 240}, {640, 480}, {700, 600}},
-        {ViewerKind::View, ViewSize::Qvga, {640, 480}, {320, 240}, {380, 360}},
-        {ViewerKind::View, ViewSize::Qqvga, {640, 480}, {160, 120}, {220, 240}},
-        {ViewerKind::ViewOnly, ViewSize::Qvga, {640, 480}, {320, 240}, {320, 240}},
-        {ViewerKind::ViewOnly, ViewSize::Auto, {176, 144}, {176, 144}, {176, 144}},
-        {ViewerKind::MotionDetect, ViewSize::Vga, {640, 480}, {640, 480}, {750, 520}},
+        {ViewerKind::kFull, ViewSize::Vga, {320, 240}, {640, 480}, {880, 600}},
+        {ViewerKind::kFull, ViewSize::Qvga, {640, 480}, {320, 240}, {560, 360}},
+        {ViewerKind::kFull, ViewSize::Qqvga, {640, 480}, {160, 120}, {400, 310}},  // the panel's 300 + 10
+        {ViewerKind::kLight, ViewSize::Auto, {640, 480}, {640, 480}, {880, 600}},
+        {ViewerKind::kLight, ViewSize::None, {320, 240}, {320, 240}, {560, 360}},
+        {ViewerKind::kView, ViewSize::Vga, {320, 240}, {640, 480}, {700, 600}},
+        {ViewerKind::kView, ViewSize::Qvga, {640, 480}, {320, 240}, {380, 360}},
+        {ViewerKind::kView, ViewSize::Qqvga, {640, 480}, {160, 120}, {220, 240}},
+        {ViewerKind::kViewOnly, ViewSize::Qvga, {640, 480}, {320, 240}, {320, 240}},
+        {ViewerKind::kViewOnly, ViewSize::Auto, {176, 144}, {176, 144}, {176, 144}},
+        {ViewerKind::kMotionDetection, ViewSize::Vga, {640, 480}, {640, 480}, {750, 520}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.code));
@@ -115,9 +115,9 @@ TEST(PanelLayout, ControlSelfSizing) {
         EXPECT_EQ(view, c.view);
         EXPECT_EQ(ControlSize(c.kind, view), c.control);
     }
-    EXPECT_EQ(ViewRect(ViewerKind::Full, {640, 480}), (Rect{210, 50, 640, 480}));
-    EXPECT_EQ(ViewRect(ViewerKind::View, {320, 240}), (Rect{30, 50, 320, 240}));
-    EXPECT_EQ(ViewRect(ViewerKind::ViewOnly, {320, 240}), (Rect{0, 0, 320, 240}));
+    EXPECT_EQ(ViewRect(ViewerKind::kFull, {640, 480}), (Rect{210, 50, 640, 480}));
+    EXPECT_EQ(ViewRect(ViewerKind::kView, {320, 240}), (Rect{30, 50, 320, 240}));
+    EXPECT_EQ(ViewRect(ViewerKind::kViewOnly, {320, 240}), (Rect{0, 0, 320, 240}));
 }
 
 TEST(PanelLayout, VolumeSlider) {
@@ -138,12 +138,12 @@ TEST(PanelLayout, VolumeSlider) {
 TEST(PanelLayout, DigitalZoom) {
     const Size vga{640, 480};
     // The picture's view rectangle is 210, 50 .. 850, 530 in the full kind.
-    EXPECT_FALSE(ZoomClickInside(ViewerKind::Full, vga, {210, 300}));  // exactly on the left edge
-    EXPECT_TRUE(ZoomClickInside(ViewerKind::Full, vga, {211, 300}));
-    EXPECT_FALSE(ZoomClickInside(ViewerKind::Full, vga, {850, 300}));
-    EXPECT_FALSE(ZoomClickInside(ViewerKind::Full, vga, {400, 50}));
-    EXPECT_TRUE(ZoomClickInside(ViewerKind::Full, vga, {400, 51}));
-    EXPECT_FALSE(ZoomClickInside(ViewerKind::Full, vga, {400, 530}));
+    EXPECT_FALSE(ZoomClickInside(ViewerKind::kFull, vga, {210, 300}));  // exactly on the left edge
+    EXPECT_TRUE(ZoomClickInside(ViewerKind::kFull, vga, {211, 300}));
+    EXPECT_FALSE(ZoomClickInside(ViewerKind::kFull, vga, {850, 300}));
+    EXPECT_FALSE(ZoomClickInside(ViewerKind::kFull, vga, {400, 50}));
+    EXPECT_TRUE(ZoomClickInside(ViewerKind::kFull, vga, {400, 51}));
+    EXPECT_FALSE(ZoomClickInside(ViewerKind::kFull, vga, {400, 530}));
 
     const struct {
         Point click;
@@ -156,7 +156,7 @@ TEST(PanelLayout, DigitalZoom) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.click.x) + "," + std::to_string(c.click.y));
-        const ZoomCentre centre = ZoomCentreFor(ViewerKind::Full, vga, c.click);
+        const ZoomCentre centre = ZoomCentreFor(ViewerKind::kFull, vga, c.click);
         EXPECT_EQ(centre, c.centre);
         EXPECT_EQ(ZoomWindow(centre, vga), c.window);
     }
@@ -165,10 +165,10 @@ TEST(PanelLayout, DigitalZoom) {
     EXPECT_EQ(edge.x + edge.width, 640);
     EXPECT_GE(edge.y, 0);
     // The method's picture point: 320, 240 of 640 x 480 on a QVGA view.
-    EXPECT_EQ(ZoomClickForPicturePoint(ViewerKind::Full, {320, 240}, 320, 240),
+    EXPECT_EQ(ZoomClickForPicturePoint(ViewerKind::kFull, {320, 240}, 320, 240),
               (Point{210 + 160, 30 + 120 + 20}));
     EXPECT_FALSE(
-        ZoomClickInside(ViewerKind::Full, vga, ZoomClickForPicturePoint(ViewerKind::Full, vga, 0, 10)));
+        ZoomClickInside(ViewerKind::kFull, vga, ZoomClickForPicturePoint(ViewerKind::kFull, vga, 0, 10)));
 }
 
 }  // namespace

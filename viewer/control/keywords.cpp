@@ -62,4 +62,30 @@ std::string FormatRgb(Rgb colour) {
     return text;
 }
 
+namespace {
+
+std::string BlanksToZeros(std::string text) {
+    for (char& c : text)
+        if (c == ' ') c = '0';
+    return text;
+}
+
+}  // namespace
+
+std::string FormatPageViewMode(uint32_t pageBits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%8x", pageBits);
+    return BlanksToZeros(text);
+}
+
+uint32_t PageViewModeBits(uint32_t viewerModeMask) {
+    return ((viewerModeMask >> 24) & 0xFFu) | (((viewerModeMask >> 16) & 1u) << 8);
+}
+
+std::string FormatPageColour(Rgb colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%2x%2x%2x", unsigned{colour.r}, unsigned{colour.g}, unsigned{colour.b});
+    return BlanksToZeros(text);
+}
+
 }  // namespace ocuview

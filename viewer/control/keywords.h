@@ -35,6 +35,14 @@ struct Rgb {
 // "RRGGBB" in upper case.
 [[nodiscard]] std::string FormatRgb(Rgb colour);
 
+// The property page's forms. Its nine view-mode boxes are bits 0 to 8 of a number V written with "%8x",
+// blanks as "0" ("000001ff" with every box); read with the digit pairs above, V's bits 0 to 7 are the
+// viewer-mode bits 24 to 31 and V's bit 8 is bit 16.
+[[nodiscard]] std::string FormatPageViewMode(uint32_t pageBits);
+[[nodiscard]] uint32_t PageViewModeBits(uint32_t viewerModeMask);
+// A colour chosen on the page: "%2x%2x%2x" of R, G, B with blanks as "0", so in lower case.
+[[nodiscard]] std::string FormatPageColour(Rgb colour);
+
 }  // namespace ocuview
 
 #endif

@@ -109,23 +109,23 @@ constexpr double kZoomWindow = 0.7072135785007072;
 }  // namespace
 
 ViewerKind KindFromViewerMode(uint32_t viewerMode) {
-    if ((viewerMode & (1u << 24)) == 0) return ViewerKind::ViewOnly;
-    if (viewerMode & 0xC0010000u) return ViewerKind::Full;
-    if (viewerMode & 0x38000000u) return ViewerKind::Light;
-    return ViewerKind::View;
+    if ((viewerMode & (1u << 24)) == 0) return ViewerKind::kViewOnly;
+    if (viewerMode & 0xC0010000u) return ViewerKind::kFull;
+    if (viewerMode & 0x38000000u) return ViewerKind::kLight;
+    return ViewerKind::kView;
 }
 
-int LayoutTableIndex(ViewerKind kind, Codec codec) {
+int LayoutTableIndex(ViewerKind kind, ImageCodec codec) {
     switch (kind) {
-        case ViewerKind::Full:
-            return codec == Codec::Mpeg4 ? 0 : 1;
-        case ViewerKind::Light:
+        case ViewerKind::kFull:
+            return codec == ImageCodec::kMpeg4 ? 0 : 1;
+        case ViewerKind::kLight:
             return 2;
-        case ViewerKind::View:
+        case ViewerKind::kView:
             return 3;
-        case ViewerKind::MotionDetect:
+        case ViewerKind::kMotionDetection:
             return 4;
-        case ViewerKind::ViewOnly:
+        case ViewerKind::kViewOnly:
             break;
     }
     return 5;
@@ -136,21 +136,21 @@ const SlotTable& LayoutTable(int index) {
 }
 
 Size PanelSize(ViewerKind kind) {
-    return (kind == ViewerKind::Full || kind == ViewerKind::Light) ? Size{180, 300} : Size{0, 0};
+    return (kind == ViewerKind::kFull || kind == ViewerKind::kLight) ? Size{180, 300} : Size{0, 0};
 }
 
 Point PictureOrigin(ViewerKind kind) {
-    if (kind == ViewerKind::ViewOnly) return {0, 0};
-    if (kind == ViewerKind::MotionDetect) return {0, kMotionPictureTop};
+    if (kind == ViewerKind::kViewOnly) return {0, 0};
+    if (kind == ViewerKind::kMotionDetection) return {0, kMotionPictureTop};
     return {kMargin + PanelSize(kind).width + 20, kMargin + 20};
 }
 
 int PictureTopOffset(ViewerKind kind) {
-    return (kind == ViewerKind::ViewOnly || kind == ViewerKind::MotionDetect) ? 0 : 20;
+    return (kind == ViewerKind::kViewOnly || kind == ViewerKind::kMotionDetection) ? 0 : 20;
 }
 
 Rect ViewRect(ViewerKind kind, Size view) {
-    if (kind == ViewerKind::MotionDetect) view = {640, 480};
+    if (kind == ViewerKind::kMotionDetection) view = {640, 480};
     const Point origin = PictureOrigin(kind);
     return {origin.x, origin.y + PictureTopOffset(kind), view.width, view.height};
 }
@@ -171,16 +171,16 @@ Size ViewSizeFor(ViewSize code, Size picture) {
 }
 
 Size ControlSize(ViewerKind kind, Size view) {
-    if (kind == ViewerKind::MotionDetect) return {750, 520};
-    if (kind == ViewerKind::ViewOnly) return view;
+    if (kind == ViewerKind::kMotionDetection) return {750, 520};
+    if (kind == ViewerKind::kViewOnly) return view;
     const Size panel = PanelSize(kind);
     return {std::max(panel.width + 2 * kMargin + 200, view.width + 2 * kMargin + 40 + panel.width),
             std::max(panel.height + 10, view.height + 2 * kMargin + 100)};
 }
 
-SlotTable PanelLayout(ViewerKind kind, Codec codec, uint32_t viewerMode, Size view, int knob) {
+SlotTable PanelLayout(ViewerKind kind, ImageCodec codec, uint32_t viewerMode, Size view, int knob) {
     SlotTable t = LayoutTable(LayoutTableIndex(kind, codec));
-    if (kind == ViewerKind::MotionDetect || kind == ViewerKind::ViewOnly) return t;
+    if (kind == ViewerKind::kMotionDetection || kind == ViewerKind::kViewOnly) return t;
     for (Slot& s : t) {
         s.x += kMargin;
         s.y += kMargin;

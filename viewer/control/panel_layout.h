@@ -14,8 +14,10 @@
 
 namespace ocuview {
 
-enum class ViewerKind { Full, Light, View, ViewOnly, MotionDetect };
-enum class Codec { Mpeg4, Jpeg };
+// The same definitions as the viewer core's camera description, which this header gives way to once
+// that is available to the control.
+enum class ImageCodec { kUnknown, kMotionJpeg, kMpeg4 };
+enum class ViewerKind { kFull, kLight, kView, kViewOnly, kMotionDetection };
 
 // The kind that the camera's viewer-mode bits select (bit 24 clear: view-only; any of 0xC0010000:
 // full; any of 0x38000000: light; else view). The motion-detection view is chosen by the property
@@ -77,7 +79,7 @@ inline constexpr int kOk = 25;
 
 // The six tables: 0 full with MPEG-4, 1 full with Motion JPEG, 2 light, 3 view, 4 motion detection,
 // 5 view-only.
-[[nodiscard]] int LayoutTableIndex(ViewerKind kind, Codec codec);
+[[nodiscard]] int LayoutTableIndex(ViewerKind kind, ImageCodec codec);
 [[nodiscard]] const SlotTable& LayoutTable(int index);
 
 inline constexpr int kMargin = 10;
@@ -105,7 +107,8 @@ inline constexpr Size kDateTimeLabel{160, 16};
 // The layout for a kind and codec with the slots of clear viewer-mode bits hidden, in control
 // coordinates, with the run-time rows placed: mute/unmute, volume slider and knob (at `knob` 0..82) under
 // the picture, and the date-time text above it. The motion-detection layout ignores the bits.
-[[nodiscard]] SlotTable PanelLayout(ViewerKind kind, Codec codec, uint32_t viewerMode, Size view, int knob);
+[[nodiscard]] SlotTable PanelLayout(ViewerKind kind, ImageCodec codec, uint32_t viewerMode, Size view,
+                                    int knob);
 
 // Volume slider: knob position 0..82 to the volume shown (0..100) and the wave-output volume (0..65535),
 // and a volume back to the knob (0.82 x volume, truncated).
