@@ -1,10 +1,9 @@
 #include "media.h"
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 
 #include "config.h"
+#include "platform/input_file.h"
 
 namespace camsim {
 namespace {
@@ -21,12 +20,11 @@ std::vector<std::size_t> FindStartCodes(const std::string& s, unsigned char code
 }  // namespace
 
 bool LoadMpeg4Stream(const std::string& path, Mpeg4Stream* out, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot read " + path;
+    std::vector<uint8_t> bytes;
+    if (platform::ReadFile(path, kMaxMediaFileBytes, &bytes, error) != platform::FileStatus::kOk)
         return false;
-    }
-    const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string data(bytes.begin(), bytes.end());
+    bytes = {};
     const std::vector<std::size_t> vops = FindStartCodes(data, 0xB6);
     if (vops.empty()) {
         *error = path + " holds no MPEG-4 picture";
@@ -77,8 +75,10 @@ uint8_t LinearToMuLaw(int16_t sample) {
 AudioFrames::AudioFrames(const std::string& codec, const std::string& file)
     : codec_(codec), frameBytes_(AudioFrameBytes(codec)), frameMs_(AudioFrameMilliseconds(codec)) {
     if (!file.empty()) {
-        std::ifstream in(file, std::ios::binary);
-        data_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::vector<uint8_t> bytes;
+        if (platform::ReadFile(file, kMaxMediaFileBytes, &bytes, &error_) != platform::FileStatus::kOk)
+            return;
+        data_.assign(bytes.begin(), bytes.end());
         if (data_.size() < static_cast<std::size_t>(frameBytes_))
             error_ = file + " holds less than one audio frame";
     }

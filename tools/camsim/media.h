@@ -2,6 +2,7 @@
 #ifndef CAMSIM_MEDIA_H
 #define CAMSIM_MEDIA_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,7 +16,10 @@ struct Mpeg4Stream {
     std::vector<std::string> pictures;
 };
 
-// Reads and cuts `path`; false with a reason when it holds no picture.
+// A stream or audio file larger than this is refused before it is read: the simulator holds it in memory.
+constexpr std::size_t kMaxMediaFileBytes = std::size_t{256} << 20;
+
+// Reads and cuts `path`; false with a reason when it cannot be read or holds no picture.
 bool LoadMpeg4Stream(const std::string& path, Mpeg4Stream* out, std::string* error);
 
 // `picture` with a user-data record "CamTim: <time>\r\n" (start code 00 00 01 B2) placed just before its

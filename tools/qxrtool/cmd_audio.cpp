@@ -4,14 +4,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "command.h"
 #include "lumacore/lumacore.h"
+#include "platform/input_file.h"
+#include "platform/wav_file.h"
 #include "platform/wave_out.h"
 #include "vello/audio/VelloAudio.h"
 #include "vello/audio/audio_packets.h"
@@ -37,37 +38,8 @@ const CodecChoice* FindCodec(std::string_view name) {
     return nullptr;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>* out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate) {
-    std::vector<uint8_t> file;
-    const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
-    file.insert(file.end(), {'R', 'I', 'F', 'F'});
-    PutLe(file, 36 + dataBytes, 4);
-    file.insert(file.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    PutLe(file, 16, 4);
-    PutLe(file, 1, 2);  // PCM
-    PutLe(file, 1, 2);  // mono
-    PutLe(file, rate, 4);
-    PutLe(file, rate * 2, 4);
-    PutLe(file, 2, 2);
-    PutLe(file, 16, 2);
-    file.insert(file.end(), {'d', 'a', 't', 'a'});
-    PutLe(file, dataBytes, 4);
-    for (int16_t s : samples) PutLe(file, static_cast<uint16_t>(s), 2);
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    return static_cast<bool>(out);
-}
+// Raw audio beyond this is refused before reading: about nine hours of G.711.
+constexpr std::size_t kMaxInputBytes = std::size_t{256} << 20;
 
 // Parses "--codec NAME" and the positional arguments; returns false with a message on a usage error.
 bool ParseArgs(int argc, char** argv, const CodecChoice** codec, std::vector<std::string>* positional,
@@ -126,7 +98,8 @@ int RunDecode(int argc, char** argv) {
     if (!ParseArgs(argc, argv, &codec, &files, &variant, &error)) return UsageError(kDecode, error);
     if (files.size() != 2) return UsageError(kDecode, "expected IN and OUT.wav");
     std::vector<uint8_t> input;
-    if (!ReadFile(files[0], &input)) return Fail(kDecode.name, "cannot read " + files[0]);
+    if (platform::ReadFile(files[0], kMaxInputBytes, &input, &error) != platform::FileStatus::kOk)
+        return Fail(kDecode.name, error);
 
     std::vector<int16_t> samples;
     if (codec->bits == 0) {
@@ -153,7 +126,10 @@ int RunDecode(int argc, char** argv) {
         lumsFree(state);
         for (int16_t& s : samples) s = static_cast<int16_t>(s * 4);
     }
-    if (!WriteWav(files[1], samples, 8000)) return Fail(kDecode.name, "cannot write " + files[1]);
+    platform::WavFileWriter wav;
+    if (wav.Open(files[1], 1, 8000, std::span(files).first(1)) != platform::FileStatus::kOk ||
+        wav.Append(samples) != platform::FileStatus::kOk || wav.Finish() != platform::FileStatus::kOk)
+        return Fail(kDecode.name, wav.Error());
     std::printf("%s: %zu samples (%.2f s) to %s\n", codec->name, samples.size(), samples.size() / 8000.0,
                 files[1].c_str());
     return 0;
@@ -181,7 +157,8 @@ int RunPlay(int argc, char** argv) {
     const vello::AudioVariant variant =
         variantName == "reeldeck" ? vello::AudioVariant::kReeldeck : vello::AudioVariant::kOcuview;
     std::vector<uint8_t> input;
-    if (!ReadFile(files[0], &input)) return Fail(kPlay.name, "cannot read " + files[0]);
+    if (platform::ReadFile(files[0], kMaxInputBytes, &input, &error) != platform::FileStatus::kOk)
+        return Fail(kPlay.name, error);
 
     std::string reported;
     vello::AudioHooks hooks;

@@ -7,6 +7,7 @@
 #include "command.h"
 #include "core/qxr_file_manager.h"
 #include "core/report.h"
+#include "platform/input_file.h"
 
 namespace qxrtool {
 namespace {
@@ -40,6 +41,10 @@ int RunInfo(int argc, char** argv) {
         }
     }
     if (path == nullptr) return UsageError(kInfo, "needs a file");
+    // The manager names only the step that failed ("Cannot change current directory."); the system's
+    // reason for a file that cannot be opened at all is more use on a command line.
+    std::string error;
+    if (platform::CheckInput(path, &error) != platform::FileStatus::kOk) return Fail(kInfo.name, error);
 
     // The manager's messages would go to a message box in the player; here they go to standard error.
     reeldeck::SetMessageBoxSink(

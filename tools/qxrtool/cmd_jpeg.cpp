@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "command.h"
+#include "platform/input_file.h"
+#include "platform/output_file.h"
 #include "vello/jpeg/jpeg_decoder.h"
 #include "vello/jpeg/jpeg_encoder.h"
 
@@ -45,24 +47,21 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
     return true;
 }
 
-bool ReadFile(const char* path, std::vector<std::uint8_t>* data) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return false;
-    data->clear();
-    std::uint8_t buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data->insert(data->end(), buffer, buffer + n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
+// Inputs beyond this are refused before reading (a 8192 x 8192 RGB picture is 192 MiB).
+constexpr std::size_t kMaxInputBytes = std::size_t{256} << 20;
 
-bool WriteFile(const char* path, const std::string& header, const std::uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(path, "wb");
-    if (f == nullptr) return false;
-    bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size();
-    ok = ok && (size == 0 || std::fwrite(data, 1, size, f) == size);
-    return (std::fclose(f) == 0) && ok;
+// Writes header then data to `path` in one piece; nothing is left there on failure. `input` is the file the
+// command read, which the output may not be.
+bool WritePicture(const char* path, const std::string& header, const std::uint8_t* data, std::size_t size,
+                  const std::string& input, std::string* error) {
+    platform::OutputFile out;
+    const std::string inputs[] = {input};
+    platform::FileStatus st = out.Open(path, inputs);
+    if (st == platform::FileStatus::kOk) st = out.Write(header.data(), header.size());
+    if (st == platform::FileStatus::kOk) st = out.Write(data, size);
+    if (st == platform::FileStatus::kOk) st = out.Commit();
+    if (st != platform::FileStatus::kOk) *error = out.Error();
+    return st == platform::FileStatus::kOk;
 }
 
 std::string StatusMessage(const char* path, int status) {
@@ -171,7 +170,7 @@ void PutLe(std::string* s, std::uint32_t v, int bytes) {
 }
 
 // Writes top-down BGR rows (step (width * 3 + 3) & ~3, as a bitmap wants) as a bottom-up 24-bit BMP.
-bool WriteBmp(const char* path, const Picture& pic) {
+bool WriteBmp(const char* path, const Picture& pic, const std::string& input, std::string* error) {
     const std::uint32_t imageBytes =
         static_cast<std::uint32_t>(pic.step) * static_cast<std::uint32_t>(pic.height);
     std::string header;
@@ -195,11 +194,12 @@ bool WriteBmp(const char* path, const Picture& pic) {
         std::memcpy(&rows[static_cast<std::size_t>(pic.height - 1 - y) * static_cast<std::size_t>(pic.step)],
                     &pic.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(pic.step)],
                     static_cast<std::size_t>(pic.step));
-    return WriteFile(path, header, rows.data(), rows.size());
+    return WritePicture(path, header, rows.data(), rows.size(), input, error);
 }
 
 // Writes packed rows (step width * channels) as PPM, PGM or PAM.
-bool WritePacked(const char* path, const Picture& pic, bool pam) {
+bool WritePacked(const char* path, const Picture& pic, bool pam, const std::string& input,
+                 std::string* error) {
     std::string header;
     const std::string size = std::to_string(pic.width) + " " + std::to_string(pic.height);
     if (pam) {
@@ -209,7 +209,7 @@ bool WritePacked(const char* path, const Picture& pic, bool pam) {
     } else {
         header = "P6\n" + size + "\n255\n";
     }
-    return WriteFile(path, header, pic.pixels.data(), pic.pixels.size());
+    return WritePicture(path, header, pic.pixels.data(), pic.pixels.size(), input, error);
 }
 
 int RunJpegDecode(int argc, char** argv) {
@@ -223,8 +223,9 @@ int RunJpegDecode(int argc, char** argv) {
         return UsageError(kJpegDecode, "the output must end in .ppm, .bmp or .pam");
 
     std::vector<std::uint8_t> file;
-    if (!ReadFile(in, &file)) return Fail(kJpegDecode.name, std::string(in) + ": cannot read the file");
-    if (file.size() > 0x7FFFFFFF) return Fail(kJpegDecode.name, std::string(in) + ": file too large");
+    std::string error;
+    if (platform::ReadFile(in, kMaxInputBytes, &file, &error) != platform::FileStatus::kOk)
+        return Fail(kJpegDecode.name, error);
 
     vello::JpegDecoder decoder;
     decoder.SetSource(file.data(), static_cast<int>(file.size()));
@@ -258,8 +259,8 @@ int RunJpegDecode(int argc, char** argv) {
     if (st != vello::kJpegOk) return Fail(kJpegDecode.name, StatusMessage(in, st));
     decoder.Clean();
 
-    const bool written = toBmp ? WriteBmp(out, pic) : WritePacked(out, pic, toPam);
-    if (!written) return Fail(kJpegDecode.name, std::string(out) + ": cannot write the file");
+    const bool written = toBmp ? WriteBmp(out, pic, in, &error) : WritePacked(out, pic, toPam, in, &error);
+    if (!written) return Fail(kJpegDecode.name, error);
     return 0;
 }
 
@@ -308,10 +309,10 @@ int RunJpegEncode(int argc, char** argv) {
     if (fileCount != 2) return UsageError(kJpegEncode, "expected an input and an output file");
 
     std::vector<std::uint8_t> file;
-    if (!ReadFile(files[0], &file))
-        return Fail(kJpegEncode.name, std::string(files[0]) + ": cannot read the file");
-    Picture pic;
     std::string error;
+    if (platform::ReadFile(files[0], kMaxInputBytes, &file, &error) != platform::FileStatus::kOk)
+        return Fail(kJpegEncode.name, error);
+    Picture pic;
     const bool parsed =
         EndsWith(files[0], ".bmp") ? ParseBmp(file, &pic, &error) : ParsePnm(file, &pic, &error);
     if (!parsed) return Fail(kJpegEncode.name, std::string(files[0]) + ": " + error);
@@ -329,8 +330,8 @@ int RunJpegEncode(int argc, char** argv) {
     const vello::JpegStatus st = encoder.WriteImage(out.data(), &size);
     encoder.Clean();
     if (st != vello::kJpegOk) return Fail(kJpegEncode.name, StatusMessage(files[1], st));
-    if (!WriteFile(files[1], std::string(), out.data(), static_cast<std::size_t>(size)))
-        return Fail(kJpegEncode.name, std::string(files[1]) + ": cannot write the file");
+    if (!WritePicture(files[1], std::string(), out.data(), static_cast<std::size_t>(size), files[0], &error))
+        return Fail(kJpegEncode.name, error);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "command.h"
+#include "platform/output_file.h"
 #include "vello/mpeg4/mp4dec.h"
 
 namespace qxrtool {
@@ -17,10 +18,10 @@ const Command kM4vDecode{"m4v-decode", "decode an MPEG-4 Visual stream into raw 
                          "  without borders (chroma planes of ceil(width/2) x ceil(height/2) samples).",
                          RunM4vDecode};
 
-// Writes each delivered picture's planes to the output file.
+// Writes each delivered picture's planes to the output file; after a failed write the rest is dropped.
 class YuvWriter : public vello::mpeg4::Display {
   public:
-    YuvWriter(std::FILE* out, int width, int height) : out_(out), width_(width), height_(height) {}
+    YuvWriter(platform::OutputFile* out, int width, int height) : out_(out), width_(width), height_(height) {}
 
     int Width() const override { return width_; }
     int Height() const override { return height_; }
@@ -30,11 +31,9 @@ class YuvWriter : public vello::mpeg4::Display {
         for (int c = 0; c < 3; ++c) {
             const int w = c == 0 ? picture.width : cw;
             const int h = c == 0 ? picture.height : ch;
-            for (int y = 0; y < h; ++y) {
-                if (std::fwrite(picture.origin[c] + y * picture.step[c], 1, static_cast<std::size_t>(w),
-                                out_) != static_cast<std::size_t>(w)) {
-                    writeFailed_ = true;
-                }
+            for (int y = 0; y < h && !writeFailed_; ++y) {
+                writeFailed_ = out_->Write(picture.origin[c] + y * picture.step[c],
+                                           static_cast<std::size_t>(w)) != platform::FileStatus::kOk;
             }
         }
         ++pictures_;
@@ -44,7 +43,7 @@ class YuvWriter : public vello::mpeg4::Display {
     bool writeFailed() const { return writeFailed_; }
 
   private:
-    std::FILE* out_;
+    platform::OutputFile* out_;
     int width_;
     int height_;
     int pictures_ = 0;
@@ -56,7 +55,7 @@ int RunM4vDecode(int argc, char** argv) {
     if (argc != 3) return UsageError(kM4vDecode, "expects IN.m4v and OUT.yuv");
 
     vello::mpeg4::FilePacketSource source;
-    if (!source.Open(argv[1])) return Fail(kM4vDecode.name, std::string("cannot open ") + argv[1]);
+    if (!source.Open(argv[1])) return Fail(kM4vDecode.name, source.Error());
 
     // Reeldeck's refill rules over the file, with Ocuview's larger buffer so that big I-VOPs fit, and
     // room for pictures beyond the cameras' 640 x 480.
@@ -77,13 +76,15 @@ int RunM4vDecode(int argc, char** argv) {
     int status = decoder.OpenDecoder();
     if (status != 0) return failure(status);
 
-    std::FILE* out = std::fopen(argv[2], "wb");
-    if (out == nullptr) return Fail(kM4vDecode.name, std::string("cannot create ") + argv[2]);
-    YuvWriter writer(out, decoder.Width(), decoder.Height());
+    platform::OutputFile out;
+    const std::string inputs[] = {argv[1]};
+    if (out.Open(argv[2], inputs) != platform::FileStatus::kOk) return Fail(kM4vDecode.name, out.Error());
+    YuvWriter writer(&out, decoder.Width(), decoder.Height());
     status = decoder.DecodeStream(writer);
-    const bool closed = std::fclose(out) == 0;
+    if (writer.writeFailed()) return Fail(kM4vDecode.name, out.Error());
     if (status != 0) return failure(status);
-    if (writer.writeFailed() || !closed) return Fail(kM4vDecode.name, std::string("cannot write ") + argv[2]);
+    if (!source.Error().empty()) return Fail(kM4vDecode.name, source.Error());
+    if (out.Commit() != platform::FileStatus::kOk) return Fail(kM4vDecode.name, out.Error());
 
     const vello::mpeg4::DecoderStats& stats = decoder.Stats();
     std::printf("%dx%d, %d pictures", decoder.Width(), decoder.Height(), writer.pictures());

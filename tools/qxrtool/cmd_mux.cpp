@@ -6,13 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "command.h"
 #include "core/path_string.h"
+#include "platform/input_file.h"
 #include "series_writer/series_writer.h"
 #include "series_writer/stream_split.h"
 
@@ -49,11 +48,11 @@ const Command kMux{
     "  --no-records          write no camera records",
     RunMux};
 
-bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// Each input beyond this is refused before reading; a series of 100 camera files holds far less.
+constexpr std::size_t kMaxInputBytes = std::size_t{512} << 20;
+
+bool ReadInput(const std::string& path, std::vector<uint8_t>& out, std::string& error) {
+    return platform::ReadFile(path, kMaxInputBytes, &out, &error) == platform::FileStatus::kOk;
 }
 
 bool ParseInt(const char* text, long low, long high, long& out) {
@@ -209,7 +208,8 @@ int RunMux(int argc, char** argv) {
     if (spec.codec == tag::kMpeg4) {
         if (inputs.size() != 1) return UsageError(kMux, "an .m4f series takes one MPEG-4 elementary stream");
         std::vector<uint8_t> stream;
-        if (!ReadFileBytes(inputs[0], stream)) return Fail("mux", "cannot read " + inputs[0]);
+        std::string error;
+        if (!ReadInput(inputs[0], stream, error)) return Fail("mux", error);
         for (auto& piece : series::SplitMpeg4Stream(stream))
             frames.push_back({std::move(piece), false, false});
         if (frames.empty()) return Fail("mux", inputs[0] + " holds no MPEG-4 VOP");
@@ -219,7 +219,7 @@ int RunMux(int argc, char** argv) {
             series::Frame frame;
             std::string error;
             series::PictureGeometry g;
-            if (!ReadFileBytes(input, frame.bytes)) return Fail("mux", "cannot read " + input);
+            if (!ReadInput(input, frame.bytes, error)) return Fail("mux", error);
             if (!series::PrepareJpeg(frame.bytes, g, error)) return Fail("mux", input + " " + error);
             if (frames.empty()) geometry = g;
             frames.push_back(std::move(frame));
@@ -247,7 +247,8 @@ int RunMux(int argc, char** argv) {
 
     std::vector<uint8_t> audio;
     if (!audioPath.empty()) {
-        if (!ReadFileBytes(audioPath, audio)) return Fail("mux", "cannot read " + audioPath);
+        std::string error;
+        if (!ReadInput(audioPath, audio, error)) return Fail("mux", error);
         spec.audioCodec = audioCodec;
         spec.audioRate = audioRate;
     }

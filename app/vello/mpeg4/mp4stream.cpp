@@ -59,23 +59,22 @@ void MemoryPacketSource::DropOldest() {
     if (offset_ < size_) offset_ += std::min(packetSize_, size_ - offset_);
 }
 
-FilePacketSource::~FilePacketSource() {
-    if (file_ != nullptr) std::fclose(file_);
-}
-
 bool FilePacketSource::Open(const std::string& path) {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = std::fopen(path.c_str(), "rb");
     havePacket_ = false;
-    eof_ = file_ == nullptr;
-    return file_ != nullptr;
+    eof_ = file_.Open(path) != platform::FileStatus::kOk;
+    return !eof_;
 }
 
 bool FilePacketSource::ReadNext() {
     if (havePacket_) return true;
     if (eof_) return false;
     packet_.resize(packetSize_);
-    const std::size_t got = std::fread(packet_.data(), 1, packetSize_, file_);
+    // Fills the packet unless the file ends (or fails) first.
+    std::size_t got = 0, piece = 0;
+    while (got < packetSize_ &&
+           file_.Read(packet_.data() + got, packetSize_ - got, &piece) == platform::FileStatus::kOk &&
+           piece > 0)
+        got += piece;
     if (got < packetSize_) eof_ = true;
     packet_.resize(got);
     havePacket_ = got > 0;

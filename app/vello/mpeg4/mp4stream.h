@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lumacore/lumacore.h"
+#include "platform/input_file.h"
 
 namespace vello::mpeg4 {
 
@@ -64,15 +65,15 @@ class MemoryPacketSource : public PacketSource {
     std::size_t offset_ = 0;
 };
 
-// A stream file read in packets of at most `packetSize` bytes as the decoder asks for them.
+// A stream file (a regular file) read in packets of at most `packetSize` bytes as the decoder asks for
+// them. A read error ends the data early; Error() then says why.
 class FilePacketSource : public PacketSource {
   public:
     explicit FilePacketSource(std::size_t packetSize = 8192) : packetSize_(packetSize) {}
-    ~FilePacketSource() override;
-    FilePacketSource(const FilePacketSource&) = delete;
-    FilePacketSource& operator=(const FilePacketSource&) = delete;
 
+    // False with Error() set when the path is no readable regular file.
     bool Open(const std::string& path);
+    const std::string& Error() const { return file_.Error(); }
 
     std::size_t QueuedPackets() override;
     bool PeekOldest(PacketView* packet) override;
@@ -84,7 +85,7 @@ class FilePacketSource : public PacketSource {
   private:
     bool ReadNext();
 
-    std::FILE* file_ = nullptr;
+    platform::InputFile file_;
     std::size_t packetSize_;
     std::vector<std::uint8_t> packet_;
     bool havePacket_ = false;

@@ -1,33 +1,31 @@
 // The WAV-file backend: what would be heard, as 16-bit linear samples at the format's rate and channel
 // count, with the volume applied (low word to the first channel, high word to the second).
-#include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "paced_clock.h"
+#include "platform/debug_output.h"
+#include "platform/wav_file.h"
 #include "platform/wave_out.h"
 
 namespace platform {
 namespace {
 
-void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 class WavSink : public WaveSink {
   public:
-    WavSink(const WaveFormat& f, std::FILE* file, bool realTime)
-        : format_(f), file_(file), realTime_(realTime), clock_(f.samplesPerSec * f.blockAlign) {
-        WriteHeader();
-    }
+    WavSink(const WaveFormat& f, std::unique_ptr<WavFileWriter> file, bool realTime)
+        : format_(f), file_(std::move(file)), realTime_(realTime), clock_(f.samplesPerSec * f.blockAlign) {}
     ~WavSink() override {
-        WriteHeader();  // now with the sizes
-        std::fclose(file_);
+        // A sink cannot report; a failed file is not left behind half-written, and the debug channel
+        // says why.
+        if (ok_ && file_->Finish() == FileStatus::kOk) return;
+        DebugOutput("WAV output failed: " + file_->Error() + "\n");
     }
 
     void Push(const uint8_t* data, uint32_t size, uint32_t volume) override {
-        std::vector<uint8_t> out;
-        out.reserve(size * 2u);
+        std::vector<int16_t> out;
         const uint32_t frames = size / format_.blockAlign;
+        out.reserve(static_cast<std::size_t>(frames) * format_.channels);
         for (uint32_t i = 0; i < frames; ++i) {
             for (int c = 0; c < format_.channels; ++c) {
                 const uint8_t* p = data + i * format_.blockAlign + c * (format_.bitsPerSample / 8);
@@ -39,13 +37,10 @@ class WavSink : public WaveSink {
                 } else {
                     s = static_cast<int16_t>(p[0] | (p[1] << 8));
                 }
-                s = ApplyVolume(s, static_cast<uint16_t>(c == 0 ? volume : volume >> 16));
-                PutLe(out, static_cast<uint16_t>(s), 2);
+                out.push_back(ApplyVolume(s, static_cast<uint16_t>(c == 0 ? volume : volume >> 16)));
             }
         }
-        if (!out.empty()) std::fwrite(out.data(), 1, out.size(), file_);
-        std::fflush(file_);
-        dataBytes_ += static_cast<uint32_t>(out.size());
+        if (ok_ && !out.empty()) ok_ = file_->Append(out) == FileStatus::kOk;
         if (realTime_) {
             clock_.Pushed(size);
         } else {
@@ -60,43 +55,24 @@ class WavSink : public WaveSink {
     void SetPaused(bool paused) override { clock_.SetPaused(paused); }
 
   private:
-    void WriteHeader() {
-        std::vector<uint8_t> h;
-        const uint32_t blockAlign = 2u * format_.channels;
-        h.insert(h.end(), {'R', 'I', 'F', 'F'});
-        PutLe(h, 36 + dataBytes_, 4);
-        h.insert(h.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-        PutLe(h, 16, 4);
-        PutLe(h, 1, 2);
-        PutLe(h, format_.channels, 2);
-        PutLe(h, format_.samplesPerSec, 4);
-        PutLe(h, format_.samplesPerSec * blockAlign, 4);
-        PutLe(h, blockAlign, 2);
-        PutLe(h, 16, 2);
-        h.insert(h.end(), {'d', 'a', 't', 'a'});
-        PutLe(h, dataBytes_, 4);
-        const long end = std::ftell(file_);
-        std::fseek(file_, 0, SEEK_SET);
-        std::fwrite(h.data(), 1, h.size(), file_);
-        std::fseek(file_, end > 44 ? end : 44, SEEK_SET);
-        std::fflush(file_);
-    }
-
     const WaveFormat format_;
-    std::FILE* const file_;
+    const std::unique_ptr<WavFileWriter> file_;
     const bool realTime_;
     waveout::PacedClock clock_;
     uint64_t pushed_ = 0;
-    uint32_t dataBytes_ = 0;
+    bool ok_ = true;  // false after the first failed write: the rest is dropped and the file discarded
 };
 
 }  // namespace
 
 WaveSinkFactory WavFileBackend(const std::string& path, bool realTime) {
     return [path, realTime](const WaveFormat& format) -> std::unique_ptr<WaveSink> {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (file == nullptr) return nullptr;
-        return std::make_unique<WavSink>(format, file, realTime);
+        auto file = std::make_unique<WavFileWriter>();
+        if (file->Open(path, format.channels, format.samplesPerSec) != FileStatus::kOk) {
+            DebugOutput("WAV output failed: " + file->Error() + "\n");
+            return nullptr;
+        }
+        return std::make_unique<WavSink>(format, std::move(file), realTime);
     };
 }
 
