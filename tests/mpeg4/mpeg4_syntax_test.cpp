@@ -323,40 +323,140 @@ TEST(Mpeg4Vop, NotCodedAndBVopsArePassedOver) {
     EXPECT_EQ(LumaAt(r.frames[1], 0, 4), 127);
 }
 
-// intra_dc_vlc_thr 1 (threshold 13): the DC VLC is used while running_QP is below 13. running_QP is the
-// previous coded macroblock's quantiser, but the first macroblock's own (after its DQUANT).
+// intra_dc_vlc_thr 1 (threshold 13): the DC VLC is used while running_QP is below 13, so at exactly 13 the
+// DC travels with the AC coefficients (here: no DC bits at all). running_QP is the previous coded
+// macroblock's quantiser, but the first macroblock's own (after its DQUANT). Each row lists, per
+// macroblock, its DQUANT code (-1: none) and whether DC bits follow; the rest carry no DQUANT.
 TEST(Mpeg4Vop, IntraDcVlcFollowsRunningQp) {
+    struct Macroblock {
+        int dquant;
+        bool dcBits;
+    };
+    struct Case {
+        const char* what;
+        int vopQuant;
+        std::vector<Macroblock> mbs;
+        bool restDcBits;
+    };
+    const Case cases[] = {
+        // 0: -2 -> 12, its own: VLC. 1: running 12. 2: +2 -> 14, running 12: VLC. 3 on: running 14.
+        {"below and above", 14, {{1, true}, {-1, true}, {3, true}}, false},
+        // 0: -1 -> 13, its own: no VLC. 1: running 13. 2: -1 -> 12, running 13: no VLC. 3 on: running 12.
+        {"exactly 13", 14, {{0, false}, {-1, false}, {0, false}}, true},
+    };
     const VolSpec v;  // 12 macroblocks
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BitWriter w;
+        PutHeaders(w, v);
+        w.StartCode(0xB6);
+        w.Put(0, 2);  // I
+        w.Put(0, 1);
+        w.Put(1, 1);
+        w.Put(0, TimeBits(v.resolution));
+        w.Put(1, 1);
+        w.Put(1, 1);  // vop_coded
+        w.Put(1, 3);  // intra_dc_vlc_thr 1
+        w.Put(static_cast<std::uint32_t>(c.vopQuant), 5);
+        for (int i = 0; i < 12; ++i) {
+            const Macroblock mb =
+                i < static_cast<int>(c.mbs.size()) ? c.mbs[i] : Macroblock{-1, c.restDcBits};
+            if (mb.dquant >= 0) {
+                w.Put(0b0001, 4);  // MCBPC: intra with DQUANT, CBPC 0
+            } else {
+                w.Put(1, 1);  // MCBPC: intra, CBPC 0
+            }
+            w.Put(0, 1);       // ac_pred_flag
+            w.Put(0b0011, 4);  // CBPY 0
+            if (mb.dquant >= 0) w.Put(static_cast<std::uint32_t>(mb.dquant), 2);
+            if (mb.dcBits) {
+                for (int b = 0; b < 4; ++b) w.Put(0b011, 3);  // luma DC size 0
+                for (int b = 0; b < 2; ++b) w.Put(0b11, 2);   // chroma DC size 0
+            }
+        }
+        w.Stuff();
+        const DecodeResult r = DecodeOurs(Bytes(w));
+        ASSERT_EQ(r.streamStatus, 0);
+        EXPECT_EQ(r.stats.vopErrors, 0u);
+        EXPECT_TRUE(r.messages.empty());
+        EXPECT_EQ(r.stats.quantiserChanges, 2u);
+        ASSERT_EQ(r.frames.size(), 1u);
+        for (std::uint8_t y : r.frames[0].plane[0]) {
+            ASSERT_GE(y, 126);
+            ASSERT_LE(y, 129);
+        }
+    }
+}
+
+// Resync marker, macroblock_number, quant_scale and header_extension_code of a video packet; with the
+// extension: modulo_time_base, vop_time_increment, vop_coding_type, intra_dc_vlc_thr and (P) the fcode.
+void PutVideoPacket(BitWriter& w, int markerLength, int mbNumber, int quant, int hecType = -1,
+                    int hecFcode = 1, int hecMarker = 1) {
+    w.Stuff();
+    w.Put(0, markerLength - 1);
+    w.Put(1, 1);
+    w.Put(static_cast<std::uint32_t>(mbNumber), 4);  // 12 macroblocks: 4 bits
+    w.Put(static_cast<std::uint32_t>(quant), 5);
+    w.Put(hecType >= 0 ? 1 : 0, 1);
+    if (hecType < 0) return;
+    w.Put(0, 1);  // modulo_time_base
+    w.Put(static_cast<std::uint32_t>(hecMarker), 1);
+    w.Put(0, TimeBits(VolSpec{}.resolution));
+    w.Put(1, 1);
+    w.Put(static_cast<std::uint32_t>(hecType), 2);
+    w.Put(0, 3);  // intra_dc_vlc_thr
+    if (hecType != 0) w.Put(static_cast<std::uint32_t>(hecFcode), 3);
+}
+
+// The fcode of a P-VOP's header extension replaces the VOP's: the next resync marker is one bit longer.
+TEST(Mpeg4Vop, HeaderExtensionFcodeLengthensTheNextMarker) {
+    const VolSpec v;
     BitWriter w;
     PutHeaders(w, v);
-    w.StartCode(0xB6);
-    w.Put(0, 2);  // I
-    w.Put(0, 1);
-    w.Put(1, 1);
-    w.Put(0, TimeBits(v.resolution));
-    w.Put(1, 1);
-    w.Put(1, 1);   // vop_coded
-    w.Put(1, 3);   // intra_dc_vlc_thr 1
-    w.Put(14, 5);  // vop_quant
-    auto dcBlocks = [&w]() {
-        for (int b = 0; b < 4; ++b) w.Put(0b011, 3);
-        for (int b = 0; b < 2; ++b) w.Put(0b11, 2);
-    };
-    // 0: DQUANT -2 -> 12, its own quantiser: VLC. 1: running 12: VLC. 2: DQUANT +2 -> 14, running 12: VLC.
-    // 3 on: running 14: no DC bits at all.
-    w.Put(0b0001, 4), w.Put(0, 1), w.Put(0b0011, 4), w.Put(1, 2), dcBlocks();
-    w.Put(1, 1), w.Put(0, 1), w.Put(0b0011, 4), dcBlocks();
-    w.Put(0b0001, 4), w.Put(0, 1), w.Put(0b0011, 4), w.Put(3, 2), dcBlocks();
-    for (int i = 3; i < 12; ++i) w.Put(1, 1), w.Put(0, 1), w.Put(0b0011, 4);
+    PutFlatIVop(w, v, 0, 4);
+    PutVopHeader(w, 1, 1, v, true, 4, 1);  // fcode 1: marker 17 bits
+    for (int mb = 0; mb < 12; ++mb) {
+        if (mb == 4) PutVideoPacket(w, 17, mb, 4, 1, 2);  // fcode 2 from here: marker 18 bits
+        if (mb == 8) PutVideoPacket(w, 18, mb, 4);
+        w.Put(1, 1);  // not_coded
+    }
     w.Stuff();
     const DecodeResult r = DecodeOurs(Bytes(w));
     ASSERT_EQ(r.streamStatus, 0);
+    EXPECT_TRUE(r.messages.empty());
     EXPECT_EQ(r.stats.vopErrors, 0u);
-    EXPECT_EQ(r.stats.quantiserChanges, 2u);
-    ASSERT_EQ(r.frames.size(), 1u);
-    for (std::uint8_t y : r.frames[0].plane[0]) {
-        ASSERT_GE(y, 126);
-        ASSERT_LE(y, 129);
+    EXPECT_EQ(r.stats.videoPackets, 2u);
+    EXPECT_EQ(r.stats.maxFcodeForward, 1);  // of the VOP headers
+    ASSERT_EQ(r.frames.size(), 2u);
+    EXPECT_EQ(r.frames[1].plane[0], r.frames[0].plane[0]);
+}
+
+// A video packet header whose marker bit is broken ends the VOP as a macroblock-layer error: the
+// macroblocks after it keep what their buffer held, and the next VOP decodes normally.
+TEST(Mpeg4Vop, BrokenPacketMarkerEndsTheVop) {
+    const VolSpec v;
+    BitWriter w;
+    PutHeaders(w, v);
+    PutFlatIVop(w, v, 0, 4);  // flat 128
+    PutVopHeader(w, 0, 1, v, true, 31);
+    for (int mb = 0; mb < 12; ++mb) {
+        if (mb == 6) PutVideoPacket(w, 17, mb, 31, 0, 1, 0);
+        w.Put(1, 1), w.Put(0, 1), w.Put(0b0011, 4);
+        for (int b = 0; b < 4; ++b) w.Put(0b011, 3);
+        for (int b = 0; b < 2; ++b) w.Put(0b11, 2);
+    }
+    w.Stuff();
+    PutFlatIVop(w, v, 2, 31);
+    const DecodeResult r = DecodeOurs(Bytes(w));
+    ASSERT_EQ(r.streamStatus, 0);
+    EXPECT_EQ(r.stats.vopErrors, 1u);
+    EXPECT_EQ(r.stats.videoPackets, 0u);
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0], "Error: wrong marker bit in video_header.");
+    ASSERT_EQ(r.frames.size(), 3u);
+    for (int mb = 0; mb < 12; ++mb) {
+        EXPECT_EQ(LumaAt(r.frames[1], mb, 4), mb < 6 ? 127 : 128) << mb;
+        EXPECT_EQ(LumaAt(r.frames[2], mb, 4), 127) << mb;
     }
 }
 

@@ -258,7 +258,8 @@ int Mpeg4Decoder::DecodeStream(Display& display) {
             }
             if (!display.Resize(storeWidth_, storeHeight_)) return kMpeg4SizeOrMacroblockError;
         } else {
-            DecodeVop();
+            // A macroblock-layer error ends only this VOP: the loop goes on with the next one.
+            if (DecodeVop() != kMpeg4Ok) ++stats_.vopErrors;
             if (output_ != nullptr) DeliverPicture(display, *output_);
             if (last) {
                 DeliverPicture(display, *current_);

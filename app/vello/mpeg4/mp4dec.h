@@ -281,7 +281,7 @@ class Mpeg4Decoder {
     int DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, int quantBeforeChange);
     int DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart);
     int ReadDquant();
-    bool CheckVideoPacket(int* packetStart, int nextMb);
+    int CheckVideoPacket(int* packetStart, int nextMb);
     void NoteQuant();
 
     void Report(const char* file, int line, std::string_view message);

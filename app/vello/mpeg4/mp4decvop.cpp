@@ -158,18 +158,21 @@ int Mpeg4Decoder::ReadDquant() {
     return quant_;
 }
 
-bool Mpeg4Decoder::CheckVideoPacket(int* packetStart, int nextMb) {
+int Mpeg4Decoder::CheckVideoPacket(int* packetStart, int nextMb) {
     const int markerLength = vop_.vop_coding_type == 0 ? 17 : 16 + vop_.vop_fcode_forward;
-    int quantScale = -1;
+    int quantScale = 0;
     const int found = ParseVideoPacketHeader(markerLength, mbNumberBits_, &quantScale);
-    if (found == 0) return false;
-    if (quantScale >= 0) quant_ = quantScale;
+    if (found == 0) return kMpeg4Ok;
+    // A packet header with a broken marker bit cannot be trusted for its quantiser or position: the VOP
+    // ends here like any other macroblock-layer error.
+    if (found < 0) return kMpeg4SizeOrMacroblockError;
+    quant_ = quantScale;
     // No prediction crosses a packet boundary: neither intra DC/AC nor motion vectors.
     ResetPredictionStores();
     *packetStart = nextMb;
     firstCodedInPacket_ = true;
     ++stats_.videoPackets;
-    return true;
+    return kMpeg4Ok;
 }
 
 int Mpeg4Decoder::DecodeVop() {
@@ -210,10 +213,8 @@ int Mpeg4Decoder::DecodeVop() {
         lumiExpandFrame_H263_8u(current_->plane[0], w, h, 16, current_->step[0]);
         lumiExpandFrame_H263_8u(current_->plane[1], w / 2, h / 2, 8, current_->step[1]);
         lumiExpandFrame_H263_8u(current_->plane[2], w / 2, h / 2, 8, current_->step[2]);
-    } else {
-        ++stats_.vopErrors;
     }
-    return 0;
+    return status;
 }
 
 int Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, int quantBeforeChange) {
@@ -247,7 +248,7 @@ int Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, 
         const LumStatus st =
             decode(&stream_.pos, &stream_.bitOffset, dst, step, row, col, static_cast<Lum8u>(quant_), qp,
                    intraMatrix_, b, intraDcVlc, acPred ? 1 : 0);
-        if (st != lumStsNoErr) return st;
+        if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
     }
     return 0;
 }
@@ -304,7 +305,8 @@ int Mpeg4Decoder::DecodeIVop() {
         ++mb;
         if (mbx == mbWidth_ - 1) EndPredictionRow();
         if (mb == total) return 0;
-        CheckVideoPacket(&packetStart, mb);
+        const int packet = CheckVideoPacket(&packetStart, mb);
+        if (packet != kMpeg4Ok) return packet;
     }
     return 0;
 }
@@ -327,7 +329,7 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
         vop_.vop_fcode_forward, mbType);
     if (st != lumStsNoErr) {
         Report(kFile, __LINE__, "Error: when decode motion vector.");
-        return st;
+        return kMpeg4SizeOrMacroblockError;
     }
 
     // The stored vectors stay as decoded (they predict later ones); compensation uses them limited to
@@ -338,11 +340,11 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
         for (int i = 0; i < 4; ++i) {
             st = lumiLimitMVToRect_MPEG4(&mv[i], &limited[i], &lumaRect, 16 * mbx + 8 * (i & 1),
                                          16 * mby + 8 * (i >> 1), 8);
-            if (st != lumStsNoErr) return st;
+            if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
         }
     } else {
         st = lumiLimitMVToRect_MPEG4(&mv[0], &limited[0], &lumaRect, 16 * mbx, 16 * mby, 16);
-        if (st != lumStsNoErr) return st;
+        if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
         limited[1] = limited[2] = limited[3] = limited[0];
     }
 
@@ -354,7 +356,7 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
     if ((cbp >> 2) == 0 && mbType != 2) {
         st = lumiCopyMBHalfpel_MPEG4_8u(ref.origin[0] + offset, step, cur.origin[0] + offset, step,
                                         &limited[0], rounding);
-        if (st != lumStsNoErr) return st;
+        if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
     } else {
         for (int i = 0; i < 4; ++i) {
             const int o = offset + 8 * (i >> 1) * step + 8 * (i & 1);
@@ -362,14 +364,14 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
                 if (stream_.PastEnd()) return kMpeg4SizeOrMacroblockError;
                 st = lumiDecodeBlockCoef_Inter_MPEG4_1u16s(&stream_.pos, &stream_.bitOffset, residual_,
                                                            quant_, interMatrix_);
-                if (st != lumStsNoErr) return st;
+                if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
                 st = lumiReconBlockHalfpel_MPEG4_8u(ref.origin[0] + o, step, residual_, cur.origin[0] + o,
                                                     step, &limited[i], rounding);
             } else {
                 st = lumiCopyBlockHalfpel_MPEG4_8u(ref.origin[0] + o, step, cur.origin[0] + o, step,
                                                    &limited[i], rounding);
             }
-            if (st != lumStsNoErr) return st;
+            if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
         }
     }
 
@@ -378,10 +380,10 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
     LumMotionVector chromaLimited;
     st = mbType == 2 ? lumiComputeChroma4MV_MPEG4(mv, &chroma, availCur)
                      : lumiComputeChromaMV_MPEG4(&mv[0], &chroma);
-    if (st != lumStsNoErr) return st;
+    if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
     const LumiRect chromaRect{-8, -8, storeWidth_ / 2 + 16, storeHeight_ / 2 + 16};
     st = lumiLimitMVToRect_MPEG4(&chroma, &chromaLimited, &chromaRect, 8 * mbx, 8 * mby, 8);
-    if (st != lumStsNoErr) return st;
+    if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
     for (int c = 1; c <= 2; ++c) {
         const int cstep = cur.step[c];
         const int o = 8 * mby * cstep + 8 * mbx;
@@ -389,14 +391,14 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
             if (stream_.PastEnd()) return kMpeg4SizeOrMacroblockError;
             st = lumiDecodeBlockCoef_Inter_MPEG4_1u16s(&stream_.pos, &stream_.bitOffset, residual_, quant_,
                                                        interMatrix_);
-            if (st != lumStsNoErr) return st;
+            if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
             st = lumiReconBlockHalfpel_MPEG4_8u(ref.origin[c] + o, cstep, residual_, cur.origin[c] + o, cstep,
                                                 &chromaLimited, rounding);
         } else {
             st = lumiCopyBlockHalfpel_MPEG4_8u(ref.origin[c] + o, cstep, cur.origin[c] + o, cstep,
                                                &chromaLimited, rounding);
         }
-        if (st != lumStsNoErr) return st;
+        if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
     }
     return 0;
 }
@@ -434,7 +436,7 @@ int Mpeg4Decoder::DecodePVop() {
                 const int o = 8 * mby * cur.step[c] + 8 * mbx;
                 st = lumiCopyBlock_H263_8u(ref.origin[c] + o, cur.origin[c] + o, cur.step[c]);
             }
-            if (st != lumStsNoErr) return st;
+            if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
             mbFlags_[mb] = 0;
             MarkNonIntraPrediction(mbx);
             ++stats_.notCodedMacroblocks;
@@ -471,7 +473,8 @@ int Mpeg4Decoder::DecodePVop() {
         ++mb;
         if (mbx == mbWidth_ - 1) EndPredictionRow();
         if (mb == total) return 0;
-        CheckVideoPacket(&packetStart, mb);
+        const int packet = CheckVideoPacket(&packetStart, mb);
+        if (packet != kMpeg4Ok) return packet;
     }
     return 0;
 }
