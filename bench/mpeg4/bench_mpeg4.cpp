@@ -40,9 +40,9 @@ int DecodeOurs(const std::vector<std::uint8_t>& data) {
     vello::mpeg4::MemoryPacketSource source(data.data(), data.size());
     vello::mpeg4::DecoderConfig config = vello::mpeg4::OcuviewConfig();
     vello::mpeg4::Mpeg4Decoder decoder(config, &source);
-    if (decoder.OpenDecoder() != 0) return -1;
+    if (decoder.OpenDecoder() != vello::mpeg4::Mpeg4Status::kOk) return -1;
     CountingDisplay display(decoder.Width(), decoder.Height());
-    if (decoder.DecodeStream(display) != 0) return -1;
+    if (decoder.DecodeStream(display) != vello::mpeg4::Mpeg4Status::kOk) return -1;
     return display.pictures;
 }
 

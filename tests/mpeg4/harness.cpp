@@ -54,12 +54,12 @@ DecodeResult DecodeOurs(const std::vector<std::uint8_t>& data, vello::mpeg4::Hos
         r.messages.emplace_back(message);
     };
     vello::mpeg4::Mpeg4Decoder decoder(config, &source);
-    r.openStatus = decoder.OpenDecoder();
+    r.openStatus = vello::mpeg4::StatusCode(decoder.OpenDecoder());
     r.vol = decoder.Vol();
     if (r.openStatus != 0) return r;
     CollectingDisplay display(decoder.Width(), decoder.Height());
     display.decoder = &decoder;
-    r.streamStatus = decoder.DecodeStream(display);
+    r.streamStatus = vello::mpeg4::StatusCode(decoder.DecodeStream(display));
     r.frames = std::move(display.frames);
     r.stats = decoder.Stats();
     r.vol = decoder.Vol();

@@ -169,16 +169,16 @@ TEST(Mpeg4Refusals, UnsupportedToolsAreRefused) {
         const std::vector<std::uint8_t> data = ReadFile(StreamPath(c.stream));
         ASSERT_FALSE(data.empty());
         const DecodeResult r = DecodeOurs(data);
-        EXPECT_EQ(r.openStatus, vello::mpeg4::kMpeg4Unsupported);
+        EXPECT_EQ(r.openStatus, StatusCode(vello::mpeg4::Mpeg4Status::kUnsupported));
         ASSERT_EQ(r.messages.size(), 1u);
         EXPECT_EQ(r.messages[0], c.message);
         // Ocuview's decoder returns the same status without a message.
         const DecodeResult quiet = DecodeOurs(data, HostVariant::kOcuview);
-        EXPECT_EQ(quiet.openStatus, vello::mpeg4::kMpeg4Unsupported);
+        EXPECT_EQ(quiet.openStatus, StatusCode(vello::mpeg4::Mpeg4Status::kUnsupported));
     }
     // A picture larger than the hosts' display buffers.
     const DecodeResult big = DecodeOurs(ReadFile(StreamPath("vga")), HostVariant::kReeldeck, 8192, 352, 288);
-    EXPECT_EQ(big.openStatus, vello::mpeg4::kMpeg4Unsupported);
+    EXPECT_EQ(big.openStatus, StatusCode(vello::mpeg4::Mpeg4Status::kUnsupported));
 }
 
 std::vector<std::uint8_t> Concat(const char* first, const char* second) {
@@ -194,7 +194,7 @@ TEST(Mpeg4SizeChange, ReeldeckStopsAndOcuviewFollows) {
     ASSERT_GT(data.size(), 1000u);
 
     const DecodeResult r = DecodeOurs(data, HostVariant::kReeldeck);
-    EXPECT_EQ(r.streamStatus, vello::mpeg4::kMpeg4SizeOrMacroblockError);
+    EXPECT_EQ(r.streamStatus, StatusCode(vello::mpeg4::Mpeg4Status::kSizeChanged));
     ASSERT_FALSE(r.messages.empty());
     EXPECT_EQ(r.messages.back(), "Error: Screen Size Changed.");
     EXPECT_EQ(r.errors, std::vector<int>{vello::mpeg4::kHostErrorNoVop});
@@ -226,10 +226,10 @@ TEST(Mpeg4Delivery, OneVopBehindAndTheLastAtTheEnd) {
     ASSERT_FALSE(data.empty());
     vello::mpeg4::MemoryPacketSource source(data.data(), data.size());
     vello::mpeg4::Mpeg4Decoder decoder(vello::mpeg4::OcuviewConfig(), &source);
-    ASSERT_EQ(decoder.OpenDecoder(), 0);
+    ASSERT_EQ(decoder.OpenDecoder(), vello::mpeg4::Mpeg4Status::kOk);
     mpeg4test::CollectingDisplay display(decoder.Width(), decoder.Height());
     display.decoder = &decoder;
-    ASSERT_EQ(decoder.DecodeStream(display), 0);
+    ASSERT_EQ(decoder.DecodeStream(display), vello::mpeg4::Mpeg4Status::kOk);
     ASSERT_EQ(display.vopsAtDelivery.size(), 8u);
     for (std::size_t i = 0; i + 1 < 8; ++i) {
         EXPECT_EQ(display.vopsAtDelivery[i], i + 2) << i;
@@ -260,7 +260,7 @@ TEST(Mpeg4Delivery, BgrConversionOfADecodedPicture) {
     const std::vector<std::uint8_t> data = ReadFile(StreamPath("odd_width"));
     vello::mpeg4::MemoryPacketSource source(data.data(), data.size());
     vello::mpeg4::Mpeg4Decoder decoder(vello::mpeg4::ReeldeckConfig(), &source);
-    ASSERT_EQ(decoder.OpenDecoder(), 0);
+    ASSERT_EQ(decoder.OpenDecoder(), vello::mpeg4::Mpeg4Status::kOk);
     struct BgrDisplay : vello::mpeg4::Display {
         int Width() const override { return 200; }
         int Height() const override { return 120; }
@@ -275,7 +275,7 @@ TEST(Mpeg4Delivery, BgrConversionOfADecodedPicture) {
         std::vector<LumStatus> statuses;
         long sum = 0;
     } display;
-    ASSERT_EQ(decoder.DecodeStream(display), 0);
+    ASSERT_EQ(decoder.DecodeStream(display), vello::mpeg4::Mpeg4Status::kOk);
     ASSERT_EQ(display.statuses.size(), 8u);
     for (LumStatus s : display.statuses) {
         EXPECT_EQ(s, lumStsNoErr);

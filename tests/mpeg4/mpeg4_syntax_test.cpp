@@ -567,39 +567,39 @@ TEST(Mpeg4Refill, ReeldeckRules) {
     src.Add(1000);
     src.Add(1000, true);
     src.Add(1000);
-    EXPECT_EQ(d.Refill(), 1);
+    EXPECT_TRUE(d.Refill());
     EXPECT_EQ(s.filled, 3000u);
     EXPECT_EQ(src.packets.size(), 1u);
 
     // Consumed bytes are reported and the unread rest moves to the start.
     s.pos = s.base + 2500;
-    EXPECT_EQ(d.Refill(), 1);
+    EXPECT_TRUE(d.Refill());
     EXPECT_EQ(src.consumed, 2500u);
     EXPECT_EQ(s.filled, 1500u);
 
     // A damaged packet, or one above 8192 bytes, is dropped and the refill fails.
     src.Add(100, false, false);
-    EXPECT_EQ(d.Refill(), 0);
+    EXPECT_FALSE(d.Refill());
     src.Add(8193);
-    EXPECT_EQ(d.Refill(), 0);
+    EXPECT_FALSE(d.Refill());
     EXPECT_TRUE(src.packets.empty());
 
     // Fewer than 8192 bytes free: nothing is taken.
     s.pos = s.base;
     s.filled = 131072 - 8000;
     src.Add(10);
-    EXPECT_EQ(d.Refill(), 1);
+    EXPECT_TRUE(d.Refill());
     EXPECT_EQ(src.packets.size(), 1u);
 
     // A stop request returns at once; waiting for a second packet counts wait steps.
     s.filled = 0;
     src.stop = true;
-    EXPECT_EQ(d.Refill(), 1);
+    EXPECT_TRUE(d.Refill());
     EXPECT_EQ(s.filled, 0u);
     src.stop = false;
     src.ended = false;
     src.maxWaits = 5;
-    EXPECT_EQ(d.Refill(), 1);
+    EXPECT_TRUE(d.Refill());
     EXPECT_EQ(src.waits, 5);
     EXPECT_EQ(s.filled, 10u);
 }
@@ -614,7 +614,7 @@ TEST(Mpeg4Refill, OcuviewRules) {
     src.ended = true;
     src.Add(3000);
     src.Add(2000);
-    EXPECT_EQ(d.Refill(), 1);
+    EXPECT_TRUE(d.Refill());
     EXPECT_EQ(s.filled, 3000u);
     EXPECT_EQ(src.packets.size(), 1u);
     EXPECT_EQ(d.LagCounter(), 1);
@@ -622,16 +622,16 @@ TEST(Mpeg4Refill, OcuviewRules) {
     // A damaged block is discarded and the refill goes on; the session's end with nothing taken is 0.
     s.pos = s.End();
     src.packets.push_front({std::vector<std::uint8_t>(10, 1), false});
-    EXPECT_EQ(d.Refill(), 1);
+    EXPECT_TRUE(d.Refill());
     EXPECT_EQ(s.filled, 2000u);
     s.pos = s.End();
-    EXPECT_EQ(d.Refill(), 0);
+    EXPECT_FALSE(d.Refill());
 
     // Each wait step lowers the counter by 10, not below -1000.
     src.ended = false;
     src.maxWaits = 150;
     src.Add(10);
-    EXPECT_EQ(d.Refill(), 1);
+    EXPECT_TRUE(d.Refill());
     EXPECT_EQ(d.LagCounter(), -1000 + 1);
 }
 

@@ -68,13 +68,14 @@ int RunM4vDecode(int argc, char** argv) {
         lastMessage.assign(message);
     };
     vello::mpeg4::Mpeg4Decoder decoder(config, &source);
-    auto failure = [&](int status) {
+    using vello::mpeg4::Mpeg4Status;
+    auto failure = [&](Mpeg4Status status) {
         std::string text = lastMessage.empty() ? "decoding failed" : lastMessage;
-        text += " (status " + std::to_string(status) + ")";
+        text += " (status " + std::to_string(vello::mpeg4::StatusCode(status)) + ")";
         return Fail(kM4vDecode.name, text);
     };
-    int status = decoder.OpenDecoder();
-    if (status != 0) return failure(status);
+    Mpeg4Status status = decoder.OpenDecoder();
+    if (status != Mpeg4Status::kOk) return failure(status);
 
     platform::OutputFile out;
     const std::string inputs[] = {argv[1]};
@@ -82,7 +83,7 @@ int RunM4vDecode(int argc, char** argv) {
     YuvWriter writer(&out, decoder.Width(), decoder.Height());
     status = decoder.DecodeStream(writer);
     if (writer.writeFailed()) return Fail(kM4vDecode.name, out.Error());
-    if (status != 0) return failure(status);
+    if (status != Mpeg4Status::kOk) return failure(status);
     if (!source.Error().empty()) return Fail(kM4vDecode.name, source.Error());
     if (out.Commit() != platform::FileStatus::kOk) return Fail(kM4vDecode.name, out.Error());
 

@@ -81,7 +81,7 @@ void Mpeg4Decoder::Report(const char* file, int line, std::string_view message) 
     if (config_.report) config_.report(file, line, message);
 }
 
-int Mpeg4Decoder::OpenDecoder() {
+Mpeg4Status Mpeg4Decoder::OpenDecoder() {
     CloseDecoder();
     vo_ = VisualObjectHeader{};
     vol_ = VolHeader{};
@@ -97,11 +97,11 @@ int Mpeg4Decoder::OpenDecoder() {
 
     if (source_ == nullptr || !stream_.Allocate(config_.streamCapacity)) {
         Report(kFile, __LINE__, "Error: No memory to allocate buffer for MPEG-4 bitstream.");
-        return kMpeg4NoMemory;
+        return Mpeg4Status::kNoMemory;
     }
-    if (Refill() != 1) {
+    if (!Refill()) {
         Report(kFile, __LINE__, "Error: reading MPEG-4 bitstream file.");
-        return kMpeg4StreamError;
+        return Mpeg4Status::kStreamError;
     }
     return ParseHeadersAndAllocate();
 }
@@ -111,7 +111,7 @@ void Mpeg4Decoder::CloseDecoder() {
     stream_.Release();
 }
 
-int Mpeg4Decoder::AllocateFrameStore() {
+Mpeg4Status Mpeg4Decoder::AllocateFrameStore() {
     ReleaseFrameStore();
     const int w = vol_.video_object_layer_width;
     const int h = vol_.video_object_layer_height;
@@ -133,7 +133,7 @@ int Mpeg4Decoder::AllocateFrameStore() {
         for (int c = 0; c < 3; ++c) {
             const int bytes = steps[c] * rows[c] + kPlaneSlack;
             p.plane[c] = lumsMalloc_8u(bytes);
-            if (p.plane[c] == nullptr) return kMpeg4NoMemory;
+            if (p.plane[c] == nullptr) return Mpeg4Status::kNoMemory;
             // Mid grey, so that a P-VOP without a decoded reference predicts from something defined.
             lumsSet_8u(128, p.plane[c], bytes);
             p.step[c] = steps[c];
@@ -160,9 +160,9 @@ int Mpeg4Decoder::AllocateFrameStore() {
     if (mbFlags_ == nullptr || mvs_ == nullptr || rowY_ == nullptr || rowCb_ == nullptr ||
         rowCr_ == nullptr || leftY_ == nullptr || leftCb_ == nullptr || leftCr_ == nullptr ||
         quantAbove_ == nullptr || residual_ == nullptr) {
-        return kMpeg4NoMemory;
+        return Mpeg4Status::kNoMemory;
     }
-    return kMpeg4Ok;
+    return Mpeg4Status::kOk;
 }
 
 void Mpeg4Decoder::ReleaseFrameStore() {
@@ -213,21 +213,21 @@ bool Mpeg4Decoder::SizeMatches(const Display& display) const {
            display.Width() == storeWidth_ && display.Height() == storeHeight_;
 }
 
-int Mpeg4Decoder::DecodeStream(Display& display) {
-    if (stream_.base == nullptr || current_ == nullptr) return kMpeg4StreamError;
+Mpeg4Status Mpeg4Decoder::DecodeStream(Display& display) {
+    if (stream_.base == nullptr || current_ == nullptr) return Mpeg4Status::kStreamError;
     if (!SeekStartCode(kVopStartCode)) {
         Report(kFile, __LINE__, "Error: Failed seeking VOP Start Code.");
         display.NotifyError(kHostErrorNoVop);
-        return kMpeg4StreamError;
+        return Mpeg4Status::kStreamError;
     }
     for (;;) {
-        if (Refill() != 1) {
+        if (!Refill()) {
             display.NotifyError(kHostErrorReadFailed);
-            return kMpeg4StreamError;
+            return Mpeg4Status::kStreamError;
         }
         display.ReadSideInfo(stream_.pos, stream_.Unread());
-        const int status = ParseVop();
-        if (status != 0) return status;
+        const Mpeg4Status status = ParseVop();
+        if (status != Mpeg4Status::kOk) return status;
 
         // Is there another start code in the buffered data? If not, and the host has nothing more queued
         // either, this is the last VOP for now. (A VOP larger than the buffer has no start code after it
@@ -248,30 +248,30 @@ int Mpeg4Decoder::DecodeStream(Display& display) {
             if (config_.variant == HostVariant::kReeldeck) {
                 Report(kFile, __LINE__, "Error: Screen Size Changed.");
                 display.NotifyError(kHostErrorNoVop);
-                return kMpeg4SizeOrMacroblockError;
+                return Mpeg4Status::kSizeChanged;
             }
             platform::DebugOutput("Image size changed\n");
             ReleaseFrameStore();
-            if (ParseHeadersAndAllocate() != 0) {
+            if (ParseHeadersAndAllocate() != Mpeg4Status::kOk) {
                 ReleaseFrameStore();
-                return kMpeg4SizeOrMacroblockError;
+                return Mpeg4Status::kSizeChanged;
             }
-            if (!display.Resize(storeWidth_, storeHeight_)) return kMpeg4SizeOrMacroblockError;
+            if (!display.Resize(storeWidth_, storeHeight_)) return Mpeg4Status::kSizeChanged;
         } else {
             // A macroblock-layer error ends only this VOP: the loop goes on with the next one.
-            if (DecodeVop() != kMpeg4Ok) ++stats_.vopErrors;
+            if (DecodeVop() != Mpeg4Status::kOk) ++stats_.vopErrors;
             if (output_ != nullptr) DeliverPicture(display, *output_);
             if (last) {
                 DeliverPicture(display, *current_);
-                return kMpeg4Ok;
+                return Mpeg4Status::kOk;
             }
         }
-        if (display.StopRequested()) return kMpeg4Ok;
+        if (display.StopRequested()) return Mpeg4Status::kOk;
         if (!SeekStartCode(kVopStartCode)) {
             // The data ran out after the last VOP (trailing headers or an end code): show what is
             // still pending and end normally.
             if (current_ != nullptr) DeliverPicture(display, *current_);
-            return kMpeg4Ok;
+            return Mpeg4Status::kOk;
         }
     }
 }

@@ -5,9 +5,7 @@
 // One decoder per decoding thread:
 //   OpenDecoder() -> DecodeStream(display) (possibly several times) -> CloseDecoder().
 // The pixel work is Lumacore's; this object owns the stream buffer, the header state, the macroblock
-// syntax and the two-picture store. Statuses: 0 success, -1 allocation, -2 stream could not be read or no
-// VOP, -3 unsupported visual object type, -4 unsupported feature or header syntax error, -5 picture size
-// changed (or, inside a VOP, a macroblock-layer error).
+// syntax and the two-picture store. Every failure is an Mpeg4Status.
 #ifndef VELLO_MPEG4_MP4DEC_H
 #define VELLO_MPEG4_MP4DEC_H
 
@@ -21,14 +19,21 @@
 
 namespace vello::mpeg4 {
 
-enum Mpeg4Status {
-    kMpeg4Ok = 0,
-    kMpeg4NoMemory = -1,
-    kMpeg4StreamError = -2,
-    kMpeg4UnsupportedObject = -3,
-    kMpeg4Unsupported = -4,
-    kMpeg4SizeOrMacroblockError = -5,
+// The decoder's statuses. Their values are the ones the hosts know (0 success, -1 to -5 failures);
+// StatusCode gives that number at the edge. Dropping one is a compile error.
+enum class [[nodiscard]] Mpeg4Status : int{
+    kOk = 0,
+    kNoMemory = -1,
+    kStreamError = -2,        // the stream could not be read, or no VOP start code
+    kUnsupportedObject = -3,  // visual_object_type is not video
+    kUnsupported = -4,        // an unsupported tool or a header syntax error
+    kSizeChanged = -5,        // the picture size differs from the display's (Reeldeck)
+    kMacroblockError = -5,    // inside a VOP: ends only that VOP
 };
+
+constexpr int StatusCode(Mpeg4Status status) {
+    return static_cast<int>(status);
+}
 
 // Codes the decoding loop hands to the host's error notification.
 inline constexpr int kHostErrorNoVop = 77;       // no VOP start code, size change, initialisation error
@@ -221,8 +226,8 @@ class Mpeg4Decoder {
     Mpeg4Decoder(const Mpeg4Decoder&) = delete;
     Mpeg4Decoder& operator=(const Mpeg4Decoder&) = delete;
 
-    int OpenDecoder();
-    int DecodeStream(Display& display);
+    Mpeg4Status OpenDecoder();
+    Mpeg4Status DecodeStream(Display& display);
     void CloseDecoder();
 
     // The picture size of the frame store (0 before OpenDecoder succeeded).
@@ -238,13 +243,13 @@ class Mpeg4Decoder {
     // The stream buffer, for the decoder's own parts and for tests of the reader.
     StreamBuffer& Stream() { return stream_; }
     // Refill: moves the unread bytes to the buffer start and appends packets by the host's rules.
-    // Returns 1 when the buffer holds what could be fetched, 0 when nothing could be fetched.
-    int Refill();
+    // True when the buffer holds what could be fetched, false when nothing could be fetched.
+    [[nodiscard]] bool Refill();
 
   private:
     // mp4stream.cpp
-    int RefillReeldeck(std::size_t* appended);
-    int RefillOcuview(std::size_t* appended);
+    [[nodiscard]] bool RefillReeldeck(std::size_t* appended);
+    [[nodiscard]] bool RefillOcuview(std::size_t* appended);
     bool AppendPacket(const PacketView& packet, bool* startsPicture);
     bool NextStartCode();
     bool NextStartCodeOrShortHeader();
@@ -255,33 +260,34 @@ class Mpeg4Decoder {
     void RereadVolSize();
 
     // mp4parse.cpp
-    int ParseVisualObject();
-    int ParseVol();
-    int ParseVop();
-    int ParseVideoPacketHeader(int markerLength, int macroblockNumberBits, int* quantScale);
+    Mpeg4Status ParseVisualObject();
+    Mpeg4Status ParseVol();
+    Mpeg4Status ParseVop();
+    enum class [[nodiscard]] PacketHeader{kNone, kFound, kBrokenMarker};
+    PacketHeader ParseVideoPacketHeader(int markerLength, int macroblockNumberBits, int* quantScale);
     bool ReadComplexityEstimationVol();
     void ReadQuantMatrix(Lum8u* matrix);
-    int ParseHeadersAndAllocate();
+    Mpeg4Status ParseHeadersAndAllocate();
 
     // mp4dec.cpp
-    int AllocateFrameStore();
+    Mpeg4Status AllocateFrameStore();
     void ReleaseFrameStore();
     void DeliverPicture(Display& display, PictureRecord& record);
     bool SizeMatches(const Display& display) const;
 
     // mp4decvop.cpp
-    int DecodeVop();
-    int DecodeIVop();
-    int DecodePVop();
+    Mpeg4Status DecodeVop();
+    Mpeg4Status DecodeIVop();
+    Mpeg4Status DecodePVop();
     void ResetPredictionStores();
     void BeginVop();
     void StartPredictionRow();
     void EndPredictionRow();
     void MarkNonIntraPrediction(int mbx);
-    int DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, int quantBeforeChange);
-    int DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart);
+    Mpeg4Status DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, int quantBeforeChange);
+    Mpeg4Status DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart);
     int ReadDquant();
-    int CheckVideoPacket(int* packetStart, int nextMb);
+    Mpeg4Status CheckVideoPacket(int* packetStart, int nextMb);
     void NoteQuant();
 
     void Report(const char* file, int line, std::string_view message);

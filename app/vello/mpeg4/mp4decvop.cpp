@@ -158,24 +158,24 @@ int Mpeg4Decoder::ReadDquant() {
     return quant_;
 }
 
-int Mpeg4Decoder::CheckVideoPacket(int* packetStart, int nextMb) {
+Mpeg4Status Mpeg4Decoder::CheckVideoPacket(int* packetStart, int nextMb) {
     const int markerLength = vop_.vop_coding_type == 0 ? 17 : 16 + vop_.vop_fcode_forward;
     int quantScale = 0;
-    const int found = ParseVideoPacketHeader(markerLength, mbNumberBits_, &quantScale);
-    if (found == 0) return kMpeg4Ok;
+    const PacketHeader found = ParseVideoPacketHeader(markerLength, mbNumberBits_, &quantScale);
+    if (found == PacketHeader::kNone) return Mpeg4Status::kOk;
     // A packet header with a broken marker bit cannot be trusted for its quantiser or position: the VOP
     // ends here like any other macroblock-layer error.
-    if (found < 0) return kMpeg4SizeOrMacroblockError;
+    if (found == PacketHeader::kBrokenMarker) return Mpeg4Status::kMacroblockError;
     quant_ = quantScale;
     // No prediction crosses a packet boundary: neither intra DC/AC nor motion vectors.
     ResetPredictionStores();
     *packetStart = nextMb;
     firstCodedInPacket_ = true;
     ++stats_.videoPackets;
-    return kMpeg4Ok;
+    return Mpeg4Status::kOk;
 }
 
-int Mpeg4Decoder::DecodeVop() {
+Mpeg4Status Mpeg4Decoder::DecodeVop() {
     ++stats_.vops;
     ++stats_.vopsByType[vop_.vop_coding_type & 3];
     // Every VOP's time becomes the current picture time, decoded or not.
@@ -183,9 +183,9 @@ int Mpeg4Decoder::DecodeVop() {
     currentTimeIncrement_ = vop_.vop_time_increment;
     if (!vop_.vop_coded) {
         ++stats_.vopsNotCoded;
-        return 0;
+        return Mpeg4Status::kOk;
     }
-    int status = 0;
+    Mpeg4Status status = Mpeg4Status::kOk;
     if (vop_.vop_coding_type == 0) {
         if (decodedAny_) {
             std::swap(current_, reference_);
@@ -200,12 +200,12 @@ int Mpeg4Decoder::DecodeVop() {
         if (vop_.vop_fcode_forward > stats_.maxFcodeForward) stats_.maxFcodeForward = vop_.vop_fcode_forward;
         status = DecodePVop();
     } else {
-        return 0;  // B- and S-VOPs are passed over
+        return Mpeg4Status::kOk;  // B- and S-VOPs are passed over
     }
     decodedAny_ = true;
     current_->serial = nextSerial_++;
     current_->timeIncrement = vop_.vop_time_increment;
-    if (status == 0) {
+    if (status == Mpeg4Status::kOk) {
         // Borders for the unrestricted vectors of the next P-VOP. After an error the picture keeps
         // whatever it held and its borders are not refreshed.
         const int w = storeWidth_;
@@ -217,7 +217,8 @@ int Mpeg4Decoder::DecodeVop() {
     return status;
 }
 
-int Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, int quantBeforeChange) {
+Mpeg4Status Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred,
+                                                int quantBeforeChange) {
     // The DC VLC choice follows running_QP: the quantiser of the previous coded macroblock, or this
     // macroblock's own for the first coded one of a VOP or video packet.
     const int runningQp = firstCodedInPacket_ ? quant_ : quantBeforeChange;
@@ -241,16 +242,16 @@ int Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, 
             row = (b == 4 ? rowCb_ : rowCr_) + 8 + 8 * mbx;
             col = b == 4 ? leftCb_ : leftCr_;
         }
-        if (stream_.PastEnd()) return kMpeg4SizeOrMacroblockError;
+        if (stream_.PastEnd()) return Mpeg4Status::kMacroblockError;
         const bool coded = (cbp >> (5 - b)) & 1;
         auto* decode =
             coded ? lumiDecodeBlockCoef_Intra_MPEG4_1u8u : lumiDecodeBlockCoef_IntraDCOnly_MPEG4_1u8u;
         const LumStatus st =
             decode(&stream_.pos, &stream_.bitOffset, dst, step, row, col, static_cast<Lum8u>(quant_), qp,
                    intraMatrix_, b, intraDcVlc, acPred ? 1 : 0);
-        if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+        if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
     }
-    return 0;
+    return Mpeg4Status::kOk;
 }
 
 // State every VOP starts from: no macroblock decoded, no vectors, the VOP's quantiser everywhere, empty
@@ -268,7 +269,7 @@ void Mpeg4Decoder::BeginVop() {
     interMatrix_ = vol_.quant_type ? vol_.nonintra_quant_mat : nullptr;
 }
 
-int Mpeg4Decoder::DecodeIVop() {
+Mpeg4Status Mpeg4Decoder::DecodeIVop() {
     const int total = mbWidth_ * mbHeight_;
     BeginVop();
     int packetStart = 0;
@@ -281,7 +282,7 @@ int Mpeg4Decoder::DecodeIVop() {
             m = DecodeIMcbpc(stream_.PeekBits(9));
             if (m.length == 0) {
                 Report(kFile, __LINE__, "Error: when decode mcbpc of I-VOP macroblock.");
-                return kMpeg4SizeOrMacroblockError;
+                return Mpeg4Status::kMacroblockError;
             }
             stream_.SkipBits(m.length);
             if (m.type != 5) break;  // stuffing: the macroblock starts again
@@ -290,28 +291,29 @@ int Mpeg4Decoder::DecodeIVop() {
         const CbpyEntry cbpy = kCbpy[stream_.PeekBits(6)];
         if (cbpy.length == 0) {
             Report(kFile, __LINE__, "Error: when decode cbpy of I-VOP macroblock.");
-            return kMpeg4SizeOrMacroblockError;
+            return Mpeg4Status::kMacroblockError;
         }
         stream_.SkipBits(cbpy.length);
         const int quantBefore = quant_;
         if (m.type == 4) ReadDquant();
         NoteQuant();
-        const int status = DecodeIntraMacroblock(mbx, mby, (cbpy.value << 2) | m.cbpc, acPred, quantBefore);
-        if (status != 0) return status;
+        const Mpeg4Status status =
+            DecodeIntraMacroblock(mbx, mby, (cbpy.value << 2) | m.cbpc, acPred, quantBefore);
+        if (status != Mpeg4Status::kOk) return status;
         firstCodedInPacket_ = false;
         mbFlags_[mb] = 1;
         quantAbove_[mbx] = static_cast<Lum8u>(quant_);
         quantLeft_ = quant_;
         ++mb;
         if (mbx == mbWidth_ - 1) EndPredictionRow();
-        if (mb == total) return 0;
-        const int packet = CheckVideoPacket(&packetStart, mb);
-        if (packet != kMpeg4Ok) return packet;
+        if (mb == total) return Mpeg4Status::kOk;
+        const Mpeg4Status packet = CheckVideoPacket(&packetStart, mb);
+        if (packet != Mpeg4Status::kOk) return packet;
     }
-    return 0;
+    return Mpeg4Status::kOk;
 }
 
-int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart) {
+Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart) {
     const int mb = mby * mbWidth_ + mbx;
     LumMotionVector* mv = mvs_ + 4 * mb;
     // A neighbour predicts only from inside the picture and the current video packet.
@@ -322,14 +324,14 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
     const Lum32s availUp = up ? 1 : 0;
     const Lum32s availUpRight = upRight ? 1 : 0;
     alignas(4) const Lum8u availCur[4] = {1, 1, 1, 1};
-    if (stream_.PastEnd()) return kMpeg4SizeOrMacroblockError;
+    if (stream_.PastEnd()) return Mpeg4Status::kMacroblockError;
     LumStatus st = lumiDecodePadMV_PVOP_MPEG4(
         &stream_.pos, &stream_.bitOffset, left ? mv - 4 : kZeroVectors, up ? mv - 4 * mbWidth_ : kZeroVectors,
         upRight ? mv - 4 * mbWidth_ + 4 : kZeroVectors, mv, &availLeft, &availUp, &availUpRight, availCur,
         vop_.vop_fcode_forward, mbType);
     if (st != lumStsNoErr) {
         Report(kFile, __LINE__, "Error: when decode motion vector.");
-        return kMpeg4SizeOrMacroblockError;
+        return Mpeg4Status::kMacroblockError;
     }
 
     // The stored vectors stay as decoded (they predict later ones); compensation uses them limited to
@@ -340,11 +342,11 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
         for (int i = 0; i < 4; ++i) {
             st = lumiLimitMVToRect_MPEG4(&mv[i], &limited[i], &lumaRect, 16 * mbx + 8 * (i & 1),
                                          16 * mby + 8 * (i >> 1), 8);
-            if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+            if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
         }
     } else {
         st = lumiLimitMVToRect_MPEG4(&mv[0], &limited[0], &lumaRect, 16 * mbx, 16 * mby, 16);
-        if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+        if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
         limited[1] = limited[2] = limited[3] = limited[0];
     }
 
@@ -356,22 +358,22 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
     if ((cbp >> 2) == 0 && mbType != 2) {
         st = lumiCopyMBHalfpel_MPEG4_8u(ref.origin[0] + offset, step, cur.origin[0] + offset, step,
                                         &limited[0], rounding);
-        if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+        if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
     } else {
         for (int i = 0; i < 4; ++i) {
             const int o = offset + 8 * (i >> 1) * step + 8 * (i & 1);
             if ((cbp >> (5 - i)) & 1) {
-                if (stream_.PastEnd()) return kMpeg4SizeOrMacroblockError;
+                if (stream_.PastEnd()) return Mpeg4Status::kMacroblockError;
                 st = lumiDecodeBlockCoef_Inter_MPEG4_1u16s(&stream_.pos, &stream_.bitOffset, residual_,
                                                            quant_, interMatrix_);
-                if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+                if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
                 st = lumiReconBlockHalfpel_MPEG4_8u(ref.origin[0] + o, step, residual_, cur.origin[0] + o,
                                                     step, &limited[i], rounding);
             } else {
                 st = lumiCopyBlockHalfpel_MPEG4_8u(ref.origin[0] + o, step, cur.origin[0] + o, step,
                                                    &limited[i], rounding);
             }
-            if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+            if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
         }
     }
 
@@ -380,30 +382,30 @@ int Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, i
     LumMotionVector chromaLimited;
     st = mbType == 2 ? lumiComputeChroma4MV_MPEG4(mv, &chroma, availCur)
                      : lumiComputeChromaMV_MPEG4(&mv[0], &chroma);
-    if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+    if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
     const LumiRect chromaRect{-8, -8, storeWidth_ / 2 + 16, storeHeight_ / 2 + 16};
     st = lumiLimitMVToRect_MPEG4(&chroma, &chromaLimited, &chromaRect, 8 * mbx, 8 * mby, 8);
-    if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+    if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
     for (int c = 1; c <= 2; ++c) {
         const int cstep = cur.step[c];
         const int o = 8 * mby * cstep + 8 * mbx;
         if ((cbp >> (2 - c)) & 1) {
-            if (stream_.PastEnd()) return kMpeg4SizeOrMacroblockError;
+            if (stream_.PastEnd()) return Mpeg4Status::kMacroblockError;
             st = lumiDecodeBlockCoef_Inter_MPEG4_1u16s(&stream_.pos, &stream_.bitOffset, residual_, quant_,
                                                        interMatrix_);
-            if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+            if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
             st = lumiReconBlockHalfpel_MPEG4_8u(ref.origin[c] + o, cstep, residual_, cur.origin[c] + o, cstep,
                                                 &chromaLimited, rounding);
         } else {
             st = lumiCopyBlockHalfpel_MPEG4_8u(ref.origin[c] + o, cstep, cur.origin[c] + o, cstep,
                                                &chromaLimited, rounding);
         }
-        if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+        if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
     }
-    return 0;
+    return Mpeg4Status::kOk;
 }
 
-int Mpeg4Decoder::DecodePVop() {
+Mpeg4Status Mpeg4Decoder::DecodePVop() {
     const int total = mbWidth_ * mbHeight_;
     BeginVop();
     const PictureRecord& ref = *reference_;
@@ -423,7 +425,7 @@ int Mpeg4Decoder::DecodePVop() {
             m = kPMcbpc[stream_.PeekBits(9)];
             if (m.length == 0) {
                 Report(kFile, __LINE__, "Error: when decode mcbpc of P-VOP macroblock.");
-                return kMpeg4SizeOrMacroblockError;
+                return Mpeg4Status::kMacroblockError;
             }
             stream_.SkipBits(m.length);
             if (m.type != 5) break;  // stuffing: the macroblock starts again at not_coded
@@ -436,7 +438,7 @@ int Mpeg4Decoder::DecodePVop() {
                 const int o = 8 * mby * cur.step[c] + 8 * mbx;
                 st = lumiCopyBlock_H263_8u(ref.origin[c] + o, cur.origin[c] + o, cur.step[c]);
             }
-            if (st != lumStsNoErr) return kMpeg4SizeOrMacroblockError;
+            if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
             mbFlags_[mb] = 0;
             MarkNonIntraPrediction(mbx);
             ++stats_.notCodedMacroblocks;
@@ -446,7 +448,7 @@ int Mpeg4Decoder::DecodePVop() {
             const CbpyEntry cbpy = kCbpy[stream_.PeekBits(6)];
             if (cbpy.length == 0) {
                 Report(kFile, __LINE__, "Error: when decode cbpy of P-VOP macroblock.");
-                return kMpeg4SizeOrMacroblockError;
+                return Mpeg4Status::kMacroblockError;
             }
             stream_.SkipBits(cbpy.length);
             const int cbpyValue = intra ? cbpy.value : 15 - cbpy.value;
@@ -454,7 +456,7 @@ int Mpeg4Decoder::DecodePVop() {
             if (m.type == 1 || m.type == 4) ReadDquant();
             NoteQuant();
             const int cbp = (cbpyValue << 2) | m.cbpc;
-            int status;
+            Mpeg4Status status;
             if (intra) {
                 status = DecodeIntraMacroblock(mbx, mby, cbp, acPred, quantBefore);
                 mbFlags_[mb] = 1;
@@ -465,18 +467,18 @@ int Mpeg4Decoder::DecodePVop() {
                 if (m.type == 2) ++stats_.fourVectorMacroblocks;
                 MarkNonIntraPrediction(mbx);
             }
-            if (status != 0) return status;
+            if (status != Mpeg4Status::kOk) return status;
             firstCodedInPacket_ = false;
         }
         quantAbove_[mbx] = static_cast<Lum8u>(quant_);
         quantLeft_ = quant_;
         ++mb;
         if (mbx == mbWidth_ - 1) EndPredictionRow();
-        if (mb == total) return 0;
-        const int packet = CheckVideoPacket(&packetStart, mb);
-        if (packet != kMpeg4Ok) return packet;
+        if (mb == total) return Mpeg4Status::kOk;
+        const Mpeg4Status packet = CheckVideoPacket(&packetStart, mb);
+        if (packet != Mpeg4Status::kOk) return packet;
     }
-    return 0;
+    return Mpeg4Status::kOk;
 }
 
 }  // namespace vello::mpeg4

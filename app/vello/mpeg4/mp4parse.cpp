@@ -43,10 +43,10 @@ bool Mpeg4Decoder::MarkerBit(int line) {
     return false;
 }
 
-int Mpeg4Decoder::ParseHeadersAndAllocate() {
+Mpeg4Status Mpeg4Decoder::ParseHeadersAndAllocate() {
     if (!NextStartCodeOrShortHeader()) {
         Report(kFile, __LINE__, kNoStartCodes);
-        return kMpeg4Unsupported;
+        return Mpeg4Status::kUnsupported;
     }
     bool shortHeader = false;
     for (;;) {
@@ -57,8 +57,8 @@ int Mpeg4Decoder::ParseHeadersAndAllocate() {
         const int value = static_cast<int>(stream_.GetBits(8));
         if (value == kVisualObjectStartCode && !sawVisualObject_) {
             sawVisualObject_ = true;
-            const int status = ParseVisualObject();
-            if (status != 0) return status;
+            const Mpeg4Status status = ParseVisualObject();
+            if (status != Mpeg4Status::kOk) return status;
         } else if (value <= 0x1F) {
             break;  // video_object: the VOL follows
         } else if (value == kVisualObjectSequenceStartCode) {
@@ -66,26 +66,26 @@ int Mpeg4Decoder::ParseHeadersAndAllocate() {
         }
         if (!NextStartCodeOrShortHeader()) {
             Report(kFile, __LINE__, kNoStartCodes);
-            return kMpeg4Unsupported;
+            return Mpeg4Status::kUnsupported;
         }
     }
     if (shortHeader) {
         // H.263 baseline pictures have no VOL; reading their bits as one would decode garbage.
         Report(kFile, __LINE__, "Error: short_video_header is not supported.");
-        return kMpeg4Unsupported;
+        return Mpeg4Status::kUnsupported;
     }
     // The VOL start code: other codes between the video_object and it (user data) are passed over.
     for (;;) {
         if (!NextStartCode()) {
             Report(kFile, __LINE__, kNoStartCodes);
-            return kMpeg4Unsupported;
+            return Mpeg4Status::kUnsupported;
         }
         const int value = static_cast<int>(stream_.PeekBits(8));
         if (value >= 0x20 && value <= 0x2F) break;
     }
     stream_.pos -= 3;  // back onto the prefix: the VOL header begins with its 32-bit start code
-    const int status = ParseVol();
-    if (status != 0) return status;
+    const Mpeg4Status status = ParseVol();
+    if (status != Mpeg4Status::kOk) return status;
 
     const int width = vol_.video_object_layer_width;
     const int height = vol_.video_object_layer_height;
@@ -93,32 +93,32 @@ int Mpeg4Decoder::ParseHeadersAndAllocate() {
     // top end, and the frame store is never made for a picture they could not take.
     if (width < 16 || height < 16 || width > config_.maxWidth || height > config_.maxHeight) {
         Report(kFile, __LINE__, "Error: picture size is not supported.");
-        return kMpeg4Unsupported;
+        return Mpeg4Status::kUnsupported;
     }
-    if (AllocateFrameStore() != 0) {
+    if (AllocateFrameStore() != Mpeg4Status::kOk) {
         ReleaseFrameStore();
         Report("app/vello/mpeg4/mp4dec.cpp", __LINE__,
                "Error: No memory to allocate buffers for decoded frames.");
-        return kMpeg4NoMemory;
+        return Mpeg4Status::kNoMemory;
     }
-    return kMpeg4Ok;
+    return Mpeg4Status::kOk;
 }
 
-int Mpeg4Decoder::ParseVisualObject() {
+Mpeg4Status Mpeg4Decoder::ParseVisualObject() {
     StreamBuffer& s = stream_;
     vo_.is_visual_object_identifier = static_cast<int>(s.GetBits(1));
     if (vo_.is_visual_object_identifier) {
         vo_.visual_object_verid = static_cast<int>(s.GetBits(4));
         if (vo_.visual_object_verid != 1) {
             Report(kFile, __LINE__, "Error: wrong VisualObject.verid.");
-            return kMpeg4Unsupported;
+            return Mpeg4Status::kUnsupported;
         }
         vo_.visual_object_priority = static_cast<int>(s.GetBits(3));
     }
     vo_.visual_object_type = static_cast<int>(s.GetBits(4));
     if (vo_.visual_object_type != 1) {
         Report(kFile, __LINE__, "Error: Unsupported object: visual_object_type != video ID.");
-        return kMpeg4UnsupportedObject;
+        return Mpeg4Status::kUnsupportedObject;
     }
     vo_.video_signal_type = static_cast<int>(s.GetBits(1));
     if (vo_.video_signal_type) {
@@ -131,7 +131,7 @@ int Mpeg4Decoder::ParseVisualObject() {
             vo_.matrix_coefficients = static_cast<int>(s.GetBits(8));
         }
     }
-    return kMpeg4Ok;
+    return Mpeg4Status::kOk;
 }
 
 void Mpeg4Decoder::ReadQuantMatrix(Lum8u* matrix) {
@@ -197,7 +197,7 @@ bool Mpeg4Decoder::ReadComplexityEstimationVol() {
     return true;
 }
 
-int Mpeg4Decoder::ParseVol() {
+Mpeg4Status Mpeg4Decoder::ParseVol() {
     StreamBuffer& s = stream_;
     VolHeader& v = vol_;
     auto get = [&s](int n) { return static_cast<int>(s.GetBits(n)); };
@@ -223,60 +223,60 @@ int Mpeg4Decoder::ParseVol() {
         v.chroma_format = get(2);
         if (v.chroma_format != 1) {
             Report(kFile, __LINE__, "Error: vol_control_parameters.chroma_format != 4:2:0.");
-            return kMpeg4Unsupported;
+            return Mpeg4Status::kUnsupported;
         }
         v.low_delay = get(1);
         v.vbv_parameters = get(1);
         if (v.vbv_parameters) {
             v.first_half_bit_rate = get(15);
-            if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+            if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
             v.latter_half_bit_rate = get(15);
-            if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+            if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
             v.first_half_vbv_buffer_size = get(15);
-            if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+            if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
             v.latter_half_vbv_buffer_size = get(3);
             v.first_half_vbv_occupancy = get(11);
-            if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+            if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
             v.latter_half_vbv_occupancy = get(15);
-            if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+            if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
         }
     }
     v.video_object_layer_shape = get(2);
     if (v.video_object_layer_shape != 0) {
         Report(kFile, __LINE__,
                "Error: video_object_layer_shape != rectangular\nThis mode is not supported.");
-        return kMpeg4Unsupported;
+        return Mpeg4Status::kUnsupported;
     }
-    if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+    if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
     v.vop_time_increment_resolution = get(16);
     if (v.vop_time_increment_resolution == 0) {
         Report(kFile, __LINE__, "Error: wrong value for vop_time_increment_resolution.");
-        return kMpeg4Unsupported;
+        return Mpeg4Status::kUnsupported;
     }
-    if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+    if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
     v.vop_time_increment_bits = TimeIncrementBits(v.vop_time_increment_resolution);
     v.fixed_vop_rate = get(1);
     if (v.fixed_vop_rate) v.fixed_vop_time_increment = get(v.vop_time_increment_bits);
-    if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+    if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
     v.video_object_layer_width = get(13);
-    if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+    if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
     v.video_object_layer_height = get(13);
-    if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+    if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
     v.interlaced = get(1);
     if (v.interlaced) {
         Report(kFile, __LINE__, "Error: interlaced vol is not supported.");
-        return kMpeg4Unsupported;
+        return Mpeg4Status::kUnsupported;
     }
     v.obmc_disable = get(1);
     v.sprite_enable = get(v.video_object_layer_verid == 1 ? 1 : 2);
     if (v.sprite_enable) {
         Report(kFile, __LINE__, "Error: sprites are not supported.");
-        return kMpeg4Unsupported;
+        return Mpeg4Status::kUnsupported;
     }
     v.not_8_bit = get(1);
     if (v.not_8_bit) {
         Report(kFile, __LINE__, "Error: only 8-bits data is supported.");
-        return kMpeg4Unsupported;
+        return Mpeg4Status::kUnsupported;
     }
     v.quant_precision = 5;
     v.bits_per_pixel = 8;
@@ -300,41 +300,41 @@ int Mpeg4Decoder::ParseVol() {
         v.quarter_sample = get(1);
         if (v.quarter_sample) {
             Report(kFile, __LINE__, "Error: Quarter sample is not supported.");
-            return kMpeg4Unsupported;
+            return Mpeg4Status::kUnsupported;
         }
     }
     v.complexity_estimation_disable = get(1);
-    if (!v.complexity_estimation_disable && !ReadComplexityEstimationVol()) return kMpeg4Unsupported;
+    if (!v.complexity_estimation_disable && !ReadComplexityEstimationVol()) return Mpeg4Status::kUnsupported;
     v.resync_marker_disable = get(1);
     v.data_partitioned = get(1);
     if (v.data_partitioned) {
         v.reversible_vlc = get(1);
         if (v.reversible_vlc) {
             Report(kFile, __LINE__, "Error: reversible_vlc for data_partitioned VOL is not supported.");
-            return kMpeg4Unsupported;
+            return Mpeg4Status::kUnsupported;
         }
         // The macroblock layer has no data-partitioned syntax: its motion and texture parts would be
         // read as ordinary macroblocks.
         Report(kFile, __LINE__, "Error: data_partitioned VOL is not supported.");
-        return kMpeg4Unsupported;
+        return Mpeg4Status::kUnsupported;
     }
     if (v.video_object_layer_verid != 1) {
         v.newpred_enable = get(1);
         if (v.newpred_enable) {
             Report(kFile, __LINE__, "Error: NEWPRED mode is not supported.");
-            return kMpeg4Unsupported;
+            return Mpeg4Status::kUnsupported;
         }
         v.reduced_resolution_vop_enable = get(1);
     }
     v.scalability = get(1);
     if (v.scalability) {
         Report(kFile, __LINE__, "Error: VOL scalability is not supported.");
-        return kMpeg4Unsupported;
+        return Mpeg4Status::kUnsupported;
     }
-    return kMpeg4Ok;
+    return Mpeg4Status::kOk;
 }
 
-int Mpeg4Decoder::ParseVop() {
+Mpeg4Status Mpeg4Decoder::ParseVop() {
     StreamBuffer& s = stream_;
     VopHeader& h = vop_;
     const VolHeader& v = vol_;
@@ -342,11 +342,11 @@ int Mpeg4Decoder::ParseVop() {
     h = VopHeader{};
     h.vop_coding_type = get(2);
     while (get(1) == 1) ++h.modulo_time_base;  // ends at the 0 (past the data everything reads as 0)
-    if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+    if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
     h.vop_time_increment = get(v.vop_time_increment_bits);
-    if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+    if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
     h.vop_coded = get(1);
-    if (!h.vop_coded) return kMpeg4Ok;
+    if (!h.vop_coded) return Mpeg4Status::kOk;
     const bool intra = h.vop_coding_type == 0;
     const bool predicted = h.vop_coding_type == 1;
     if (predicted) h.vop_rounding_type = get(1);
@@ -354,7 +354,7 @@ int Mpeg4Decoder::ParseVop() {
         h.vop_reduced_resolution = get(1);
         if (h.vop_reduced_resolution) {
             Report(kFile, __LINE__, "Error: Reduced Resolution VOP is not supported.");
-            return kMpeg4Unsupported;
+            return Mpeg4Status::kUnsupported;
         }
     }
     if (!v.complexity_estimation_disable && v.estimation_method == 0) {
@@ -390,12 +390,13 @@ int Mpeg4Decoder::ParseVop() {
     h.vop_quant = get(5);
     if (!intra) h.vop_fcode_forward = get(3);
     if (h.vop_coding_type == 2) h.vop_fcode_backward = get(3);
-    return kMpeg4Ok;
+    return Mpeg4Status::kOk;
 }
 
-int Mpeg4Decoder::ParseVideoPacketHeader(int markerLength, int macroblockNumberBits, int* quantScale) {
+Mpeg4Decoder::PacketHeader Mpeg4Decoder::ParseVideoPacketHeader(int markerLength, int macroblockNumberBits,
+                                                                int* quantScale) {
     StreamBuffer& s = stream_;
-    if (!s.ResyncMarkerAhead(markerLength)) return 0;
+    if (!s.ResyncMarkerAhead(markerLength)) return PacketHeader::kNone;
     auto get = [&s](int n) { return static_cast<int>(s.GetBits(n)); };
     s.ByteAlign();
     s.SkipBits(markerLength);
@@ -404,9 +405,9 @@ int Mpeg4Decoder::ParseVideoPacketHeader(int markerLength, int macroblockNumberB
     if (get(1)) {  // header_extension_code
         while (get(1) == 1) {
         }
-        if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+        if (!MarkerBit(__LINE__)) return PacketHeader::kBrokenMarker;
         (void)get(vol_.vop_time_increment_bits);
-        if (!MarkerBit(__LINE__)) return kMpeg4Unsupported;
+        if (!MarkerBit(__LINE__)) return PacketHeader::kBrokenMarker;
         const int type = get(2);
         (void)get(3);  // intra_dc_vlc_thr: the VOP's own stays in force
         if (vol_.reduced_resolution_vop_enable && (type == 0 || type == 1)) (void)get(1);
@@ -416,7 +417,7 @@ int Mpeg4Decoder::ParseVideoPacketHeader(int markerLength, int macroblockNumberB
         }
         if (type == 2) (void)get(3);
     }
-    return 1;
+    return PacketHeader::kFound;
 }
 
 }  // namespace vello::mpeg4

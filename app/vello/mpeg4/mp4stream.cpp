@@ -172,7 +172,7 @@ bool StreamBuffer::ResyncMarkerAhead(int length) const {
 
 // ---- Refill ----
 
-int Mpeg4Decoder::Refill() {
+bool Mpeg4Decoder::Refill() {
     std::size_t appended = 0;
     return config_.variant == HostVariant::kReeldeck ? RefillReeldeck(&appended) : RefillOcuview(&appended);
 }
@@ -202,9 +202,9 @@ std::size_t CompactStream(StreamBuffer& s) {
 
 }  // namespace
 
-int Mpeg4Decoder::RefillReeldeck(std::size_t* appended) {
+bool Mpeg4Decoder::RefillReeldeck(std::size_t* appended) {
     *appended = 0;
-    if (stream_.base == nullptr) return 0;
+    if (stream_.base == nullptr) return false;
     const std::size_t consumed = CompactStream(stream_);
     if (consumed > 0) source_->Consumed(consumed);
     struct PaddingGuard {
@@ -212,32 +212,32 @@ int Mpeg4Decoder::RefillReeldeck(std::size_t* appended) {
         ~PaddingGuard() { s.ClearPadding(); }
     } guard{stream_};
 
-    if (stream_.Free() < kReeldeckMinFree) return 1;
+    if (stream_.Free() < kReeldeckMinFree) return true;
     for (;;) {
-        if (source_->StopRequested()) return 1;
+        if (source_->StopRequested()) return true;
         while (source_->QueuedPackets() < 2 && !source_->EndOfData()) {
             source_->WaitStep();
-            if (source_->StopRequested() || stream_.Free() < kReeldeckMinFree) return 1;
+            if (source_->StopRequested() || stream_.Free() < kReeldeckMinFree) return true;
         }
         PacketView packet;
-        if (!source_->PeekOldest(&packet)) return 1;  // everything queued has been taken
+        if (!source_->PeekOldest(&packet)) return true;  // everything queued has been taken
         if (!packet.intact || packet.size < 1 || packet.size > kReeldeckMaxPacket) {
             source_->DropOldest();
-            return 0;
+            return false;
         }
         const bool heldData = stream_.filled > 0;
         bool startsPicture = false;
         AppendPacket(packet, &startsPicture);  // fits: at least 8192 bytes are free here
         source_->DropOldest();
         *appended += packet.size;
-        if (startsPicture && heldData) return 1;
-        if (stream_.Free() < kReeldeckMinFree) return 1;
+        if (startsPicture && heldData) return true;
+        if (stream_.Free() < kReeldeckMinFree) return true;
     }
 }
 
-int Mpeg4Decoder::RefillOcuview(std::size_t* appended) {
+bool Mpeg4Decoder::RefillOcuview(std::size_t* appended) {
     *appended = 0;
-    if (stream_.base == nullptr) return 0;
+    if (stream_.base == nullptr) return false;
     const std::size_t consumed = CompactStream(stream_);
     if (consumed > 0) source_->Consumed(consumed);
     struct PaddingGuard {
@@ -246,32 +246,32 @@ int Mpeg4Decoder::RefillOcuview(std::size_t* appended) {
     } guard{stream_};
 
     for (;;) {
-        if (source_->StopRequested()) return 1;
+        if (source_->StopRequested()) return true;
         while (source_->QueuedPackets() < 2) {
             if (source_->EndOfData()) {
                 if (source_->QueuedPackets() > 0) break;  // take what is left
                 // Over: a failure only when nothing at all is left to decode.
-                return *appended > 0 || stream_.filled > 0 ? 1 : 0;
+                return *appended > 0 || stream_.filled > 0;
             }
             source_->WaitStep();
             lag_ = std::max(kLagMin, lag_ - 10);
-            if (source_->StopRequested()) return 1;
+            if (source_->StopRequested()) return true;
         }
         PacketView packet;
-        if (!source_->PeekOldest(&packet)) return *appended > 0 || stream_.filled > 0 ? 1 : 0;
+        if (!source_->PeekOldest(&packet)) return *appended > 0 || stream_.filled > 0;
         if (!packet.intact || packet.size == 0 || packet.size > stream_.capacity) {
             // A damaged block, or one that could never fit, is discarded.
             source_->DropOldest();
             continue;
         }
-        if (packet.size > stream_.Free()) return 1;  // stays queued for the next refill
+        if (packet.size > stream_.Free()) return true;  // stays queued for the next refill
         const bool heldData = stream_.filled > 0;
         bool startsPicture = false;
         AppendPacket(packet, &startsPicture);
         source_->DropOldest();
         *appended += packet.size;
         lag_ = std::min(kLagMax, lag_ + 1);
-        if (startsPicture && heldData) return 1;
+        if (startsPicture && heldData) return true;
     }
 }
 
@@ -279,10 +279,10 @@ int Mpeg4Decoder::RefillOcuview(std::size_t* appended) {
 
 bool Mpeg4Decoder::RefillForSearch() {
     std::size_t appended = 0;
-    const int rc =
+    const bool ok =
         config_.variant == HostVariant::kReeldeck ? RefillReeldeck(&appended) : RefillOcuview(&appended);
     // A refill that brought nothing new would make the search repeat forever.
-    return rc == 1 && appended > 0;
+    return ok && appended > 0;
 }
 
 bool Mpeg4Decoder::ScanForStartCode(bool shortHeaderToo) {
