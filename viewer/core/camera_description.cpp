@@ -1,0 +1,74 @@
+#include "core/camera_description.h"
+
+#include "core/viewer.h"
+#include "core/viewer_events.h"
+
+namespace ocuview {
+
+int AudioFrameBytes(AudioCodec codec) {
+    switch (codec) {
+        case AudioCodec::kG711_64:
+            return 256;
+        case AudioCodec::kG726_16:
+            return 90;
+        case AudioCodec::kG726_24:
+            return 135;
+        case AudioCodec::kG726_32:
+            return 180;
+        case AudioCodec::kG726_40:
+            return 225;
+        default:
+            return 0;
+    }
+}
+
+std::vector<std::string> FrameRateList(int highestRate) {
+    static constexpr int kRates[] = {30, 25, 20, 15, 10, 8, 6, 5, 4, 3, 2, 1};
+    std::vector<std::string> list;
+    for (const int r : kRates) {
+        if (r <= highestRate) list.push_back(std::to_string(r) + " fps");
+    }
+    return list;
+}
+
+std::vector<std::string> TriggerList(uint16_t triggers) {
+    std::vector<std::string> list;
+    if (triggers & kTriggerSmtp) list.emplace_back("e-Mail");
+    if (triggers & kTriggerFtp) list.emplace_back("FTP");
+    if (triggers & kTriggerMemory) list.emplace_back("Image memory");
+    if (triggers & kTriggerAlarmOut) list.emplace_back("Alarm output");
+    return list;
+}
+
+ViewerKind ViewerKindFor(uint32_t viewerMode) {
+    if ((viewerMode & kModePanel) == 0) return ViewerKind::kViewOnly;
+    if (viewerMode & kFullViewerBits) return ViewerKind::kFull;
+    if (viewerMode & kLightViewerBits) return ViewerKind::kLight;
+    return ViewerKind::kView;
+}
+
+std::string_view StatusText(int code, int controlWidth) {
+    switch (code) {
+        case kStatusCannotConnect:
+            return "Can not connect.";
+        case kStatusProtected:
+            return controlWidth < 320 ? "Protected Object." : "Protected Object. This object is protected.";
+        case kStatusBadRequest:
+            return "Bad request.";
+        case kStatusUnavailable:
+            return "Service unavailable.";
+        default:
+            return {};
+    }
+}
+
+ZoomWindow DigitalZoomWindow(int width, int height, int centreXPercent, int centreYPercent) {
+    ZoomWindow z{};
+    z.width = static_cast<int>(0.7072135785007072 * width);
+    z.height = static_cast<int>(0.7072135785007072 * height);
+    z.left = static_cast<int>(centreXPercent * width / 100 - 0.3536067892503536 * width + 2);
+    z.top = static_cast<int>(centreYPercent * height / 100 - 0.3536067892503536 * height + 2);
+    return z;
+}
+
+}  // namespace ocuview

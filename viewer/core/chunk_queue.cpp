@@ -1,0 +1,99 @@
+#include "core/chunk_queue.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "core/viewer_state.h"
+
+namespace ocuview {
+
+std::mutex& StreamSession::QueueLock() const {
+    switch (kind) {
+        case StreamKind::kAudio:
+            return viewer->audioLock;
+        case StreamKind::kMotionData:
+            return viewer->motionLock;
+        default:
+            return viewer->videoLock;
+    }
+}
+
+std::condition_variable& StreamSession::QueueSignal() const {
+    switch (kind) {
+        case StreamKind::kAudio:
+            return viewer->audioSignal;
+        case StreamKind::kMotionData:
+            return viewer->motionSignal;
+        default:
+            return viewer->videoSignal;
+    }
+}
+
+bool PushChunk(StreamSession& session, const uint8_t* data, std::size_t size, std::size_t blockBytes) {
+    const std::size_t payload = std::max(size, blockBytes);
+    {
+        std::lock_guard<std::mutex> hold(session.QueueLock());
+        if (!session.heap) return false;
+        void* raw = session.heap->Allocate(sizeof(ChunkBlock) + payload, payload > size);
+        if (raw == nullptr) return false;
+        auto* block = static_cast<ChunkBlock*>(raw);
+        block->self = block;
+        block->count = static_cast<uint32_t>(size);
+        std::memcpy(block->Bytes(), data, size);
+        session.queue.push_back(block);
+    }
+    session.QueueSignal().notify_all();
+    return true;
+}
+
+void TrimAudioQueue(StreamSession& session) {
+    std::lock_guard<std::mutex> hold(session.QueueLock());
+    if (session.queue.size() <= static_cast<std::size_t>(kAudioQueueLimit)) return;
+    for (int i = 0; i < kAudioDropCount && !session.queue.empty(); ++i) {
+        if (session.heap) (void)session.heap->Free(session.queue.front());
+        session.queue.pop_front();
+    }
+}
+
+void ClearQueue(StreamSession& session, bool destroyHeap) {
+    std::lock_guard<std::mutex> hold(session.QueueLock());
+    for (ChunkBlock* b : session.queue) {
+        if (session.heap) (void)session.heap->Free(b);
+    }
+    session.queue.clear();
+    if (destroyHeap) session.heap.reset();
+}
+
+void NewHeap(StreamSession& session) {
+    std::lock_guard<std::mutex> hold(session.QueueLock());
+    session.queue.clear();
+    session.heap = std::make_unique<platform::FixedHeap>(kSessionHeapBytes);
+}
+
+int TakeChunk(StreamSession& session, uint8_t* out, std::size_t capacity) {
+    std::lock_guard<std::mutex> hold(session.QueueLock());
+    if (session.queue.empty()) return -1;
+    ChunkBlock* block = session.queue.front();
+    session.queue.pop_front();
+    int copied = 0;
+    // Only blocks this heap handed out are read; anything else is dropped without touching it.
+    if (session.heap && session.heap->Owns(block) && block->WellFormed()) {
+        copied = static_cast<int>(std::min<std::size_t>(block->count, capacity));
+        std::memcpy(out, block->Bytes(), static_cast<std::size_t>(copied));
+    }
+    if (session.heap) (void)session.heap->Free(block);
+    return copied;
+}
+
+std::size_t QueuedChunks(StreamSession& session) {
+    std::lock_guard<std::mutex> hold(session.QueueLock());
+    return session.queue.size();
+}
+
+void WaitForChunk(StreamSession& session, int timeoutMs) {
+    std::unique_lock<std::mutex> hold(session.QueueLock());
+    if (!session.queue.empty()) return;
+    session.QueueSignal().wait_for(hold, std::chrono::milliseconds(timeoutMs));
+}
+
+}  // namespace ocuview
