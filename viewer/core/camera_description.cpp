@@ -62,13 +62,4 @@ std::string_view StatusText(int code, int controlWidth) {
     }
 }
 
-ZoomWindow DigitalZoomWindow(int width, int height, int centreXPercent, int centreYPercent) {
-    ZoomWindow z{};
-    z.width = static_cast<int>(0.7072135785007072 * width);
-    z.height = static_cast<int>(0.7072135785007072 * height);
-    z.left = static_cast<int>(centreXPercent * width / 100 - 0.3536067892503536 * width + 2);
-    z.top = static_cast<int>(centreYPercent * height / 100 - 0.3536067892503536 * height + 2);
-    return z;
-}
-
 }  // namespace ocuview

@@ -99,14 +99,6 @@ class Viewer {
     std::unique_ptr<ViewerState> state_;
 };
 
-// The rectangle of the picture that digital zoom shows (a 1.414 magnification about the centre given in
-// percent of the picture size): 0.7072135785007072 of each side, placed as the control does.
-struct ZoomWindow {
-    int left, top, width, height;
-};
-[[nodiscard]] ZoomWindow DigitalZoomWindow(int pictureWidth, int pictureHeight, int centreXPercent,
-                                           int centreYPercent);
-
 // The INI path used when ViewerSettings::iniPath is empty.
 [[nodiscard]] std::string DefaultIniPath();
 
