@@ -316,7 +316,7 @@ void Mpeg4Thread(ViewerState& v) {
     VideoDisplay display(v);
     while (!source.StopRequested()) {
         vello::mpeg4::Mpeg4Decoder decoder(config, &source);
-        if (decoder.OpenDecoder() == vello::mpeg4::kMpeg4Ok) {
+        if (decoder.OpenDecoder() == vello::mpeg4::Mpeg4Status::kOk) {
             display.SetSize(decoder.Width(), decoder.Height());
             (void)decoder.DecodeStream(display);
         } else if (!source.StopRequested()) {
