@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "vello/jpeg/lum_buffer.h"
+#include "vello/common/lum_memory.h"
 
 namespace ocuview {
 
@@ -46,7 +46,7 @@ class MultipartAssembly {
     int ExtractBody(std::vector<uint8_t>& out);
     std::string_view View() const;
 
-    vello::LumBuffer buffer_;
+    vello::LumBuffer<std::uint8_t> buffer_;
     std::size_t fill_ = 0;  // bytes held from the head
     std::size_t pos_ = 0;   // read position
     // True while the position is at the start of a part's header lines (after a boundary line); the

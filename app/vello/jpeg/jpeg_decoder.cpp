@@ -98,17 +98,11 @@ struct JpegDecoder::QuantTable {
 
 // A DHT table and the decoding specification built from it.
 struct JpegDecoder::HuffmanTable {
-    HuffmanTable() = default;
-    HuffmanTable(const HuffmanTable&) = delete;
-    HuffmanTable& operator=(const HuffmanTable&) = delete;
-    ~HuffmanTable() {
-        if (spec != nullptr) lumiDecodeHuffmanSpecFree_JPEG_8u(spec);
-    }
     int id = 0;
     int tableClass = 0;  // 0 DC, 1 AC
     Lum8u counts[16] = {};
     Lum8u values[256] = {};
-    LumiDecodeHuffmanSpec* spec = nullptr;
+    LumDecodeHuffmanSpecPtr spec;
 };
 
 // One frame component. Samples of a component that is not upsampled live in `plane` (row step rowWidth_);
@@ -130,8 +124,8 @@ struct JpegDecoder::Component {
     int sampleWidth = 0;  // real samples of this component, T.81 A.1.1
     int sampleHeight = 0;
     int blockOffset = 0;  // index of its first block in an MCU
-    LumBuffer plane;
-    LumBuffer upsample;
+    LumBuffer<Lum8u> plane;
+    LumBuffer<Lum8u> upsample;
     int upsampleStep = 0;
     int upsampleSlotLines = 0;  // lines per slot including the border lines
 };
@@ -171,8 +165,7 @@ void JpegDecoder::Clean() {
     coefficients_.Release();
     comment_.reset();
     commentLength_ = 0;
-    if (huffState_ != nullptr) lumiDecodeHuffmanStateFree_JPEG_8u(huffState_);
-    huffState_ = nullptr;
+    huffState_.reset();
     buffersReady_ = false;
     haveFrame_ = false;
     headerRead_ = false;
@@ -456,7 +449,7 @@ JpegStatus JpegDecoder::ReadHuffmanTables() {
         table->id = classAndId & 15;
         if (table->id > 3 || table->tableClass > 1) return kJpegBadHuffmanTable;
         const LumStatus ls =
-            lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(table->counts, table->values, &table->spec);
+            LumInitAlloc(table->spec, lumiDecodeHuffmanSpecInitAlloc_JPEG_8u, table->counts, table->values);
         if (ls < 0) return ls == lumStsJpegHuffTableErr ? kJpegBadHuffmanTable : kJpegInternalError;
         (table->tableClass == 0 ? dcTables_ : acTables_)[table->id] = std::move(table);
     }
@@ -705,12 +698,9 @@ JpegStatus JpegDecoder::AllocateBuffers() {
             if (!c.upsample.Allocate(lines * c.upsampleStep)) return kJpegInternalError;
         }
     }
-    if (!coefficients_.Allocate(coefficientBytes)) return kJpegInternalError;
-    if (huffState_ == nullptr &&
-        (lumiDecodeHuffmanStateInitAlloc_JPEG_8u(&huffState_) < 0 || huffState_ == nullptr)) {
-        huffState_ = nullptr;
+    if (!coefficients_.Allocate(coefficientBytes / 2)) return kJpegInternalError;
+    if (huffState_ == nullptr && LumInitAlloc(huffState_, lumiDecodeHuffmanStateInitAlloc_JPEG_8u) < 0)
         return kJpegInternalError;
-    }
     buffersReady_ = true;
     return kJpegOk;
 }
@@ -728,13 +718,13 @@ int JpegDecoder::SampleStep(const Component& c) const {
 
 Lum16s* JpegDecoder::ProgressiveBlock(int mcuX, int mcuY, int blockInMcu) {
     const std::ptrdiff_t mcu = static_cast<std::ptrdiff_t>(mcuY) * mcusPerRow_ + mcuX;
-    return coefficients_.data16() + (mcu * blocksPerMcu_ + blockInMcu) * 64;
+    return coefficients_.data() + (mcu * blocksPerMcu_ + blockInMcu) * 64;
 }
 
 // ---- Entropy-coded data ----
 
 JpegStatus JpegDecoder::RestartStep() {
-    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_) < 0) return kJpegInternalError;
+    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return kJpegInternalError;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
     if (pendingMarker_ == 0xFF) {
         if (pos_ > 0) --pos_;
@@ -755,10 +745,10 @@ JpegStatus JpegDecoder::RestartStep() {
 }
 
 JpegStatus JpegDecoder::DecodeSequential() {
-    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_) < 0) return kJpegInternalError;
+    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return kJpegInternalError;
     pendingMarker_ = 0;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
-    Lum16s* const rowCoefficients = coefficients_.data16();
+    Lum16s* const rowCoefficients = coefficients_.data();
     // Row r is entropy-decoded and transformed into slot r % 2 before row r - 1 is upsampled and
     // converted: the triangle filter of a 4:2:0 image needs the first chroma line of the next row.
     for (int row = 0; row <= mcuRows_; ++row) {
@@ -776,7 +766,7 @@ JpegStatus JpegDecoder::DecodeSequential() {
                     for (int b = 0; b < c.h * c.v; ++b) {
                         const LumStatus ls = lumiDecodeHuffman8x8_JPEG_1u16s_C1(
                             src_, srcLength_, &pos_, block, &c.lastDc, &pendingMarker_,
-                            dc ? dc->spec : nullptr, ac ? ac->spec : nullptr, huffState_);
+                            dc ? dc->spec.get() : nullptr, ac ? ac->spec.get() : nullptr, huffState_.get());
                         if (ls < 0) return kJpegInternalError;
                         block += 64;
                     }
@@ -950,7 +940,7 @@ JpegStatus JpegDecoder::ConvertColour(const Lum8u* const planes[4], int firstRow
 // ---- Progressive ----
 
 JpegStatus JpegDecoder::DecodeProgressiveScan() {
-    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_) < 0) return kJpegInternalError;
+    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return kJpegInternalError;
     pendingMarker_ = 0;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
     const bool dcScan = (ss_ == 0 || se_ == 0);
@@ -959,19 +949,20 @@ JpegStatus JpegDecoder::DecodeProgressiveScan() {
         LumStatus ls;
         if (dcScan) {
             const HuffmanTable* dc = dcTables_[c.dcSelector].get();
-            ls = ah_ == 0 ? lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1(src_, srcLength_, &pos_, block,
-                                                                       &c.lastDc, &pendingMarker_, al_,
-                                                                       dc ? dc->spec : nullptr, huffState_)
-                          : lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1(src_, srcLength_, &pos_, block,
-                                                                        &pendingMarker_, al_, huffState_);
+            ls = ah_ == 0 ? lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1(
+                                src_, srcLength_, &pos_, block, &c.lastDc, &pendingMarker_, al_,
+                                dc ? dc->spec.get() : nullptr, huffState_.get())
+                          : lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1(
+                                src_, srcLength_, &pos_, block, &pendingMarker_, al_, huffState_.get());
         } else {
             const HuffmanTable* ac = acTables_[c.acSelector].get();
-            const LumiDecodeHuffmanSpec* spec = ac ? ac->spec : nullptr;
-            ls = ah_ == 0
-                     ? lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1(
-                           src_, srcLength_, &pos_, block, &pendingMarker_, ss_, se_, al_, spec, huffState_)
-                     : lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1(
-                           src_, srcLength_, &pos_, block, &pendingMarker_, ss_, se_, al_, spec, huffState_);
+            const LumiDecodeHuffmanSpec* spec = ac ? ac->spec.get() : nullptr;
+            ls = ah_ == 0 ? lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1(src_, srcLength_, &pos_, block,
+                                                                       &pendingMarker_, ss_, se_, al_, spec,
+                                                                       huffState_.get())
+                          : lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1(src_, srcLength_, &pos_, block,
+                                                                        &pendingMarker_, ss_, se_, al_, spec,
+                                                                        huffState_.get());
         }
         return ls >= 0;
     };
@@ -1031,7 +1022,7 @@ JpegStatus JpegDecoder::ReconstructProgressive() {
     reconstructed_ = true;
     const std::ptrdiff_t rowCoefficients = static_cast<std::ptrdiff_t>(mcusPerRow_) * blocksPerMcu_ * 64;
     for (int my = 0; my < mcuRows_; ++my) {
-        const JpegStatus st = InverseTransformRow(coefficients_.data16() + my * rowCoefficients, my, 0);
+        const JpegStatus st = InverseTransformRow(coefficients_.data() + my * rowCoefficients, my, 0);
         if (st != kJpegOk) return st;
     }
     const Lum8u* planes[4] = {nullptr, nullptr, nullptr, nullptr};

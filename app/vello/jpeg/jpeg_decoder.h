@@ -13,8 +13,8 @@
 #include <memory>
 
 #include "lumacore/lumacore.h"
+#include "vello/common/lum_memory.h"
 #include "vello/jpeg/jpeg_types.h"
-#include "vello/jpeg/lum_buffer.h"
 
 namespace vello {
 
@@ -196,9 +196,9 @@ class JpegDecoder {
     bool reconstructed_ = false;
 
     // Buffers.
-    LumBuffer coefficients_;  // progressive: the whole image; sequential: one MCU row
+    LumBuffer<Lum16s> coefficients_;  // progressive: the whole image; sequential: one MCU row
     bool buffersReady_ = false;
-    LumiDecodeHuffmanState* huffState_ = nullptr;
+    LumDecodeHuffmanStatePtr huffState_;
 
     // Tables.
     std::unique_ptr<QuantTable> quant_[4];

@@ -117,16 +117,9 @@ JpegEncoder::~JpegEncoder() {
 }
 
 void JpegEncoder::ReleaseTables() {
-    for (auto*& s : dcSpec_) {
-        if (s != nullptr) lumiEncodeHuffmanSpecFree_JPEG_8u(s);
-        s = nullptr;
-    }
-    for (auto*& s : acSpec_) {
-        if (s != nullptr) lumiEncodeHuffmanSpecFree_JPEG_8u(s);
-        s = nullptr;
-    }
-    if (huffState_ != nullptr) lumiEncodeHuffmanStateFree_JPEG_8u(huffState_);
-    huffState_ = nullptr;
+    for (auto& s : dcSpec_) s.reset();
+    for (auto& s : acSpec_) s.reset();
+    huffState_.reset();
     for (auto& c : components_) c = Component{};
 }
 
@@ -259,14 +252,12 @@ JpegStatus JpegEncoder::SetUp() {
         if (lumiQuantFwdTableInit_JPEG_8u16u(rawQuant_[t], fwdQuant_[t]) < 0) return kJpegInternalError;
     }
     for (int t = 0; t < 4; ++t) {
-        LumiEncodeHuffmanSpec*& spec = t < 2 ? dcSpec_[t] : acSpec_[t - 2];
-        if (lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(kHuffman[t].bits, kHuffman[t].values, &spec) < 0)
+        LumEncodeHuffmanSpecPtr& spec = t < 2 ? dcSpec_[t] : acSpec_[t - 2];
+        if (LumInitAlloc(spec, lumiEncodeHuffmanSpecInitAlloc_JPEG_8u, kHuffman[t].bits, kHuffman[t].values) <
+            0)
             return kJpegInternalError;
     }
-    if (lumiEncodeHuffmanStateInitAlloc_JPEG_8u(&huffState_) < 0 || huffState_ == nullptr) {
-        huffState_ = nullptr;
-        return kJpegInternalError;
-    }
+    if (LumInitAlloc(huffState_, lumiEncodeHuffmanStateInitAlloc_JPEG_8u) < 0) return kJpegInternalError;
     return kJpegOk;
 }
 
@@ -369,7 +360,7 @@ JpegStatus JpegEncoder::WriteHeaders() {
 }
 
 JpegStatus JpegEncoder::WriteScanData() {
-    if (lumiEncodeHuffmanStateInit_JPEG_8u(huffState_) < 0) return kJpegInternalError;
+    if (lumiEncodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return kJpegInternalError;
     for (int i = 0; i < componentCount_; ++i) components_[i].lastDc = 0;
     for (int row = 0; row < mcuRows_; ++row) {
         const int rows = std::min(mcuHeight_, height_ - row * mcuHeight_);
@@ -383,7 +374,7 @@ JpegStatus JpegEncoder::WriteScanData() {
             if (restartInterval_ != 0 && restartsToGo_ == 0) {
                 st = FlushBits();
                 if (st != kJpegOk) return st;
-                if (lumiEncodeHuffmanStateInit_JPEG_8u(huffState_) < 0) return kJpegInternalError;
+                if (lumiEncodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return kJpegInternalError;
                 if (!Room(2)) return kJpegDataExhausted;
                 Put8(0xFF);
                 Put8(0xD0 + restartNumber_);
@@ -401,7 +392,7 @@ JpegStatus JpegEncoder::WriteScanData() {
 
 JpegStatus JpegEncoder::FlushBits() {
     const LumStatus ls = lumiEncodeHuffman8x8_JPEG_16s1u_C1(nullptr, out_, capacity_, &written_, nullptr,
-                                                            nullptr, nullptr, huffState_, 1);
+                                                            nullptr, nullptr, huffState_.get(), 1);
     return ls < 0 ? LumFailure(ls) : kJpegOk;
 }
 
@@ -474,9 +465,9 @@ JpegStatus JpegEncoder::EncodeMcu(int mcuX) {
                 const Lum8u* in = plane + static_cast<std::ptrdiff_t>(v) * 8 * step + (mcuX * c.h + h) * 8;
                 if (lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R(in, step, block_, fwdQuant_[c.quantTable]) < 0)
                     return kJpegInternalError;
-                const LumStatus ls = lumiEncodeHuffman8x8_JPEG_16s1u_C1(block_, out_, capacity_, &written_,
-                                                                        &c.lastDc, dcSpec_[c.huffTable],
-                                                                        acSpec_[c.huffTable], huffState_, 0);
+                const LumStatus ls = lumiEncodeHuffman8x8_JPEG_16s1u_C1(
+                    block_, out_, capacity_, &written_, &c.lastDc, dcSpec_[c.huffTable].get(),
+                    acSpec_[c.huffTable].get(), huffState_.get(), 0);
                 if (ls < 0) return LumFailure(ls);
             }
         }

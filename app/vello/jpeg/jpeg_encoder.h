@@ -10,8 +10,8 @@
 #include <cstdint>
 
 #include "lumacore/lumacore.h"
+#include "vello/common/lum_memory.h"
 #include "vello/jpeg/jpeg_types.h"
-#include "vello/jpeg/lum_buffer.h"
 
 namespace vello {
 
@@ -51,8 +51,9 @@ class JpegEncoder {
         int quantTable = 0;
         int huffTable = 0;  // DC and AC table number
         Lum16s lastDc = 0;
-        LumBuffer full;  // one MCU row at full resolution, step rowWidth_
-        LumBuffer down;  // the same row downsampled (empty for 1x1: `full` is used), step rowWidth_ / downH
+        LumBuffer<Lum8u> full;  // one MCU row at full resolution, step rowWidth_
+        LumBuffer<Lum8u>
+            down;  // the same row downsampled (empty for 1x1: `full` is used), step rowWidth_ / downH
     };
 
     JpegStatus SetUp();
@@ -108,9 +109,9 @@ class JpegEncoder {
     Component components_[4];
     alignas(32) Lum8u rawQuant_[2][64] = {};
     alignas(32) Lum16u fwdQuant_[2][64] = {};
-    LumiEncodeHuffmanSpec* dcSpec_[2] = {nullptr, nullptr};
-    LumiEncodeHuffmanSpec* acSpec_[2] = {nullptr, nullptr};
-    LumiEncodeHuffmanState* huffState_ = nullptr;
+    LumEncodeHuffmanSpecPtr dcSpec_[2];
+    LumEncodeHuffmanSpecPtr acSpec_[2];
+    LumEncodeHuffmanStatePtr huffState_;
     alignas(32) Lum16s block_[64] = {};
 };
 
