@@ -120,9 +120,9 @@ int main(int argc, char** argv) {
     auto decodeOurs = [&] {
         decoder.SetSource(file.data(), static_cast<int>(file.size()));
         int w = 0, h = 0;
-        if (decoder.ReadHeader(&w, &h, nullptr, nullptr, nullptr) != vello::kJpegOk) return false;
+        if (decoder.ReadHeader(&w, &h, nullptr, nullptr, nullptr) != vello::JpegStatus::kOk) return false;
         decoder.SetDestination(out.data(), w, pic.step, h, 3, vello::kJpegColourBGR);
-        const bool ok = decoder.ReadData() == vello::kJpegOk;
+        const bool ok = decoder.ReadData() == vello::JpegStatus::kOk;
         decoder.Clean();
         return ok;
     };
@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
         encoder.SetSource(pic.bgr.data(), pic.width, pic.height, 3, pic.step, vello::kJpegColourBGR);
         encoder.SetParams(75, vello::kJpegSampling420, vello::kJpegColourYCbCr, 0, 0);
         int size = static_cast<int>(encoded.size());
-        const bool ok = encoder.WriteImage(encoded.data(), &size) == vello::kJpegOk;
+        const bool ok = encoder.WriteImage(encoded.data(), &size) == vello::JpegStatus::kOk;
         encoder.Clean();
         return ok;
     };

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "vello/jpeg/jpeg_decoder.h"
@@ -49,14 +50,14 @@ Encoded Encode(const std::uint8_t* pixels, int width, int height, int channels, 
     e.file.resize(static_cast<std::size_t>(capacity));
     int size = capacity;
     e.status = enc.WriteImage(e.file.data(), &size);
-    if (e.status == kJpegOk) e.file.resize(static_cast<std::size_t>(size));
+    if (e.status == JpegStatus::kOk) e.file.resize(static_cast<std::size_t>(size));
     enc.Clean();
     return e;
 }
 
 struct Decoded {
-    JpegStatus header = kJpegOk;
-    JpegStatus data = kJpegOk;
+    JpegStatus header = JpegStatus::kOk;
+    JpegStatus data = JpegStatus::kOk;
     int width = 0, height = 0, components = 0;
     JpegColour colour = kJpegColourUnknown;
     JpegSampling sampling = kJpegSampling444;
@@ -68,7 +69,7 @@ Decoded Decode(const Bytes& file, JpegColour want = kJpegColourBGR, int channels
     Decoded d;
     dec.SetSource(file.data(), static_cast<int>(file.size()));
     d.header = dec.ReadHeader(&d.width, &d.height, &d.components, &d.colour, &d.sampling);
-    if (d.header != kJpegOk) return d;
+    if (d.header != JpegStatus::kOk) return d;
     const int step = (d.width * channels + 3) & ~3;
     d.pixels.assign(static_cast<std::size_t>(step) * d.height, 0);
     dec.SetDestination(d.pixels.data(), d.width, step, d.height, channels, want);
@@ -115,7 +116,7 @@ std::vector<Segment> Segments(const Bytes& f) {
 TEST(JpegEncoder, CallersParametersGiveTheSegmentsTablesAndComment) {
     const Bytes src = MakeBgr(640, 480);
     const Encoded e = Encode(src.data(), 640, 480, 3, BgrStep(640), kJpegColourBGR, kJpegColourYCbCr);
-    ASSERT_EQ(e.status, kJpegOk);
+    ASSERT_EQ(e.status, JpegStatus::kOk);
     const std::vector<Segment> s = Segments(e.file);
     std::vector<int> markers;
     for (const Segment& g : s) markers.push_back(g.marker);
@@ -150,7 +151,7 @@ TEST(JpegEncoder, CallersParametersGiveTheSegmentsTablesAndComment) {
               (Bytes{3, 0, 0x00, 1, 0x11, 2, 0x11, 0, 63, 0}));
 
     const Decoded d = Decode(e.file);
-    ASSERT_EQ(d.data, kJpegOk);
+    ASSERT_EQ(d.data, JpegStatus::kOk);
     EXPECT_EQ(d.sampling, kJpegSampling420);
     EXPECT_GT(Psnr(d.pixels, src), 25.0);  // hard colour edges; photographs are held to 30 dB against djpeg
 }
@@ -160,7 +161,7 @@ TEST(JpegEncoder, GreyFileHasOneComponentOneQuantTableTwoHuffmanTables) {
     for (std::size_t i = 0; i < grey.size(); ++i) grey[i] = static_cast<std::uint8_t>(i * 7);
     // 4:2:0 is asked for, but one component is always coded 1x1.
     const Encoded e = Encode(grey.data(), 33, 20, 1, 33, kJpegColourGrey, kJpegColourGrey);
-    ASSERT_EQ(e.status, kJpegOk);
+    ASSERT_EQ(e.status, JpegStatus::kOk);
     int dqt = 0, dht = 0;
     for (const Segment& g : Segments(e.file)) {
         dqt += g.marker == 0xDB;
@@ -174,7 +175,7 @@ TEST(JpegEncoder, GreyFileHasOneComponentOneQuantTableTwoHuffmanTables) {
     EXPECT_EQ(dht, 2);
     // Decoded as BGR, grey comes out with B = G = R.
     const Decoded d = Decode(e.file);
-    ASSERT_EQ(d.data, kJpegOk);
+    ASSERT_EQ(d.data, JpegStatus::kOk);
     EXPECT_EQ(d.colour, kJpegColourGrey);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 33; ++x) {
@@ -190,24 +191,25 @@ TEST(JpegEncoder, RefusesWhatItCannotWrite) {
     EXPECT_EQ(Encode(src.data(), 64, 64, 3, BgrStep(64), kJpegColourBGR, kJpegColourYCbCr, kJpegSampling420,
                      75, 0, 100)
                   .status,
-              kJpegDataExhausted);
+              JpegStatus::kDataExhausted);
     // Room for the headers but not for the data.
     EXPECT_EQ(Encode(src.data(), 64, 64, 3, BgrStep(64), kJpegColourBGR, kJpegColourYCbCr, kJpegSampling420,
                      75, 0, 700)
                   .status,
-              kJpegDataExhausted);
+              JpegStatus::kDataExhausted);
     // A colour pair without a conversion would code uninitialised planes.
     EXPECT_EQ(Encode(src.data(), 64, 64, 3, BgrStep(64), kJpegColourBGR, kJpegColourRGB).status,
-              kJpegNotSupported);
+              JpegStatus::kNotSupported);
     // Channels that do not match the source colour, and a line step shorter than a row.
     EXPECT_EQ(Encode(src.data(), 64, 64, 4, BgrStep(64), kJpegColourBGR, kJpegColourYCbCr).status,
-              kJpegNotSupported);
-    EXPECT_EQ(Encode(src.data(), 64, 64, 3, 100, kJpegColourBGR, kJpegColourYCbCr).status, kJpegNotSupported);
+              JpegStatus::kNotSupported);
+    EXPECT_EQ(Encode(src.data(), 64, 64, 3, 100, kJpegColourBGR, kJpegColourYCbCr).status,
+              JpegStatus::kNotSupported);
     // Quality 0 is clamped to 1 rather than dividing by zero.
     EXPECT_EQ(
         Encode(src.data(), 64, 64, 3, BgrStep(64), kJpegColourBGR, kJpegColourYCbCr, kJpegSampling420, 0)
             .status,
-        kJpegOk);
+        JpegStatus::kOk);
 }
 
 // ---- Decoder: geometry and colour pairs ----
@@ -227,11 +229,11 @@ TEST(JpegDecoder, McuGeometryFollowsTheSampling) {
         const Bytes src = MakeBgr(c.width, c.height);
         const Encoded e = Encode(src.data(), c.width, c.height, 3, BgrStep(c.width), kJpegColourBGR,
                                  kJpegColourYCbCr, c.sampling);
-        ASSERT_EQ(e.status, kJpegOk);
+        ASSERT_EQ(e.status, JpegStatus::kOk);
         JpegDecoder dec;
         dec.SetSource(e.file.data(), static_cast<int>(e.file.size()));
         JpegSampling sampling = kJpegSamplingOther;
-        ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, &sampling), kJpegOk);
+        ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, &sampling), JpegStatus::kOk);
         EXPECT_EQ(sampling, c.sampling);
         EXPECT_EQ(dec.McuWidth(), c.mcuW);
         EXPECT_EQ(dec.McuHeight(), c.mcuH);
@@ -251,9 +253,9 @@ TEST(JpegDecoder, AdobeTransformZeroIsRgbAndComesOutSwappedAsBgr) {
     }
     const Encoded e =
         Encode(rgb.data(), w, h, 3, w * 3, kJpegColourRGB, kJpegColourRGB, kJpegSampling444, 95);
-    ASSERT_EQ(e.status, kJpegOk);
+    ASSERT_EQ(e.status, JpegStatus::kOk);
     const Decoded d = Decode(e.file);
-    ASSERT_EQ(d.data, kJpegOk);
+    ASSERT_EQ(d.data, JpegStatus::kOk);
     EXPECT_EQ(d.colour, kJpegColourRGB);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -269,15 +271,15 @@ TEST(JpegDecoder, FourComponentsWithoutAdobeAreUnknownAndNotWrittenAsCmyk) {
     Bytes cmyk(static_cast<std::size_t>(w) * h * 4, 77);
     const Encoded e =
         Encode(cmyk.data(), w, h, 4, w * 4, kJpegColourUnknown, kJpegColourUnknown, kJpegSampling444);
-    ASSERT_EQ(e.status, kJpegOk);
+    ASSERT_EQ(e.status, JpegStatus::kOk);
     const Decoded asCmyk = Decode(e.file, kJpegColourCMYK, 4);
-    ASSERT_EQ(asCmyk.header, kJpegOk);
+    ASSERT_EQ(asCmyk.header, JpegStatus::kOk);
     EXPECT_EQ(asCmyk.colour, kJpegColourUnknown);
-    EXPECT_EQ(asCmyk.data, kJpegOk);
+    EXPECT_EQ(asCmyk.data, JpegStatus::kOk);
     for (std::uint8_t b : asCmyk.pixels) ASSERT_EQ(b, 0);
     // Asked for as unknown, the planes are copied out.
     const Decoded raw = Decode(e.file, kJpegColourUnknown, 4);
-    ASSERT_EQ(raw.data, kJpegOk);
+    ASSERT_EQ(raw.data, JpegStatus::kOk);
     EXPECT_NEAR(raw.pixels[0], 77, 2);
 }
 
@@ -313,12 +315,12 @@ Bytes Insert(Bytes f, std::size_t offset, const Bytes& what) {
 
 JpegStatus FirstFailure(const Bytes& f) {
     const Decoded d = Decode(f);
-    return d.header != kJpegOk ? d.header : d.data;
+    return d.header != JpegStatus::kOk ? d.header : d.data;
 }
 
 TEST(JpegDecoder, MalformedSegmentsGiveTheirStatus) {
     const Bytes base = SmallFile();
-    ASSERT_EQ(FirstFailure(base), kJpegOk);
+    ASSERT_EQ(FirstFailure(base), JpegStatus::kOk);
     const std::size_t sof = Find(base, 0xC0);
     const std::size_t sos = Find(base, 0xDA);
     const std::size_t dqt = Find(base, 0xDB);
@@ -336,91 +338,93 @@ TEST(JpegDecoder, MalformedSegmentsGiveTheirStatus) {
              f[sof + 4] = 12;
              return f;
          }(),
-         kJpegNotSupported},
+         JpegStatus::kNotSupported},
         {"arithmetic frame (SOF9)",
          [&] {
              Bytes f = base;
              f[sof + 1] = 0xC9;
              return f;
          }(),
-         kJpegNotSupported},
+         JpegStatus::kNotSupported},
         {"lossless frame (SOF3)",
          [&] {
              Bytes f = base;
              f[sof + 1] = 0xC3;
              return f;
          }(),
-         kJpegNotSupported},
+         JpegStatus::kNotSupported},
         {"five components", Splice(base, sof, {0xFF, 0xC0, 0, 23, 8,    0, 24, 0,    40, 5, 1,    0x11, 0,
                                                2,    0x11, 0, 3,  0x11, 0, 4,  0x11, 0,  5, 0x11, 0}),
-         kJpegBadFrameHeader},
+         JpegStatus::kBadFrameHeader},
         {"sampling factor 0",
          [&] {
              Bytes f = base;
              f[sof + 11] = 0x20;
              return f;
          }(),
-         kJpegBadFrameHeader},
+         JpegStatus::kBadFrameHeader},
         {"SOF length",
          [&] {
              Bytes f = base;
              f[sof + 3] += 1;
              return f;
          }(),
-         kJpegBadLength},
+         JpegStatus::kBadLength},
         {"single component sampled 2x2",
-         Splice(base, sof, {0xFF, 0xC0, 0, 11, 8, 0, 24, 0, 40, 1, 0, 0x22, 0}), kJpegBadSampling},
+         Splice(base, sof, {0xFF, 0xC0, 0, 11, 8, 0, 24, 0, 40, 1, 0, 0x22, 0}), JpegStatus::kBadSampling},
         {"DQT identifier 4",
          [&] {
              Bytes f = base;
              f[dqt + 4] = 4;
              return f;
          }(),
-         kJpegBadQuantTable},
+         JpegStatus::kBadQuantTable},
         {"DQT length",
          [&] {
              Bytes f = base;
              f[dqt + 3] -= 1;
              return f;
          }(),
-         kJpegBadLength},
-        {"DHT counts 257", Insert(base, sof, counts257), kJpegBadHuffmanTable},
+         JpegStatus::kBadLength},
+        {"DHT counts 257", Insert(base, sof, counts257), JpegStatus::kBadHuffmanTable},
         {"DHT identifier 4",
          [&] {
              Bytes f = base;
              f[Find(base, 0xC4) + 4] = 0x04;
              return f;
          }(),
-         kJpegBadHuffmanTable},
+         JpegStatus::kBadHuffmanTable},
         {"scan with 0 components",
          [&] {
              Bytes f = base;
              f[sos + 4] = 0;
              return f;
          }(),
-         kJpegBadScanHeader},
+         JpegStatus::kBadScanHeader},
         {"sequential scan of one component of three",
-         Splice(base, sos, {0xFF, 0xDA, 0, 8, 1, 0, 0x00, 0, 63, 0}), kJpegNotSupported},
+         Splice(base, sos, {0xFF, 0xDA, 0, 8, 1, 0, 0x00, 0, 63, 0}), JpegStatus::kNotSupported},
         {"scan names component 9",
          [&] {
              Bytes f = base;
              f[sos + 5] = 9;
              return f;
          }(),
-         kJpegBadComponentId},
+         JpegStatus::kBadComponentId},
         {"scan table selector 5",
          [&] {
              Bytes f = base;
              f[sos + 6] = 0x50;
              return f;
          }(),
-         kJpegBadScanHeader},
-        {"DRI length", Insert(base, sos, {0xFF, 0xDD, 0, 5, 0, 1, 0}), kJpegBadLength},
-        {"segment length 0 (would loop forever)", Insert(base, sof, {0xFF, 0xE5, 0, 0}), kJpegBadLength},
+         JpegStatus::kBadScanHeader},
+        {"DRI length", Insert(base, sos, {0xFF, 0xDD, 0, 5, 0, 1, 0}), JpegStatus::kBadLength},
+        {"segment length 0 (would loop forever)", Insert(base, sof, {0xFF, 0xE5, 0, 0}),
+         JpegStatus::kBadLength},
         {"segment running past the end",
-         Bytes(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(sof + 8)), kJpegDataExhausted},
-        {"no frame before EOI", Bytes{0xFF, 0xD8, 0xFF, 0xD9}, kJpegBadFrameHeader},
-        {"empty", Bytes{}, kJpegDataExhausted},
+         Bytes(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(sof + 8)),
+         JpegStatus::kDataExhausted},
+        {"no frame before EOI", Bytes{0xFF, 0xD8, 0xFF, 0xD9}, JpegStatus::kBadFrameHeader},
+        {"empty", Bytes{}, JpegStatus::kDataExhausted},
         {"height 0 (DNL)",
          [&] {
              Bytes f = base;
@@ -428,18 +432,66 @@ TEST(JpegDecoder, MalformedSegmentsGiveTheirStatus) {
              f[sof + 6] = 0;
              return f;
          }(),
-         kJpegNotSupported},
+         JpegStatus::kNotSupported},
         {"larger than the pixel limit",
          [&] {
              Bytes f = base;
              f[sof + 5] = f[sof + 7] = 0xFF;
              return f;
          }(),
-         kJpegNotSupported},
+         JpegStatus::kNotSupported},
         {"entropy-coded data cut short",
-         Bytes(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(sos + 30)), kJpegInternalError},
+         Bytes(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(sos + 30)),
+         JpegStatus::kInternalError},
     };
     for (const Case& c : cases) EXPECT_EQ(FirstFailure(c.file), c.expected) << c.what;
+}
+
+// The reason a refused file gives, as a message would show it.
+std::string RefusalOf(const Bytes& f) {
+    JpegDecoder dec;
+    dec.SetSource(f.data(), static_cast<int>(f.size()));
+    int w = 0, h = 0;
+    JpegStatus st = dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr);
+    if (st == JpegStatus::kOk) {
+        Bytes out(static_cast<std::size_t>(BgrStep(w)) * h);
+        dec.SetDestination(out.data(), w, BgrStep(w), h, 3, kJpegColourBGR);
+        st = dec.ReadData();
+    }
+    return std::to_string(JpegStatusCode(st)) + " " + dec.Reason(st);
+}
+
+TEST(JpegDecoder, RefusalsNameTheirCause) {
+    const Bytes base = SmallFile();
+    const std::size_t sof = Find(base, 0xC0);
+    const std::size_t sos = Find(base, 0xDA);
+    auto with = [&](std::size_t at, std::uint8_t value) {
+        Bytes f = base;
+        f[at] = value;
+        return f;
+    };
+    const struct {
+        Bytes file;
+        const char* reason;
+    } cases[] = {
+        {with(sof + 4, 12), "-1 12-bit samples are not supported"},
+        {with(sof + 4, 16), "-1 sample precision other than 8 bits is not supported"},
+        {with(sof + 1, 0xC9), "-1 arithmetic coding is not supported"},
+        {with(sof + 1, 0xCA), "-1 arithmetic coding is not supported"},
+        {with(sof + 1, 0xC3), "-1 lossless coding is not supported"},
+        {with(sof + 1, 0xC5), "-1 hierarchical coding is not supported"},
+        {with(sof + 14, 0x21), "-1 this sampling layout is not supported (4:4:4, 4:2:2 and 4:2:0 are)"},
+        {Splice(base, sos, {0xFF, 0xDA, 0, 8, 1, 0, 0x00, 0, 63, 0}),
+         "-1 non-interleaved sequential scans are not supported"},
+        {[&] {
+             Bytes f = with(sof + 5, 0);
+             f[sof + 6] = 0;
+             return f;
+         }(),
+         "-1 a height defined by a DNL segment is not supported"},
+        {with(sof + 4, 8), "0 success"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RefusalOf(c.file), c.reason);
 }
 
 TEST(JpegDecoder, HeaderFactsAndShortApp0) {
@@ -449,7 +501,7 @@ TEST(JpegDecoder, HeaderFactsAndShortApp0) {
     JpegDecoder dec;
     dec.SetSource(f.data(), static_cast<int>(f.size()));
     int w = 0, h = 0;
-    ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), kJpegOk);
+    ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), JpegStatus::kOk);
     EXPECT_FALSE(dec.HasJfif());
     EXPECT_TRUE(dec.HasComment());
     EXPECT_STREQ(dec.Comment(), JpegEncoder::kComment);
@@ -458,7 +510,7 @@ TEST(JpegDecoder, HeaderFactsAndShortApp0) {
 
     const Bytes g = SmallFile();
     dec.SetSource(g.data(), static_cast<int>(g.size()));
-    ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), kJpegOk);
+    ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), JpegStatus::kOk);
     EXPECT_TRUE(dec.HasJfif());
     EXPECT_EQ(dec.Jfif().versionMajor, 1);
     EXPECT_EQ(dec.Jfif().versionMinor, 2);
@@ -470,7 +522,7 @@ TEST(JpegDecoder, HeaderFactsAndShortApp0) {
 TEST(JpegDecoder, ResynchronisesAtTheNextRestartMarkerAfterADamagedInterval) {
     const Bytes clean = SmallFile(kJpegSampling420, 1);
     const Decoded reference = Decode(clean);
-    ASSERT_EQ(reference.data, kJpegOk);
+    ASSERT_EQ(reference.data, JpegStatus::kOk);
     // Garbage after the coded data of the second interval: the interval decodes as before, then the
     // restart step must skip the garbage to RST1 instead of reading it as the next interval.
     std::size_t rst1 = 0;
@@ -479,7 +531,7 @@ TEST(JpegDecoder, ResynchronisesAtTheNextRestartMarkerAfterADamagedInterval) {
     ASSERT_GT(rst1, 0u);
     const Bytes damaged = Insert(clean, rst1, Bytes(24, 0x5A));
     const Decoded d = Decode(damaged);
-    ASSERT_EQ(d.data, kJpegOk);
+    ASSERT_EQ(d.data, JpegStatus::kOk);
     EXPECT_EQ(d.pixels, reference.pixels);
 }
 
@@ -499,11 +551,11 @@ TEST(JpegDecoder, OneObjectDecodesAStreamWithoutCarryingFactsOver) {
         dec.SetSource(f->data(), static_cast<int>(f->size()));
         int iw = 0, ih = 0, n = 0;
         JpegColour colour = kJpegColourUnknown;
-        ASSERT_EQ(dec.ReadHeader(&iw, &ih, &n, &colour, nullptr), kJpegOk);
+        ASSERT_EQ(dec.ReadHeader(&iw, &ih, &n, &colour, nullptr), JpegStatus::kOk);
         EXPECT_EQ(colour, f == &adobeRgb ? kJpegColourRGB : kJpegColourYCbCr);
         Bytes out(static_cast<std::size_t>(BgrStep(w)) * h, 0);
         dec.SetDestination(out.data(), w, BgrStep(w), h, 3, kJpegColourBGR);
-        ASSERT_EQ(dec.ReadData(), kJpegOk);
+        ASSERT_EQ(dec.ReadData(), JpegStatus::kOk);
         EXPECT_NEAR(out[2], 250, 6);  // R of the first pixel
         EXPECT_NEAR(out[0], 0, 6);
         dec.Clean();
@@ -521,9 +573,9 @@ TEST(JpegDecoder, ANewImageWithoutCleanDoesNotReuseSmallerBuffers) {
     for (const Bytes* f : {&small, &big}) {
         int w = 0, h = 0;
         dec.SetSource(f->data(), static_cast<int>(f->size()));
-        ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), kJpegOk);
+        ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), JpegStatus::kOk);
         dec.SetDestination(out.data(), w, BgrStep(w), h, 3, kJpegColourBGR);
-        ASSERT_EQ(dec.ReadData(), kJpegOk);  // no Clean in between
+        ASSERT_EQ(dec.ReadData(), JpegStatus::kOk);  // no Clean in between
     }
 }
 
@@ -531,19 +583,19 @@ TEST(JpegDecoder, WritesOnlyWhatTheDestinationHolds) {
     const Bytes f = SmallFile();  // 40 x 24
     JpegDecoder dec;
     dec.SetSource(f.data(), static_cast<int>(f.size()));
-    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegOk);
+    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), JpegStatus::kOk);
     // A 10 x 5 destination with a guard area after it: nothing beyond it may change.
     Bytes out(static_cast<std::size_t>(BgrStep(10)) * 5 + 64, 0xAB);
     dec.SetDestination(out.data(), 10, BgrStep(10), 5, 3, kJpegColourBGR);
-    ASSERT_EQ(dec.ReadData(), kJpegOk);
+    ASSERT_EQ(dec.ReadData(), JpegStatus::kOk);
     for (std::size_t i = static_cast<std::size_t>(BgrStep(10)) * 5; i < out.size(); ++i)
         ASSERT_EQ(out[i], 0xAB);
     dec.Clean();
     // A line step too short for the pixels asked for is refused before anything is written.
     dec.SetSource(f.data(), static_cast<int>(f.size()));
-    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegOk);
+    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), JpegStatus::kOk);
     dec.SetDestination(out.data(), 40, 40, 1, 3, kJpegColourBGR);
-    EXPECT_EQ(dec.ReadData(), kJpegNotSupported);
+    EXPECT_EQ(dec.ReadData(), JpegStatus::kNotSupported);
 }
 
 TEST(JpegDecoder, LimitsStopHostileProgressiveFiles) {
@@ -562,29 +614,29 @@ TEST(JpegDecoder, LimitsStopHostileProgressiveFiles) {
     JpegDecoder dec;
     dec.SetLimits(limits);
     dec.SetSource(f.data(), static_cast<int>(f.size()));
-    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegOk);
+    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), JpegStatus::kOk);
     Bytes out(16);
     dec.SetDestination(out.data(), 1, 4, 1, 3, kJpegColourBGR);
-    EXPECT_EQ(dec.ReadData(), kJpegNotSupported);
+    EXPECT_EQ(dec.ReadData(), JpegStatus::kNotSupported);
     dec.Clean();
     // Within the limits, but a few hundred bytes cannot code the DC of 375 000 blocks.
     dec.SetLimits(JpegDecoderLimits{});
     dec.SetSource(f.data(), static_cast<int>(f.size()));
-    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegOk);
+    ASSERT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), JpegStatus::kOk);
     dec.SetDestination(out.data(), 1, 4, 1, 3, kJpegColourBGR);
-    EXPECT_EQ(dec.ReadData(), kJpegDataExhausted);
+    EXPECT_EQ(dec.ReadData(), JpegStatus::kDataExhausted);
     dec.Clean();
 
     limits = JpegDecoderLimits{};
     limits.maxPixels = 40 * 24;
     dec.SetLimits(limits);
     dec.SetSource(base.data(), static_cast<int>(base.size()));
-    EXPECT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegOk);
+    EXPECT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), JpegStatus::kOk);
     dec.Clean();
     limits.maxPixels = 40 * 24 - 1;
     dec.SetLimits(limits);
     dec.SetSource(base.data(), static_cast<int>(base.size()));
-    EXPECT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), kJpegNotSupported);
+    EXPECT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), JpegStatus::kNotSupported);
     dec.Clean();
 }
 

@@ -86,7 +86,7 @@ Image ToBgr(const Image& rgb) {
 }
 
 struct Ours {
-    JpegStatus status = kJpegOk;
+    JpegStatus status = JpegStatus::kOk;
     JpegColour colour = kJpegColourUnknown;
     Image image;
 };
@@ -99,7 +99,7 @@ Ours DecodeOurs(const Bytes& file) {
     dec.SetSource(file.data(), static_cast<int>(file.size()));
     int n = 0;
     o.status = dec.ReadHeader(&o.image.width, &o.image.height, &n, &o.colour, nullptr);
-    if (o.status != kJpegOk) return o;
+    if (o.status != JpegStatus::kOk) return o;
     o.image.channels = n == 4 ? 4 : 3;
     o.image.step = (o.image.width * o.image.channels + 3) & ~3;
     o.image.pixels.assign(static_cast<std::size_t>(o.image.step) * o.image.height, 0);
@@ -153,7 +153,7 @@ Difference Compare(const Image& a, const Image& b) {
 
 void ExpectLikeTurbo(const Bytes& file, JpegColour expectedColour) {
     const Ours ours = DecodeOurs(file);
-    ASSERT_EQ(ours.status, kJpegOk) << JpegStatusText(ours.status);
+    ASSERT_EQ(ours.status, JpegStatus::kOk) << JpegStatusText(ours.status);
     if (expectedColour != kJpegColourUnknown) {
         EXPECT_EQ(ours.colour, expectedColour);
     }
@@ -209,7 +209,7 @@ TEST(JpegPeer, CmykAndYcckWithTheAdobeMarker) {
         enc.SetParams(90, kJpegSampling444, kJpegColourCMYK, 0, 0);
         Bytes file(static_cast<std::size_t>(cmyk.step) * cmyk.height + 65536);
         int size = static_cast<int>(file.size());
-        ASSERT_EQ(enc.WriteImage(file.data(), &size), kJpegOk);
+        ASSERT_EQ(enc.WriteImage(file.data(), &size), JpegStatus::kOk);
         file.resize(static_cast<std::size_t>(size));
         SCOPED_TRACE("CMYK, Adobe transform 0");
         ExpectLikeTurbo(file, kJpegColourCMYK);
@@ -219,7 +219,7 @@ TEST(JpegPeer, CmykAndYcckWithTheAdobeMarker) {
 TEST(JpegPeer, RefusesArithmeticCodingAndTwelveBitSamples) {
     const Bytes arithmetic = ReadAll(kCorpus / "refused_arithmetic.jpg");
     ASSERT_FALSE(arithmetic.empty());
-    EXPECT_EQ(DecodeOurs(arithmetic).status, kJpegNotSupported);
+    EXPECT_EQ(DecodeOurs(arithmetic).status, JpegStatus::kNotSupported);
 
     Bytes twelve = ReadAll(kCorpus / "base_420.jpg");
     std::size_t sof = 2;
@@ -228,7 +228,7 @@ TEST(JpegPeer, RefusesArithmeticCodingAndTwelveBitSamples) {
     ASSERT_LT(sof + 4, twelve.size());
     twelve[sof + 1] = 0xC1;  // extended sequential, which allows 12-bit samples
     twelve[sof + 4] = 12;
-    EXPECT_EQ(DecodeOurs(twelve).status, kJpegNotSupported);
+    EXPECT_EQ(DecodeOurs(twelve).status, JpegStatus::kNotSupported);
 }
 
 struct Encoded {
@@ -245,7 +245,7 @@ Encoded EncodeBgr(const Image& bgr, JpegSampling sampling, int quality, int rest
     e.file.resize(static_cast<std::size_t>(bgr.width) * bgr.height * 3 + 65536);
     int size = static_cast<int>(e.file.size());
     e.status = enc.WriteImage(e.file.data(), &size);
-    e.file.resize(e.status == kJpegOk ? static_cast<std::size_t>(size) : 0);
+    e.file.resize(e.status == JpegStatus::kOk ? static_cast<std::size_t>(size) : 0);
     enc.Clean();
     return e;
 }
@@ -309,7 +309,7 @@ TEST(JpegPeer, OurFilesDecodeWithDjpegAndStayCloseToTheSource) {
         ASSERT_GT(rgb.width, 0);
         const Image bgr = ToBgr(rgb);
         const Encoded e = EncodeBgr(bgr, c.sampling, c.quality, c.restart);
-        ASSERT_EQ(e.status, kJpegOk) << JpegStatusText(e.status);
+        ASSERT_EQ(e.status, JpegStatus::kOk) << JpegStatusText(e.status);
 
         std::string errors;
         EXPECT_EQ(RunDjpeg(e.file, name, &errors), 0);
@@ -326,7 +326,7 @@ TEST(JpegPeer, OurFilesDecodeWithDjpegAndStayCloseToTheSource) {
 
         // Our decoder reads our file back at its size (642 x 482 included) and like libjpeg-turbo does.
         const Ours ours = DecodeOurs(e.file);
-        ASSERT_EQ(ours.status, kJpegOk);
+        ASSERT_EQ(ours.status, JpegStatus::kOk);
         EXPECT_EQ(ours.image.width, bgr.width);
         EXPECT_EQ(ours.image.height, bgr.height);
         const Difference d = Compare(ours.image, turbo);

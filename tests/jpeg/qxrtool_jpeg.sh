@@ -21,12 +21,12 @@ djpeg -outfile /dev/null "$work/options.jpg"
 "$tool" jpeg-decode "$corpus/ycck_adobe_imagemagick.jpg" "$work/cmyk.pam"
 grep -q "TUPLTYPE CMYK" "$work/cmyk.pam"
 
-# A refused file: non-zero exit and a one-line reason naming the status.
+# A refused file: non-zero exit and a one-line reason naming the status and its cause.
 if "$tool" jpeg-decode "$corpus/refused_arithmetic.jpg" "$work/refused.ppm" 2> "$work/refused.err"; then
     echo "an arithmetic-coded file was accepted" >&2
     exit 1
 fi
-grep -q "JpegStatus -1 (not supported)" "$work/refused.err"
+grep -q "JpegStatus -1 (arithmetic coding is not supported)" "$work/refused.err"
 test "$(wc -l < "$work/refused.err")" -eq 1
 if "$tool" jpeg-encode "$corpus/photo_17x9.ppm" "$work/bad.jpg" --sampling 411 2> /dev/null; then
     echo "a bad --sampling was accepted" >&2

@@ -79,11 +79,11 @@ TEST_F(SnapshotTest, JpegDecodesToThePicture) {
         decoder.Reset();
         (void)decoder.SetSource(file.data(), static_cast<int>(file.size()));
         int width = 0, height = 0;
-        ASSERT_EQ(decoder.ReadHeader(&width, &height, nullptr, nullptr, nullptr), vello::kJpegOk);
+        ASSERT_EQ(decoder.ReadHeader(&width, &height, nullptr, nullptr, nullptr), vello::JpegStatus::kOk);
         ASSERT_EQ(width, w);
         ASSERT_EQ(height, h);
         (void)decoder.SetDestination(out.data(), w, picture.stride, h, 3, vello::kJpegColourBGR);
-        ASSERT_EQ(decoder.ReadData(), vello::kJpegOk);
+        ASSERT_EQ(decoder.ReadData(), vello::JpegStatus::kOk);
         decoder.Clean();
         int worst = 0;
         for (std::size_t i = 0; i < out.size(); ++i)

@@ -18,7 +18,7 @@ JpegEncodeFn MakeJpegEncoder() {
         int size = static_cast<int>(out.size());
         const vello::JpegStatus status = encoder.WriteImage(out.data(), &size);
         encoder.Clean();
-        if (status != vello::kJpegOk) return std::vector<uint8_t>();
+        if (status != vello::JpegStatus::kOk) return std::vector<uint8_t>();
         out.resize(static_cast<std::size_t>(size));
         return out;
     };

@@ -64,9 +64,9 @@ bool WritePicture(const char* path, const std::string& header, const std::uint8_
     return st == platform::FileStatus::kOk;
 }
 
-std::string StatusMessage(const char* path, int status) {
-    return std::string(path) + ": JpegStatus " + std::to_string(status) + " (" +
-           vello::JpegStatusText(status) + ")";
+std::string StatusMessage(const char* path, vello::JpegStatus status, const char* reason) {
+    return std::string(path) + ": JpegStatus " + std::to_string(vello::JpegStatusCode(status)) + " (" +
+           reason + ")";
 }
 
 // ---- PPM / PGM (binary, maxval 255) ----
@@ -233,7 +233,8 @@ int RunJpegDecode(int argc, char** argv) {
     vello::JpegColour colour = vello::kJpegColourUnknown;
     vello::JpegSampling sampling = vello::kJpegSampling444;
     vello::JpegStatus st = decoder.ReadHeader(&width, &height, &components, &colour, &sampling);
-    if (st != vello::kJpegOk) return Fail(kJpegDecode.name, StatusMessage(in, st));
+    if (st != vello::JpegStatus::kOk)
+        return Fail(kJpegDecode.name, StatusMessage(in, st, decoder.Reason(st)));
 
     Picture pic;
     pic.width = width;
@@ -256,7 +257,8 @@ int RunJpegDecode(int argc, char** argv) {
     pic.pixels.assign(static_cast<std::size_t>(pic.step) * static_cast<std::size_t>(height), 0);
     decoder.SetDestination(pic.pixels.data(), width, pic.step, height, pic.channels, pic.colour);
     st = decoder.ReadData();
-    if (st != vello::kJpegOk) return Fail(kJpegDecode.name, StatusMessage(in, st));
+    if (st != vello::JpegStatus::kOk)
+        return Fail(kJpegDecode.name, StatusMessage(in, st, decoder.Reason(st)));
     decoder.Clean();
 
     const bool written = toBmp ? WriteBmp(out, pic, in, &error) : WritePacked(out, pic, toPam, in, &error);
@@ -329,7 +331,8 @@ int RunJpegEncode(int argc, char** argv) {
     int size = static_cast<int>(capacity);
     const vello::JpegStatus st = encoder.WriteImage(out.data(), &size);
     encoder.Clean();
-    if (st != vello::kJpegOk) return Fail(kJpegEncode.name, StatusMessage(files[1], st));
+    if (st != vello::JpegStatus::kOk)
+        return Fail(kJpegEncode.name, StatusMessage(files[1], st, vello::JpegStatusText(st)));
     if (!WritePicture(files[1], std::string(), out.data(), static_cast<std::size_t>(size), files[0], &error))
         return Fail(kJpegEncode.name, error);
     return 0;

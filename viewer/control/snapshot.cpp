@@ -21,7 +21,7 @@ bool EncodeJpeg(const SnapshotPicture& picture, std::size_t capacity, std::vecto
     int size = static_cast<int>(capacity);
     const vello::JpegStatus status = encoder.WriteImage(out.data(), &size);
     encoder.Clean();
-    if (status != vello::kJpegOk) return false;
+    if (status != vello::JpegStatus::kOk) return false;
     out.resize(static_cast<std::size_t>(size));
     return true;
 }

@@ -151,8 +151,9 @@ bool DecodePicture(vello::JpegDecoder& decoder, std::string_view payload, std::v
                    int* width, int* height) {
     decoder.SetSource(reinterpret_cast<const uint8_t*>(payload.data()), static_cast<int>(payload.size()));
     int w = 0, h = 0, channels = 0;
-    const bool ok = decoder.ReadHeader(&w, &h, &channels, nullptr, nullptr) == vello::kJpegOk && w > 0 &&
-                    h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide && (channels == 1 || channels == 3);
+    const bool ok = decoder.ReadHeader(&w, &h, &channels, nullptr, nullptr) == vello::JpegStatus::kOk &&
+                    w > 0 && h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide &&
+                    (channels == 1 || channels == 3);
     if (ok) {
         const int stride = BgrStride(w);
         out.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h), 0);

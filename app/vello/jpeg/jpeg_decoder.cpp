@@ -58,35 +58,6 @@ int CeilDiv(int a, int b) {
 
 }  // namespace
 
-const char* JpegStatusText(int status) {
-    switch (status) {
-        case kJpegOk:
-            return "success";
-        case kJpegNotSupported:
-            return "not supported";
-        case kJpegInternalError:
-            return "internal failure";
-        case kJpegDataExhausted:
-            return "data exhausted";
-        case kJpegBadHuffmanTable:
-            return "bad Huffman table segment";
-        case kJpegBadQuantTable:
-            return "bad quantisation table segment";
-        case kJpegBadScanHeader:
-            return "bad scan header";
-        case kJpegBadLength:
-            return "bad segment length";
-        case kJpegBadComponentId:
-            return "bad component identifier";
-        case kJpegBadSampling:
-            return "bad sampling";
-        case kJpegBadFrameHeader:
-            return "bad frame header";
-        default:
-            return "unknown status";
-    }
-}
-
 // A DQT table: the 64 raw values in zig-zag order as the file carries them, and the dequantisation table
 // that the inverse transform takes (natural order).
 struct JpegDecoder::QuantTable {
@@ -176,7 +147,17 @@ void JpegDecoder::Clean() {
     reconstructed_ = false;
 }
 
+JpegStatus JpegDecoder::Refuse(const char* why) {
+    refusal_ = why;
+    return JpegStatus::kNotSupported;
+}
+
+const char* JpegDecoder::Reason(JpegStatus status) const {
+    return status == JpegStatus::kNotSupported && refusal_ != nullptr ? refusal_ : JpegStatusText(status);
+}
+
 int JpegDecoder::SetSource(const std::uint8_t* bytes, int length) {
+    refusal_ = nullptr;
     src_ = bytes;
     srcLength_ = (bytes != nullptr && length > 0) ? length : 0;
     pos_ = 0;
@@ -211,11 +192,11 @@ JpegStatus JpegDecoder::SearchMarker(int* marker) {
     for (;;) {
         while (pos_ < srcLength_ && src_[pos_] != 0xFF) ++pos_;
         while (pos_ < srcLength_ && src_[pos_] == 0xFF) ++pos_;  // fill bytes
-        if (pos_ >= srcLength_) return kJpegDataExhausted;
+        if (pos_ >= srcLength_) return JpegStatus::kDataExhausted;
         const int m = src_[pos_++];
         if (m != 0) {  // FF 00 is a stuffed data byte, not a marker
             *marker = m;
-            return kJpegOk;
+            return JpegStatus::kOk;
         }
     }
 }
@@ -223,20 +204,20 @@ JpegStatus JpegDecoder::SearchMarker(int* marker) {
 // Reads a segment's length and checks that the whole segment is in the source. `payload` is the
 // number of bytes after the length field.
 JpegStatus JpegDecoder::BeginSegment(int* payload) {
-    if (srcLength_ - pos_ < 2) return kJpegDataExhausted;
+    if (srcLength_ - pos_ < 2) return JpegStatus::kDataExhausted;
     const int length = ReadWord();
-    if (length < 2) return kJpegBadLength;  // would step backwards and loop forever
-    if (length - 2 > srcLength_ - pos_) return kJpegDataExhausted;
+    if (length < 2) return JpegStatus::kBadLength;  // would step backwards and loop forever
+    if (length - 2 > srcLength_ - pos_) return JpegStatus::kDataExhausted;
     *payload = length - 2;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::SkipSegment() {
     int payload = 0;
     const JpegStatus st = BeginSegment(&payload);
-    if (st != kJpegOk) return st;
+    if (st != JpegStatus::kOk) return st;
     pos_ += payload;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 // ---- Public entry points ----
@@ -249,21 +230,21 @@ JpegStatus JpegDecoder::ReadHeader(int* width, int* height, int* components, Jpe
     restartInterval_ = 0;
     headerRead_ = false;
     const JpegStatus st = RunMarkers(false);
-    if (st != kJpegOk) return st;
-    if (!haveFrame_) return kJpegBadFrameHeader;
-    if (!headerRead_) return kJpegDataExhausted;  // the image ended before its first scan
+    if (st != JpegStatus::kOk) return st;
+    if (!haveFrame_) return JpegStatus::kBadFrameHeader;
+    if (!headerRead_) return JpegStatus::kDataExhausted;  // the image ended before its first scan
     if (width) *width = width_;
     if (height) *height = height_;
     if (components) *components = componentCount_;
     if (colour) *colour = fileColour_;
     if (sampling) *sampling = sampling_;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::ReadData() {
-    if (!haveFrame_ || !headerRead_) return kJpegBadFrameHeader;
+    if (!haveFrame_ || !headerRead_) return JpegStatus::kBadFrameHeader;
     const JpegStatus st = PrepareOutput();
-    if (st != kJpegOk) return st;
+    if (st != JpegStatus::kOk) return st;
     return RunMarkers(true);
 }
 
@@ -280,19 +261,22 @@ JpegStatus JpegDecoder::RunMarkers(bool dataMode) {
         }
         if (marker == 0) {
             const JpegStatus st = SearchMarker(&marker);
-            if (st != kJpegOk) return st;
+            if (st != JpegStatus::kOk) return st;
         }
 
-        JpegStatus st = kJpegOk;
+        JpegStatus st = JpegStatus::kOk;
         if (marker < 0xC0) {
             st = SkipSegment();
         } else if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
             // A second frame after the scans began would not fit the buffers sized for the first.
-            if (dataMode) return kJpegBadFrameHeader;
+            if (dataMode) return JpegStatus::kBadFrameHeader;
             st = ReadFrameHeader(marker == 0xC2);
-        } else if (marker == 0xC3 || (marker >= 0xC5 && marker <= 0xC7) ||
-                   (marker >= 0xC9 && marker <= 0xCB) || (marker >= 0xCD && marker <= 0xCF)) {
-            return kJpegNotSupported;  // lossless, hierarchical or arithmetic-coded
+        } else if (marker >= 0xC9 && marker <= 0xCF && marker != 0xCC) {
+            return Refuse("arithmetic coding is not supported");
+        } else if (marker == 0xC3) {
+            return Refuse("lossless coding is not supported");
+        } else if (marker >= 0xC5 && marker <= 0xC7) {
+            return Refuse("hierarchical coding is not supported");
         } else if (marker == 0xC4) {
             st = ReadHuffmanTables();
         } else if (marker >= 0xD0 && marker <= 0xD7) {
@@ -301,19 +285,19 @@ JpegStatus JpegDecoder::RunMarkers(bool dataMode) {
             // SOI: nothing to do
         } else if (marker == 0xD9) {
             if (dataMode && progressive_ && progressiveDirty_) return ReconstructProgressive();
-            return kJpegOk;
+            return JpegStatus::kOk;
         } else if (marker == 0xDA) {
             const int sosStart = pos_ - 2;
             st = ReadScanHeader();
-            if (st != kJpegOk) return st;
+            if (st != JpegStatus::kOk) return st;
             if (!dataMode) {
                 pos_ = sosStart;
                 headerRead_ = true;
-                return kJpegOk;
+                return JpegStatus::kOk;
             }
             st = AllocateBuffers();
-            if (st != kJpegOk) return st;
-            if (++scansDecoded_ > limits_.maxScans) return kJpegNotSupported;
+            if (st != JpegStatus::kOk) return st;
+            if (++scansDecoded_ > limits_.maxScans) return Refuse("more scans than the decoder's limit");
             st = progressive_ ? DecodeProgressiveScan() : DecodeSequential();
         } else if (marker == 0xDB) {
             st = ReadQuantTables();
@@ -328,7 +312,7 @@ JpegStatus JpegDecoder::RunMarkers(bool dataMode) {
         } else {
             st = SkipSegment();  // JPG, DAC, DNL, DHP, EXP, APPn, JPGn
         }
-        if (st != kJpegOk) return st;
+        if (st != JpegStatus::kOk) return st;
     }
 }
 
@@ -337,16 +321,17 @@ JpegStatus JpegDecoder::RunMarkers(bool dataMode) {
 JpegStatus JpegDecoder::ReadFrameHeader(bool progressive) {
     int payload = 0;
     JpegStatus st = BeginSegment(&payload);
-    if (st != kJpegOk) return st;
-    if (payload < 6) return kJpegBadLength;
+    if (st != JpegStatus::kOk) return st;
+    if (payload < 6) return JpegStatus::kBadLength;
     const int precision = ReadByte();
-    if (precision != 8) return kJpegNotSupported;
+    if (precision == 12) return Refuse("12-bit samples are not supported");
+    if (precision != 8) return Refuse("sample precision other than 8 bits is not supported");
     const int height = ReadWord();
     const int width = ReadWord();
     const int count = ReadByte();
-    if (count > 4) return kJpegBadFrameHeader;
-    if (payload - 6 != 3 * count) return kJpegBadLength;
-    if (count == 0) return kJpegBadFrameHeader;
+    if (count > 4) return JpegStatus::kBadFrameHeader;
+    if (payload - 6 != 3 * count) return JpegStatus::kBadLength;
+    if (count == 0) return JpegStatus::kBadFrameHeader;
 
     // A new frame: buffers sized for an earlier one must not be reused, even when the caller skipped Clean.
     haveFrame_ = false;
@@ -365,8 +350,8 @@ JpegStatus JpegDecoder::ReadFrameHeader(bool progressive) {
         c->h = hv >> 4;
         c->v = hv & 15;
         c->quantSelector = ReadByte();
-        if (c->h < 1 || c->v < 1) return kJpegBadFrameHeader;
-        if (c->quantSelector > 3) return kJpegBadFrameHeader;
+        if (c->h < 1 || c->v < 1) return JpegStatus::kBadFrameHeader;
+        if (c->quantSelector > 3) return JpegStatus::kBadFrameHeader;
         components_[i] = std::move(c);
     }
     componentCount_ = count;
@@ -377,7 +362,7 @@ JpegStatus JpegDecoder::ReadFrameHeader(bool progressive) {
     // Sampling layout.
     auto is = [&](int i, int h, int v) { return components_[i]->h == h && components_[i]->v == v; };
     if (count == 1) {
-        if (!is(0, 1, 1)) return kJpegBadSampling;
+        if (!is(0, 1, 1)) return JpegStatus::kBadSampling;
         sampling_ = kJpegSampling444;
     } else if (count == 3 || count == 4) {
         sampling_ = kJpegSamplingOther;
@@ -402,12 +387,13 @@ JpegStatus JpegDecoder::ReadFrameHeader(bool progressive) {
         c.vUp = (chroma && sampling_ == kJpegSampling420) ? 2 : 1;
     }
 
-    if (width == 0) return kJpegBadFrameHeader;
-    if (height == 0) return kJpegNotSupported;  // height defined by a DNL segment
-    if (static_cast<std::int64_t>(width) * height > limits_.maxPixels) return kJpegNotSupported;
+    if (width == 0) return JpegStatus::kBadFrameHeader;
+    if (height == 0) return Refuse("a height defined by a DNL segment is not supported");
+    if (static_cast<std::int64_t>(width) * height > limits_.maxPixels)
+        return Refuse("the picture is larger than the decoder's pixel limit");
     ComputeGeometry();
     haveFrame_ = true;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 void JpegDecoder::ComputeGeometry() {
@@ -432,7 +418,7 @@ void JpegDecoder::ComputeGeometry() {
 JpegStatus JpegDecoder::ReadHuffmanTables() {
     int remaining = 0;
     JpegStatus st = BeginSegment(&remaining);
-    if (st != kJpegOk) return st;
+    if (st != JpegStatus::kOk) return st;
     while (remaining > 16) {
         auto table = std::make_unique<HuffmanTable>();
         const int classAndId = ReadByte();
@@ -442,32 +428,33 @@ JpegStatus JpegDecoder::ReadHuffmanTables() {
             total += table->counts[i];
         }
         remaining -= 17;
-        if (total > 256 || total > remaining) return kJpegBadHuffmanTable;
+        if (total > 256 || total > remaining) return JpegStatus::kBadHuffmanTable;
         for (int i = 0; i < total; ++i) table->values[i] = static_cast<Lum8u>(ReadByte());
         remaining -= total;
         table->tableClass = classAndId >> 4;
         table->id = classAndId & 15;
-        if (table->id > 3 || table->tableClass > 1) return kJpegBadHuffmanTable;
+        if (table->id > 3 || table->tableClass > 1) return JpegStatus::kBadHuffmanTable;
         const LumStatus ls =
             LumInitAlloc(table->spec, lumiDecodeHuffmanSpecInitAlloc_JPEG_8u, table->counts, table->values);
-        if (ls < 0) return ls == lumStsJpegHuffTableErr ? kJpegBadHuffmanTable : kJpegInternalError;
+        if (ls < 0)
+            return ls == lumStsJpegHuffTableErr ? JpegStatus::kBadHuffmanTable : JpegStatus::kInternalError;
         (table->tableClass == 0 ? dcTables_ : acTables_)[table->id] = std::move(table);
     }
-    return remaining == 0 ? kJpegOk : kJpegBadLength;
+    return remaining == 0 ? JpegStatus::kOk : JpegStatus::kBadLength;
 }
 
 JpegStatus JpegDecoder::ReadQuantTables() {
     int remaining = 0;
     JpegStatus st = BeginSegment(&remaining);
-    if (st != kJpegOk) return st;
+    if (st != JpegStatus::kOk) return st;
     while (remaining > 0) {
         const int pq = ReadByte();
         auto table = std::make_unique<QuantTable>();
         table->precision = pq >> 4;
         table->id = pq & 15;
-        if (table->id > 3 || table->precision > 1) return kJpegBadQuantTable;
+        if (table->id > 3 || table->precision > 1) return JpegStatus::kBadQuantTable;
         const int bytes = 65 + 64 * table->precision;
-        if (bytes > remaining) return kJpegBadLength;
+        if (bytes > remaining) return JpegStatus::kBadLength;
         for (int i = 0; i < 64; ++i) {
             // The primitives take 8-bit tables; a 16-bit value (meant for 12-bit samples) saturates
             // rather than wrapping to a small or zero quantiser.
@@ -475,31 +462,33 @@ JpegStatus JpegDecoder::ReadQuantTables() {
             table->raw[i] = static_cast<Lum8u>(std::min(value, 255));
         }
         remaining -= bytes;
-        if (lumiQuantInvTableInit_JPEG_8u16u(table->raw, table->inverse) < 0) return kJpegInternalError;
+        if (lumiQuantInvTableInit_JPEG_8u16u(table->raw, table->inverse) < 0)
+            return JpegStatus::kInternalError;
         quant_[table->id] = std::move(table);
     }
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::ReadRestartInterval() {
     int payload = 0;
     const JpegStatus st = BeginSegment(&payload);
-    if (st != kJpegOk) return st;
-    if (payload != 2) return kJpegBadLength;
+    if (st != JpegStatus::kOk) return st;
+    if (payload != 2) return JpegStatus::kBadLength;
     restartInterval_ = ReadWord();
     restartsToGo_ = restartInterval_;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::ReadScanHeader() {
     int payload = 0;
     JpegStatus st = BeginSegment(&payload);
-    if (st != kJpegOk) return st;
-    if (payload < 1) return kJpegBadLength;
+    if (st != JpegStatus::kOk) return st;
+    if (payload < 1) return JpegStatus::kBadLength;
     const int count = ReadByte();
-    if (count < 1 || count > 4) return kJpegBadScanHeader;
-    if (!progressive_ && count != componentCount_) return kJpegNotSupported;
-    if (payload != 2 * count + 4) return kJpegBadLength;
+    if (count < 1 || count > 4) return JpegStatus::kBadScanHeader;
+    if (!progressive_ && count != componentCount_)
+        return Refuse("non-interleaved sequential scans are not supported");
+    if (payload != 2 * count + 4) return JpegStatus::kBadLength;
     bool named[4] = {false, false, false, false};
     for (int i = 0; i < count; ++i) {
         const int id = ReadByte();
@@ -511,10 +500,10 @@ JpegStatus JpegDecoder::ReadScanHeader() {
                 break;
             }
         }
-        if (found < 0) return kJpegBadComponentId;
-        if (named[found]) return kJpegBadScanHeader;  // the same component twice in one scan
+        if (found < 0) return JpegStatus::kBadComponentId;
+        if (named[found]) return JpegStatus::kBadScanHeader;  // the same component twice in one scan
         named[found] = true;
-        if ((selectors >> 4) > 3 || (selectors & 15) > 3) return kJpegBadScanHeader;
+        if ((selectors >> 4) > 3 || (selectors & 15) > 3) return JpegStatus::kBadScanHeader;
         Component& c = *components_[found];
         c.dcSelector = selectors >> 4;
         c.acSelector = selectors & 15;
@@ -527,12 +516,12 @@ JpegStatus JpegDecoder::ReadScanHeader() {
     ah_ = ahal >> 4;
     al_ = ahal & 15;
     // An AC band belongs to one component (T.81 G.1.1.1.1).
-    if (progressive_ && ss_ != 0 && se_ != 0 && count != 1) return kJpegBadScanHeader;
+    if (progressive_ && ss_ != 0 && se_ != 0 && count != 1) return JpegStatus::kBadScanHeader;
 
     DecideFileColour();
     restartsToGo_ = restartInterval_;
     expectedRestart_ = 0;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 void JpegDecoder::DecideFileColour() {
@@ -562,7 +551,7 @@ void JpegDecoder::DecideFileColour() {
 JpegStatus JpegDecoder::ReadApp0() {
     int payload = 0;
     const JpegStatus st = BeginSegment(&payload);
-    if (st != kJpegOk) return st;
+    if (st != JpegStatus::kOk) return st;
     const int end = pos_ + payload;
     if (payload >= 14 && std::memcmp(src_ + pos_, "JFIF", 5) == 0) {
         pos_ += 5;
@@ -581,13 +570,13 @@ JpegStatus JpegDecoder::ReadApp0() {
         jfxxCode_ = ReadByte();
     }
     pos_ = end;  // thumbnails are never decoded
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::ReadApp14() {
     int payload = 0;
     const JpegStatus st = BeginSegment(&payload);
-    if (st != kJpegOk) return st;
+    if (st != JpegStatus::kOk) return st;
     const int end = pos_ + payload;
     if (payload >= 12 && std::memcmp(src_ + pos_, "Adobe", 5) == 0) {
         pos_ += 5;
@@ -598,19 +587,19 @@ JpegStatus JpegDecoder::ReadApp14() {
         adobe_.transform = ReadByte();
     }
     pos_ = end;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::ReadComment() {
     int payload = 0;
     const JpegStatus st = BeginSegment(&payload);
-    if (st != kJpegOk) return st;
+    if (st != JpegStatus::kOk) return st;
     comment_ = std::make_unique<char[]>(static_cast<std::size_t>(payload) + 1);
     if (payload > 0) std::memcpy(comment_.get(), src_ + pos_, static_cast<std::size_t>(payload));
     comment_[static_cast<std::size_t>(payload)] = 0;
     commentLength_ = payload;
     pos_ += payload;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 // ---- Output and buffers ----
@@ -629,7 +618,7 @@ JpegStatus JpegDecoder::PrepareOutput() {
         else if (componentCount_ == 4)
             op = kOpCopy4;
         else
-            return kJpegNotSupported;
+            return Refuse("no colour conversion for this component count");
     } else if (in == kJpegColourGrey && out == kJpegColourGrey) {
         op = kOpCopy1;
     } else if (in == kJpegColourGrey && (out == kJpegColourRGB || out == kJpegColourBGR)) {
@@ -648,28 +637,32 @@ JpegStatus JpegDecoder::PrepareOutput() {
         op = kOpYcckToCmyk;
     }
     // An Adobe transform can claim more colour planes than the frame has.
-    if (OpPlanes(op) > componentCount_) return kJpegNotSupported;
+    if (OpPlanes(op) > componentCount_)
+        return Refuse("the colour transform needs more components than the frame has");
     outWidth_ = std::min(dstWidth_, width_);
     if (outWidth_ <= 0 || dstHeight_ <= 0) op = kOpNone;
     if (op != kOpNone) {
         // Rows must not overlap or run past the line step.
-        if (dst_ == nullptr) return kJpegNotSupported;
+        if (dst_ == nullptr) return Refuse("no destination");
         if (static_cast<std::int64_t>(outWidth_) * OpBytesPerPixel(op) > dstLineStep_)
-            return kJpegNotSupported;
+            return Refuse("the destination's line step is too short for its width");
     }
     colourOp_ = op;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::AllocateBuffers() {
-    if (buffersReady_) return kJpegOk;
-    if (sampling_ == kJpegSamplingOther) return kJpegNotSupported;
+    if (buffersReady_) return JpegStatus::kOk;
+    if (componentCount_ == 2) return Refuse("2-component images are not supported");
+    if (sampling_ == kJpegSamplingOther)
+        return Refuse("this sampling layout is not supported (4:4:4, 4:2:2 and 4:2:0 are)");
     // The coefficient buffer is checked first, so that a refused file allocates nothing.
     const std::int64_t mcuCoefficientBytes = static_cast<std::int64_t>(blocksPerMcu_) * 64 * 2;
     std::int64_t coefficientBytes = mcuCoefficientBytes * mcusPerRow_;
     if (progressive_) {
         coefficientBytes *= mcuRows_;
-        if (coefficientBytes > limits_.maxCoefficientBytes) return kJpegNotSupported;
+        if (coefficientBytes > limits_.maxCoefficientBytes)
+            return Refuse("the progressive coefficients exceed the decoder's memory limit");
         // Every block takes at least one bit in the DC scans, so a file too short for that many blocks is
         // cut off or hostile: refuse it before allocating for the whole picture.
         std::int64_t blocks = 0;
@@ -677,14 +670,14 @@ JpegStatus JpegDecoder::AllocateBuffers() {
             const Component& c = *components_[i];
             blocks += static_cast<std::int64_t>(CeilDiv(c.sampleWidth, 8)) * CeilDiv(c.sampleHeight, 8);
         }
-        if (static_cast<std::int64_t>(srcLength_) * 8 < blocks) return kJpegDataExhausted;
+        if (static_cast<std::int64_t>(srcLength_) * 8 < blocks) return JpegStatus::kDataExhausted;
     }
     const std::int64_t rowWidth = rowWidth_;
     for (int i = 0; i < componentCount_; ++i) {
         Component& c = *components_[i];
         const std::int64_t planeRows =
             progressive_ ? paddedHeight_ : 2 * mcuHeight_;  // sequential: two slots
-        if (!c.plane.Allocate(rowWidth * planeRows)) return kJpegInternalError;
+        if (!c.plane.Allocate(rowWidth * planeRows)) return JpegStatus::kInternalError;
         if (c.hUp != 1 || c.vUp != 1) {
             c.upsampleStep = rowWidth_ / c.hUp + 2;
             std::int64_t lines = 0;
@@ -695,14 +688,14 @@ JpegStatus JpegDecoder::AllocateBuffers() {
                 c.upsampleSlotLines = c.v * 8 + 2;
                 lines = 2 * c.upsampleSlotLines;
             }
-            if (!c.upsample.Allocate(lines * c.upsampleStep)) return kJpegInternalError;
+            if (!c.upsample.Allocate(lines * c.upsampleStep)) return JpegStatus::kInternalError;
         }
     }
-    if (!coefficients_.Allocate(coefficientBytes / 2)) return kJpegInternalError;
+    if (!coefficients_.Allocate(coefficientBytes / 2)) return JpegStatus::kInternalError;
     if (huffState_ == nullptr && LumInitAlloc(huffState_, lumiDecodeHuffmanStateInitAlloc_JPEG_8u) < 0)
-        return kJpegInternalError;
+        return JpegStatus::kInternalError;
     buffersReady_ = true;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 Lum8u* JpegDecoder::SampleOrigin(Component& c, int slot) {
@@ -724,7 +717,7 @@ Lum16s* JpegDecoder::ProgressiveBlock(int mcuX, int mcuY, int blockInMcu) {
 // ---- Entropy-coded data ----
 
 JpegStatus JpegDecoder::RestartStep() {
-    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return kJpegInternalError;
+    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
     if (pendingMarker_ == 0xFF) {
         if (pos_ > 0) --pos_;
@@ -735,17 +728,18 @@ JpegStatus JpegDecoder::RestartStep() {
         // the image, say) stays pending, so that the blocks after it fail instead of reading a segment's
         // bytes as entropy-coded data; not finding any marker is not an error by itself.
         int marker = 0;
-        if (SearchMarker(&marker) == kJpegOk && (marker < 0xD0 || marker > 0xD7)) pendingMarker_ = marker;
+        if (SearchMarker(&marker) == JpegStatus::kOk && (marker < 0xD0 || marker > 0xD7))
+            pendingMarker_ = marker;
     } else if (pendingMarker_ >= 0xD0 && pendingMarker_ <= 0xD7) {
         pendingMarker_ = 0;
     }
     expectedRestart_ = (expectedRestart_ + 1) & 7;
     restartsToGo_ = restartInterval_;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::DecodeSequential() {
-    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return kJpegInternalError;
+    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
     pendingMarker_ = 0;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
     Lum16s* const rowCoefficients = coefficients_.data();
@@ -757,7 +751,7 @@ JpegStatus JpegDecoder::DecodeSequential() {
             for (int mx = 0; mx < mcusPerRow_; ++mx) {
                 if (restartInterval_ != 0 && restartsToGo_ == 0) {
                     const JpegStatus st = RestartStep();
-                    if (st != kJpegOk) return st;
+                    if (st != JpegStatus::kOk) return st;
                 }
                 for (int i = 0; i < componentCount_; ++i) {
                     Component& c = *components_[i];
@@ -767,22 +761,22 @@ JpegStatus JpegDecoder::DecodeSequential() {
                         const LumStatus ls = lumiDecodeHuffman8x8_JPEG_1u16s_C1(
                             src_, srcLength_, &pos_, block, &c.lastDc, &pendingMarker_,
                             dc ? dc->spec.get() : nullptr, ac ? ac->spec.get() : nullptr, huffState_.get());
-                        if (ls < 0) return kJpegInternalError;
+                        if (ls < 0) return JpegStatus::kInternalError;
                         block += 64;
                     }
                 }
                 if (restartInterval_ != 0) --restartsToGo_;
             }
             JpegStatus st = InverseTransformRow(rowCoefficients, row, row & 1);
-            if (st == kJpegOk) st = SetLineAbove(row, row & 1);
-            if (st != kJpegOk) return st;
+            if (st == JpegStatus::kOk) st = SetLineAbove(row, row & 1);
+            if (st != JpegStatus::kOk) return st;
         }
         if (row > 0) {
             const JpegStatus st = FinishSequentialRow(row - 1, (row - 1) & 1, row < mcuRows_);
-            if (st != kJpegOk) return st;
+            if (st != JpegStatus::kOk) return st;
         }
     }
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::InverseTransformRow(const Lum16s* coefficients, int mcuRow, int slot) {
@@ -799,13 +793,13 @@ JpegStatus JpegDecoder::InverseTransformRow(const Lum16s* coefficients, int mcuR
                     Lum8u* out =
                         origin + static_cast<std::ptrdiff_t>(firstLine + v * 8) * step + (mx * c.h + h) * 8;
                     if (lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(block, out, step, q ? q->inverse : nullptr) < 0)
-                        return kJpegInternalError;
+                        return JpegStatus::kInternalError;
                     block += 64;
                 }
             }
         }
     }
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 // Fills the border of a subsampled component's lines for the triangle filter: `lines` points at the
@@ -826,9 +820,9 @@ JpegStatus JpegDecoder::ExtendEdges(Component& c, Lum8u* lines, int lineCount, i
         const Lum8u* lastReal = lines + static_cast<std::ptrdiff_t>(firstRealLine + realLines - 1) * step;
         if (lumsCopy_8u(lastReal, lines + static_cast<std::ptrdiff_t>(firstRealLine + realLines) * step,
                         step) < 0)
-            return kJpegInternalError;
+            return JpegStatus::kInternalError;
     }
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::Upsample(Component& c, const Lum8u* firstLine, int outRows, Lum8u* plane) {
@@ -838,7 +832,7 @@ JpegStatus JpegDecoder::Upsample(Component& c, const Lum8u* firstLine, int outRo
         c.vUp == 2
             ? lumiSampleUpH2V2_JPEG_8u_C1R(firstLine, c.upsampleStep, srcSize, plane, rowWidth_, dstSize)
             : lumiSampleUpH2V1_JPEG_8u_C1R(firstLine, c.upsampleStep, srcSize, plane, rowWidth_, dstSize);
-    return ls < 0 ? kJpegInternalError : kJpegOk;
+    return ls < 0 ? JpegStatus::kInternalError : JpegStatus::kOk;
 }
 
 // Line 0 of a 4:2:0 chroma slot is the line above the MCU row: the last chroma line of the previous row
@@ -854,9 +848,9 @@ JpegStatus JpegDecoder::SetLineAbove(int mcuRow, int slot) {
             above = c.upsample.data() + static_cast<std::ptrdiff_t>(1 - slot) * c.upsampleSlotLines * step +
                     static_cast<std::ptrdiff_t>(c.v * 8) * step;
         }
-        if (lumsCopy_8u(above, lines, step) < 0) return kJpegInternalError;
+        if (lumsCopy_8u(above, lines, step) < 0) return JpegStatus::kInternalError;
     }
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::FinishSequentialRow(int mcuRow, int slot, bool nextRowDecoded) {
@@ -878,24 +872,24 @@ JpegStatus JpegDecoder::FinishSequentialRow(int mcuRow, int slot, bool nextRowDe
                                      static_cast<std::ptrdiff_t>(1 - slot) * c.upsampleSlotLines * step +
                                      step;
                 if (lumsCopy_8u(below, lines + static_cast<std::ptrdiff_t>(sampleLines + 1) * step, step) < 0)
-                    return kJpegInternalError;
+                    return JpegStatus::kInternalError;
                 realLines = sampleLines + 1;  // the line below is real data, not to be overwritten
             } else {
                 realLines = std::clamp(c.sampleHeight - mcuRow * sampleLines, 1, sampleLines);
             }
         }
         const JpegStatus st = ExtendEdges(c, lines, c.upsampleSlotLines, 1, realLines);
-        if (st != kJpegOk) return st;
+        if (st != JpegStatus::kOk) return st;
         const JpegStatus us = Upsample(c, lines + step + 1, outRows, plane);
-        if (us != kJpegOk) return us;
+        if (us != JpegStatus::kOk) return us;
     }
-    if (colourOp_ == kOpNone) return kJpegOk;
+    if (colourOp_ == kOpNone) return JpegStatus::kOk;
     return ConvertColour(planes, mcuRow * mcuHeight_, outRows);
 }
 
 JpegStatus JpegDecoder::ConvertColour(const Lum8u* const planes[4], int firstRow, int rows) {
     rows = std::min(rows, dstHeight_ - firstRow);
-    if (rows <= 0 || colourOp_ == kOpNone) return kJpegOk;
+    if (rows <= 0 || colourOp_ == kOpNone) return JpegStatus::kOk;
     Lum8u* out = dst_ + static_cast<std::ptrdiff_t>(firstRow) * dstLineStep_;
     const LumiSize size{outWidth_, rows};
     const int step = rowWidth_;
@@ -934,13 +928,13 @@ JpegStatus JpegDecoder::ConvertColour(const Lum8u* const planes[4], int firstRow
         default:
             break;
     }
-    return ls < 0 ? kJpegInternalError : kJpegOk;
+    return ls < 0 ? JpegStatus::kInternalError : JpegStatus::kOk;
 }
 
 // ---- Progressive ----
 
 JpegStatus JpegDecoder::DecodeProgressiveScan() {
-    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return kJpegInternalError;
+    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
     pendingMarker_ = 0;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
     const bool dcScan = (ss_ == 0 || se_ == 0);
@@ -973,13 +967,13 @@ JpegStatus JpegDecoder::DecodeProgressiveScan() {
             for (int mx = 0; mx < mcusPerRow_; ++mx) {
                 if (restartInterval_ != 0 && restartsToGo_ == 0) {
                     const JpegStatus st = RestartStep();
-                    if (st != kJpegOk) return st;
+                    if (st != JpegStatus::kOk) return st;
                 }
                 for (int k = 0; k < scanComponentCount_; ++k) {
                     Component& c = *components_[scanComponents_[k]];
                     for (int b = 0; b < c.h * c.v; ++b)
                         if (!decodeBlock(c, ProgressiveBlock(mx, my, c.blockOffset + b)))
-                            return kJpegInternalError;
+                            return JpegStatus::kInternalError;
                 }
                 if (restartInterval_ != 0) --restartsToGo_;
             }
@@ -993,11 +987,11 @@ JpegStatus JpegDecoder::DecodeProgressiveScan() {
             for (int bx = 0; bx < blocksAcross; ++bx) {
                 if (restartInterval_ != 0 && restartsToGo_ == 0) {
                     const JpegStatus st = RestartStep();
-                    if (st != kJpegOk) return st;
+                    if (st != JpegStatus::kOk) return st;
                 }
                 Lum16s* block =
                     ProgressiveBlock(bx / c.h, by / c.v, c.blockOffset + (by % c.v) * c.h + bx % c.h);
-                if (!decodeBlock(c, block)) return kJpegInternalError;
+                if (!decodeBlock(c, block)) return JpegStatus::kInternalError;
                 if (restartInterval_ != 0) --restartsToGo_;
             }
         }
@@ -1014,7 +1008,7 @@ JpegStatus JpegDecoder::DecodeProgressiveScan() {
     // Reconstruct once the last refinement is in. A later scan marks the image dirty again, and the end of
     // the image reconstructs it then, so a hostile run of scans cannot force a reconstruction per scan.
     if (complete && !reconstructed_) return ReconstructProgressive();
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::ReconstructProgressive() {
@@ -1023,7 +1017,7 @@ JpegStatus JpegDecoder::ReconstructProgressive() {
     const std::ptrdiff_t rowCoefficients = static_cast<std::ptrdiff_t>(mcusPerRow_) * blocksPerMcu_ * 64;
     for (int my = 0; my < mcuRows_; ++my) {
         const JpegStatus st = InverseTransformRow(coefficients_.data() + my * rowCoefficients, my, 0);
-        if (st != kJpegOk) return st;
+        if (st != JpegStatus::kOk) return st;
     }
     const Lum8u* planes[4] = {nullptr, nullptr, nullptr, nullptr};
     for (int i = 0; i < componentCount_; ++i) {
@@ -1031,11 +1025,11 @@ JpegStatus JpegDecoder::ReconstructProgressive() {
         planes[i] = c.plane.data();
         if (c.hUp == 1 && c.vUp == 1) continue;
         Lum8u* lines = c.upsample.data();
-        if (lumsCopy_8u(lines + c.upsampleStep, lines, c.upsampleStep) < 0) return kJpegInternalError;
+        if (lumsCopy_8u(lines + c.upsampleStep, lines, c.upsampleStep) < 0) return JpegStatus::kInternalError;
         JpegStatus st = ExtendEdges(c, lines, c.upsampleSlotLines, 1, c.sampleHeight);
-        if (st != kJpegOk) return st;
+        if (st != JpegStatus::kOk) return st;
         st = Upsample(c, lines + c.upsampleStep + 1, height_, c.plane.data());
-        if (st != kJpegOk) return st;
+        if (st != JpegStatus::kOk) return st;
     }
     return ConvertColour(planes, 0, height_);
 }

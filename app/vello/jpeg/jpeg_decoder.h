@@ -18,8 +18,8 @@
 
 namespace vello {
 
-// Hard limits that make a hostile file fail with kJpegNotSupported instead of exhausting memory or time.
-// The defaults are far above any camera picture; a fuzzer sets small ones.
+// Hard limits that make a hostile file fail with JpegStatus::kNotSupported instead of exhausting memory or
+// time. The defaults are far above any camera picture; a fuzzer sets small ones.
 struct JpegDecoderLimits {
     int64_t maxPixels = int64_t{1} << 26;            // width x height (64 Mpixel, e.g. 8192 x 8192)
     int64_t maxCoefficientBytes = int64_t{1} << 29;  // the progressive coefficient buffer, in bytes
@@ -70,6 +70,10 @@ class JpegDecoder {
 
     void SetLimits(const JpegDecoderLimits& limits) { limits_ = limits; }
 
+    // `status` in words, for a message: for kNotSupported the cause of the last refusal ("arithmetic coding
+    // is not supported"), otherwise JpegStatusText.
+    const char* Reason(JpegStatus status) const;
+
     // MCU geometry of the frame last read (valid after ReadHeader).
     int McuWidth() const { return mcuWidth_; }
     int McuHeight() const { return mcuHeight_; }
@@ -94,6 +98,9 @@ class JpegDecoder {
     struct QuantTable;
     struct HuffmanTable;
     struct Component;
+
+    // Remembers why the image is refused and returns kNotSupported.
+    JpegStatus Refuse(const char* why);
 
     // Source reading, always inside [0, length).
     int ReadByte();
@@ -135,6 +142,7 @@ class JpegDecoder {
     Lum16s* ProgressiveBlock(int mcuX, int mcuY, int blockInMcu);
 
     JpegDecoderLimits limits_;
+    const char* refusal_ = nullptr;  // a static text, set with kNotSupported
 
     // Source.
     const std::uint8_t* src_ = nullptr;

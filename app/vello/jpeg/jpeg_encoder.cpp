@@ -103,7 +103,7 @@ int ComponentsFor(JpegColour c, int channels) {
 }
 
 JpegStatus LumFailure(LumStatus ls) {
-    return ls == lumStsJpegOutOfBufErr ? kJpegDataExhausted : kJpegInternalError;
+    return ls == lumStsJpegOutOfBufErr ? JpegStatus::kDataExhausted : JpegStatus::kInternalError;
 }
 
 }  // namespace
@@ -169,11 +169,11 @@ int JpegEncoder::SetParams(int quality, JpegSampling sampling, JpegColour jpegCo
 // Checks the source and parameters, derives the geometry, builds components, tables and state.
 JpegStatus JpegEncoder::SetUp() {
     ReleaseTables();
-    if (mode_ != 0) return kJpegNotSupported;
+    if (mode_ != 0) return JpegStatus::kNotSupported;
     if (src_ == nullptr || width_ < 1 || height_ < 1 || width_ > 65535 || height_ > 65535)
-        return kJpegNotSupported;
-    if (restartInterval_ < 0 || restartInterval_ > 65535) return kJpegNotSupported;
-    if (sampling_ < kJpegSampling444 || sampling_ > kJpegSampling420) return kJpegNotSupported;
+        return JpegStatus::kNotSupported;
+    if (restartInterval_ < 0 || restartInterval_ > 65535) return JpegStatus::kNotSupported;
+    if (sampling_ < kJpegSampling444 || sampling_ > kJpegSampling420) return JpegStatus::kNotSupported;
 
     // Source and file colours. A pair the table below does not convert would leave the planes
     // uninitialised and put heap contents into the file, so it is refused.
@@ -208,8 +208,8 @@ JpegStatus JpegEncoder::SetUp() {
         conversion = kConvCmykToYcck;
         bytesPerPixel = 4;
     }
-    if (conversion == kConvNone || channels_ != bytesPerPixel) return kJpegNotSupported;
-    if (static_cast<std::int64_t>(width_) * bytesPerPixel > lineStep_) return kJpegNotSupported;
+    if (conversion == kConvNone || channels_ != bytesPerPixel) return JpegStatus::kNotSupported;
+    if (static_cast<std::int64_t>(width_) * bytesPerPixel > lineStep_) return JpegStatus::kNotSupported;
     conversion_ = conversion;
 
     componentCount_ = ComponentsFor(j, channels_);
@@ -239,77 +239,80 @@ JpegStatus JpegEncoder::SetUp() {
         }
         c.quantTable = (chroma && chromaTables) ? 1 : 0;
         c.huffTable = chroma ? 1 : 0;
-        if (!c.full.Allocate(static_cast<std::int64_t>(rowWidth_) * mcuHeight_)) return kJpegInternalError;
+        if (!c.full.Allocate(static_cast<std::int64_t>(rowWidth_) * mcuHeight_))
+            return JpegStatus::kInternalError;
         if ((c.downH != 1 || c.downV != 1) &&
             !c.down.Allocate(static_cast<std::int64_t>(rowWidth_ / c.downH) * (mcuHeight_ / c.downV)))
-            return kJpegInternalError;
+            return JpegStatus::kInternalError;
     }
 
     const int quality = std::clamp(quality_, 1, 100);  // the scaling divides by the quality
     for (int t = 0; t < 2; ++t) {
         std::memcpy(rawQuant_[t], kBaseQuant[t].data(), 64);
-        if (lumiQuantFwdRawTableInit_JPEG_8u(rawQuant_[t], quality) < 0) return kJpegInternalError;
-        if (lumiQuantFwdTableInit_JPEG_8u16u(rawQuant_[t], fwdQuant_[t]) < 0) return kJpegInternalError;
+        if (lumiQuantFwdRawTableInit_JPEG_8u(rawQuant_[t], quality) < 0) return JpegStatus::kInternalError;
+        if (lumiQuantFwdTableInit_JPEG_8u16u(rawQuant_[t], fwdQuant_[t]) < 0)
+            return JpegStatus::kInternalError;
     }
     for (int t = 0; t < 4; ++t) {
         LumEncodeHuffmanSpecPtr& spec = t < 2 ? dcSpec_[t] : acSpec_[t - 2];
         if (LumInitAlloc(spec, lumiEncodeHuffmanSpecInitAlloc_JPEG_8u, kHuffman[t].bits, kHuffman[t].values) <
             0)
-            return kJpegInternalError;
+            return JpegStatus::kInternalError;
     }
-    if (LumInitAlloc(huffState_, lumiEncodeHuffmanStateInitAlloc_JPEG_8u) < 0) return kJpegInternalError;
-    return kJpegOk;
+    if (LumInitAlloc(huffState_, lumiEncodeHuffmanStateInitAlloc_JPEG_8u) < 0)
+        return JpegStatus::kInternalError;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegEncoder::WriteImage(std::uint8_t* destination, int* size) {
-    if (destination == nullptr || size == nullptr || *size <= 0) return kJpegDataExhausted;
+    if (destination == nullptr || size == nullptr || *size <= 0) return JpegStatus::kDataExhausted;
     out_ = destination;
     capacity_ = *size;
     written_ = 0;
     JpegStatus st = SetUp();
-    if (st == kJpegOk) st = WriteHeaders();
-    if (st == kJpegOk) st = WriteScanData();
-    if (st != kJpegOk) return st;
-    if (!Room(2)) return kJpegDataExhausted;
+    if (st == JpegStatus::kOk) st = WriteHeaders();
+    if (st == JpegStatus::kOk) st = WriteScanData();
+    if (st != JpegStatus::kOk) return st;
+    if (!Room(2)) return JpegStatus::kDataExhausted;
     Put16(0xFFD9);  // EOI
     *size = written_;
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegEncoder::WriteHeaders() {
     const JpegColour j = jpegColour_;
-    if (!Room(2)) return kJpegDataExhausted;
+    if (!Room(2)) return JpegStatus::kDataExhausted;
     Put16(0xFFD8);  // SOI
 
     if (j == kJpegColourGrey || j == kJpegColourYCbCr) {
         static constexpr Lum8u kJfif[18] = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0,
                                             1,    2,    0, 0,  1,   0,   1,   0,   0};
-        if (!Room(18)) return kJpegDataExhausted;
+        if (!Room(18)) return JpegStatus::kDataExhausted;
         for (Lum8u b : kJfif) Put8(b);
     }
     if (j == kJpegColourRGB || j == kJpegColourCMYK || j == kJpegColourYCCK) {
         static constexpr Lum8u kAdobe[15] = {0xFF, 0xEE, 0, 14, 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0};
-        if (!Room(16)) return kJpegDataExhausted;
+        if (!Room(16)) return JpegStatus::kDataExhausted;
         for (Lum8u b : kAdobe) Put8(b);
         Put8(j == kJpegColourYCCK ? 2 : 0);  // transform
     }
 
     const int commentLength = static_cast<int>(std::strlen(kComment)) + 1;  // with its zero byte
-    if (!Room(4 + commentLength)) return kJpegDataExhausted;
+    if (!Room(4 + commentLength)) return JpegStatus::kDataExhausted;
     Put16(0xFFFE);
     Put16(commentLength + 2);
     for (int i = 0; i < commentLength; ++i) Put8(kComment[i]);
 
     const int quantTables = componentCount_ > 1 ? 2 : 1;
     for (int t = 0; t < quantTables; ++t) {
-        if (!Room(69)) return kJpegDataExhausted;
+        if (!Room(69)) return JpegStatus::kDataExhausted;
         Put16(0xFFDB);
         Put16(67);
         Put8(t);  // 8-bit precision, identifier t
         for (int i = 0; i < 64; ++i) Put8(rawQuant_[t][i]);
     }
 
-    if (!Room(10 + 3 * componentCount_)) return kJpegDataExhausted;
+    if (!Room(10 + 3 * componentCount_)) return JpegStatus::kDataExhausted;
     Put16(0xFFC0);
     Put16(8 + 3 * componentCount_);
     Put8(8);
@@ -328,7 +331,7 @@ JpegStatus JpegEncoder::WriteHeaders() {
         const int id = t % 2;
         if (id == 1 && componentCount_ == 1) continue;
         const HuffmanSource& h = kHuffman[t];
-        if (!Room(21 + h.count)) return kJpegDataExhausted;
+        if (!Room(21 + h.count)) return JpegStatus::kDataExhausted;
         Put16(0xFFC4);
         Put16(19 + h.count);
         Put8((tableClass << 4) | id);
@@ -337,7 +340,7 @@ JpegStatus JpegEncoder::WriteHeaders() {
     }
 
     if (restartInterval_ != 0) {
-        if (!Room(6)) return kJpegDataExhausted;
+        if (!Room(6)) return JpegStatus::kDataExhausted;
         Put16(0xFFDD);
         Put16(4);
         Put16(restartInterval_);
@@ -345,7 +348,7 @@ JpegStatus JpegEncoder::WriteHeaders() {
     restartsToGo_ = restartInterval_;
     restartNumber_ = 0;
 
-    if (!Room(8 + 2 * componentCount_)) return kJpegDataExhausted;
+    if (!Room(8 + 2 * componentCount_)) return JpegStatus::kDataExhausted;
     Put16(0xFFDA);
     Put16(6 + 2 * componentCount_);
     Put8(componentCount_);
@@ -356,26 +359,27 @@ JpegStatus JpegEncoder::WriteHeaders() {
     Put8(0);   // Ss
     Put8(63);  // Se
     Put8(0);   // Ah, Al
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 JpegStatus JpegEncoder::WriteScanData() {
-    if (lumiEncodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return kJpegInternalError;
+    if (lumiEncodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
     for (int i = 0; i < componentCount_; ++i) components_[i].lastDc = 0;
     for (int row = 0; row < mcuRows_; ++row) {
         const int rows = std::min(mcuHeight_, height_ - row * mcuHeight_);
         JpegStatus st = ConvertRow(row, rows);
-        if (st != kJpegOk) return st;
+        if (st != JpegStatus::kOk) return st;
         for (int i = 0; i < componentCount_; ++i) {
             st = ExtendAndDownsample(components_[i], rows);
-            if (st != kJpegOk) return st;
+            if (st != JpegStatus::kOk) return st;
         }
         for (int mx = 0; mx < mcusPerRow_; ++mx) {
             if (restartInterval_ != 0 && restartsToGo_ == 0) {
                 st = FlushBits();
-                if (st != kJpegOk) return st;
-                if (lumiEncodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return kJpegInternalError;
-                if (!Room(2)) return kJpegDataExhausted;
+                if (st != JpegStatus::kOk) return st;
+                if (lumiEncodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0)
+                    return JpegStatus::kInternalError;
+                if (!Room(2)) return JpegStatus::kDataExhausted;
                 Put8(0xFF);
                 Put8(0xD0 + restartNumber_);
                 restartNumber_ = (restartNumber_ + 1) & 7;
@@ -383,7 +387,7 @@ JpegStatus JpegEncoder::WriteScanData() {
                 restartsToGo_ = restartInterval_;
             }
             st = EncodeMcu(mx);
-            if (st != kJpegOk) return st;
+            if (st != JpegStatus::kOk) return st;
             if (restartInterval_ != 0) --restartsToGo_;
         }
     }
@@ -393,7 +397,7 @@ JpegStatus JpegEncoder::WriteScanData() {
 JpegStatus JpegEncoder::FlushBits() {
     const LumStatus ls = lumiEncodeHuffman8x8_JPEG_16s1u_C1(nullptr, out_, capacity_, &written_, nullptr,
                                                             nullptr, nullptr, huffState_.get(), 1);
-    return ls < 0 ? LumFailure(ls) : kJpegOk;
+    return ls < 0 ? LumFailure(ls) : JpegStatus::kOk;
 }
 
 JpegStatus JpegEncoder::ConvertRow(int mcuRow, int rows) {
@@ -425,9 +429,9 @@ JpegStatus JpegEncoder::ConvertRow(int mcuRow, int rows) {
             ls = lumiCMYKToYCCK_JPEG_8u_C4P4R(src, lineStep_, planes, rowWidth_, size);
             break;
         default:
-            return kJpegNotSupported;
+            return JpegStatus::kNotSupported;
     }
-    return ls < 0 ? kJpegInternalError : kJpegOk;
+    return ls < 0 ? JpegStatus::kInternalError : JpegStatus::kOk;
 }
 
 // Repeats the last real column and line into the MCU padding, then downsamples the row.
@@ -436,22 +440,23 @@ JpegStatus JpegEncoder::ExtendAndDownsample(Component& c, int rows) {
     if (rightPadding_ > 0) {
         for (int y = 0; y < rows; ++y) {
             Lum8u* line = full + static_cast<std::ptrdiff_t>(y) * rowWidth_;
-            if (lumsSet_8u(line[width_ - 1], line + width_, rightPadding_) < 0) return kJpegInternalError;
+            if (lumsSet_8u(line[width_ - 1], line + width_, rightPadding_) < 0)
+                return JpegStatus::kInternalError;
         }
     }
     for (int y = rows; y < mcuHeight_; ++y) {
         if (lumsCopy_8u(full + static_cast<std::ptrdiff_t>(rows - 1) * rowWidth_,
                         full + static_cast<std::ptrdiff_t>(y) * rowWidth_, rowWidth_) < 0)
-            return kJpegInternalError;
+            return JpegStatus::kInternalError;
     }
-    if (c.downH == 1 && c.downV == 1) return kJpegOk;  // blocks are read from `full` directly
+    if (c.downH == 1 && c.downV == 1) return JpegStatus::kOk;  // blocks are read from `full` directly
     const LumiSize srcSize{rowWidth_, mcuHeight_};
     const LumiSize dstSize{rowWidth_ / c.downH, mcuHeight_ / c.downV};
     const LumStatus ls =
         c.downV == 2
             ? lumiSampleDownH2V2_JPEG_8u_C1R(full, rowWidth_, srcSize, c.down.data(), dstSize.width, dstSize)
             : lumiSampleDownH2V1_JPEG_8u_C1R(full, rowWidth_, srcSize, c.down.data(), dstSize.width, dstSize);
-    return ls < 0 ? kJpegInternalError : kJpegOk;
+    return ls < 0 ? JpegStatus::kInternalError : JpegStatus::kOk;
 }
 
 JpegStatus JpegEncoder::EncodeMcu(int mcuX) {
@@ -464,7 +469,7 @@ JpegStatus JpegEncoder::EncodeMcu(int mcuX) {
             for (int h = 0; h < c.h; ++h) {
                 const Lum8u* in = plane + static_cast<std::ptrdiff_t>(v) * 8 * step + (mcuX * c.h + h) * 8;
                 if (lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R(in, step, block_, fwdQuant_[c.quantTable]) < 0)
-                    return kJpegInternalError;
+                    return JpegStatus::kInternalError;
                 const LumStatus ls = lumiEncodeHuffman8x8_JPEG_16s1u_C1(
                     block_, out_, capacity_, &written_, &c.lastDc, dcSpec_[c.huffTable].get(),
                     acSpec_[c.huffTable].get(), huffState_.get(), 0);
@@ -472,7 +477,7 @@ JpegStatus JpegEncoder::EncodeMcu(int mcuX) {
             }
         }
     }
-    return kJpegOk;
+    return JpegStatus::kOk;
 }
 
 }  // namespace vello
