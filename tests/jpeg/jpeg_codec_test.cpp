@@ -10,6 +10,7 @@
 
 #include "vello/jpeg/jpeg_decoder.h"
 #include "vello/jpeg/jpeg_encoder.h"
+#include "vello/jpeg/jpeg_picture.h"
 
 namespace vello {
 namespace {
@@ -638,6 +639,100 @@ TEST(JpegDecoder, LimitsStopHostileProgressiveFiles) {
     dec.SetSource(base.data(), static_cast<int>(base.size()));
     EXPECT_EQ(dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr), JpegStatus::kNotSupported);
     dec.Clean();
+}
+
+// ---- One-call decode and encode ----
+
+TEST(JpegPicture, DecodeGivesTheHostsPictureAndEncodeRoundTrips) {
+    const int w = 41, h = 23;  // odd sizes: padding on both axes, a row step that is not width * 3
+    const Bytes bgr = MakeBgr(w, h);
+    const JpegEncodeResult e = EncodeJpeg(JpegPictureView{bgr.data(), w, h, 3, BgrStep(w), kJpegColourBGR});
+    ASSERT_EQ(e.status, JpegStatus::kOk);
+    ASSERT_EQ(Segments(e.bytes).back().marker, 0xD9);
+
+    const JpegDecodeResult d = DecodeJpeg(e.bytes);
+    ASSERT_EQ(d.status, JpegStatus::kOk) << d.reason;
+    EXPECT_EQ(d.picture.width, w);
+    EXPECT_EQ(d.picture.height, h);
+    EXPECT_EQ(d.picture.channels, 3);
+    EXPECT_EQ(d.picture.colour, kJpegColourBGR);
+    EXPECT_EQ(d.picture.step, BgrStep(w));
+    EXPECT_GT(Psnr(d.picture.pixels, bgr), 28.0);
+
+    // Packed RGB rows: the same pixels with the outer channels swapped.
+    JpegDecodeOptions rgb;
+    rgb.colour = kJpegColourRGB;
+    rgb.rowAlignment = 1;
+    const JpegDecodeResult r = DecodeJpeg(e.bytes, rgb);
+    ASSERT_EQ(r.status, JpegStatus::kOk);
+    ASSERT_EQ(r.picture.step, w * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int ch = 0; ch < 3; ++ch)
+                ASSERT_EQ(r.picture.pixels[static_cast<std::size_t>(y * w * 3 + x * 3 + ch)],
+                          d.picture.pixels[static_cast<std::size_t>(y * BgrStep(w) + x * 3 + 2 - ch)]);
+
+    // A grey picture makes a grey file, which comes out with B = G = R.
+    Bytes grey(static_cast<std::size_t>(w) * h);
+    for (std::size_t i = 0; i < grey.size(); ++i) grey[i] = static_cast<std::uint8_t>(i * 7);
+    const JpegEncodeResult g = EncodeJpeg(JpegPictureView{grey.data(), w, h, 1, w, kJpegColourGrey});
+    ASSERT_EQ(g.status, JpegStatus::kOk);
+    const JpegDecodeResult gd = DecodeJpeg(g.bytes);
+    ASSERT_EQ(gd.status, JpegStatus::kOk);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* row = &gd.picture.pixels[static_cast<std::size_t>(y * gd.picture.step)];
+        for (int x = 0; x < w; ++x) ASSERT_TRUE(row[3 * x] == row[3 * x + 1] && row[3 * x] == row[3 * x + 2]);
+    }
+}
+
+TEST(JpegPicture, RefusalsLeaveNoPictureAndSayWhy) {
+    JpegDecodeOptions cmykOut;
+    cmykOut.colour = kJpegColourCMYK;  // 1- and 3-component files come out as BGR or RGB only
+    Bytes arithmetic = SmallFile();
+    arithmetic[Find(arithmetic, 0xC0) + 1] = 0xC9;
+    struct Case {
+        const char* what;
+        JpegDecodeResult result;
+        JpegStatus status;
+        const char* reason;
+    } cases[] = {
+        {"not a JPEG file", DecodeJpeg(Bytes(100, 0x41)), JpegStatus::kDataExhausted, "data exhausted"},
+        {"arithmetic coding", DecodeJpeg(arithmetic), JpegStatus::kNotSupported,
+         "arithmetic coding is not supported"},
+        {"bad options", DecodeJpeg(SmallFile(), cmykOut), JpegStatus::kNotSupported, nullptr},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.result.status, c.status) << c.what;
+        EXPECT_TRUE(c.result.picture.empty()) << c.what;
+        if (c.reason != nullptr) EXPECT_STREQ(c.result.reason, c.reason) << c.what;
+    }
+    const JpegEncodeResult e = EncodeJpeg(JpegPictureView{nullptr, 8, 8, 3, 24, kJpegColourBGR});
+    EXPECT_EQ(e.status, JpegStatus::kNotSupported);
+    EXPECT_TRUE(e.bytes.empty());
+}
+
+TEST(JpegPicture, EncodeGrowsItsOutputForPicturesThatCodeLarge) {
+    // Noise at quality 100 codes to about twice its raw size, beyond the first guess at the output size.
+    const int w = 256, h = 256;
+    Bytes noise(static_cast<std::size_t>(w) * h * 3);
+    std::uint32_t x = 12345;
+    for (auto& b : noise) {
+        x = x * 1664525u + 1013904223u;
+        b = static_cast<std::uint8_t>(x >> 24);
+    }
+    JpegEncodeParams params;
+    params.quality = 100;
+    params.sampling = kJpegSampling444;
+    const JpegEncodeResult e =
+        EncodeJpeg(JpegPictureView{noise.data(), w, h, 3, w * 3, kJpegColourRGB}, params);
+    ASSERT_EQ(e.status, JpegStatus::kOk);
+    EXPECT_GT(e.bytes.size(), noise.size() + 65536);
+    JpegDecodeOptions rgb;
+    rgb.colour = kJpegColourRGB;
+    rgb.rowAlignment = 1;
+    const JpegDecodeResult d = DecodeJpeg(e.bytes, rgb);
+    ASSERT_EQ(d.status, JpegStatus::kOk);
+    EXPECT_GT(Psnr(d.picture.pixels, noise), 40.0);
 }
 
 }  // namespace

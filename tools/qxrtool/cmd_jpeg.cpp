@@ -6,13 +6,13 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "command.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
-#include "vello/jpeg/jpeg_decoder.h"
-#include "vello/jpeg/jpeg_encoder.h"
+#include "vello/jpeg/jpeg_picture.h"
 
 namespace qxrtool {
 namespace {
@@ -227,39 +227,26 @@ int RunJpegDecode(int argc, char** argv) {
     if (platform::ReadFile(in, kMaxInputBytes, &file, &error) != platform::FileStatus::kOk)
         return Fail(kJpegDecode.name, error);
 
-    vello::JpegDecoder decoder;
-    decoder.SetSource(file.data(), static_cast<int>(file.size()));
-    int width = 0, height = 0, components = 0;
-    vello::JpegColour colour = vello::kJpegColourUnknown;
-    vello::JpegSampling sampling = vello::kJpegSampling444;
-    vello::JpegStatus st = decoder.ReadHeader(&width, &height, &components, &colour, &sampling);
-    if (st != vello::JpegStatus::kOk)
-        return Fail(kJpegDecode.name, StatusMessage(in, st, decoder.Reason(st)));
-
+    // Bitmaps take BGR rows on 4-byte steps, PPM and PAM packed RGB rows.
+    vello::JpegDecodeOptions options;
+    options.colour = toBmp ? vello::kJpegColourBGR : vello::kJpegColourRGB;
+    options.rowAlignment = toBmp ? 4 : 1;
+    vello::JpegDecodeResult decoded = vello::DecodeJpeg(file, options);
+    if (decoded.picture.empty())
+        return Fail(kJpegDecode.name, StatusMessage(in, decoded.status, decoded.reason));
+    if (decoded.picture.channels == 4 && !toPam)
+        return Fail(kJpegDecode.name, std::string(in) + ": a 4-component image needs a .pam output");
     Picture pic;
-    pic.width = width;
-    pic.height = height;
-    if (components == 4) {
-        if (!toPam)
-            return Fail(kJpegDecode.name, std::string(in) + ": a 4-component image needs a .pam output");
-        pic.channels = 4;
-        pic.colour = (colour == vello::kJpegColourCMYK || colour == vello::kJpegColourYCCK)
-                         ? vello::kJpegColourCMYK
-                         : vello::kJpegColourUnknown;
-        pic.step = width * 4;
-    } else {
-        pic.channels = 3;
-        pic.colour = toBmp ? vello::kJpegColourBGR : vello::kJpegColourRGB;
-        if (colour == vello::kJpegColourUnknown)
-            pic.colour = vello::kJpegColourUnknown;  // planes as they are
-        pic.step = toBmp ? (width * 3 + 3) & ~3 : width * 3;
-    }
-    pic.pixels.assign(static_cast<std::size_t>(pic.step) * static_cast<std::size_t>(height), 0);
-    decoder.SetDestination(pic.pixels.data(), width, pic.step, height, pic.channels, pic.colour);
-    st = decoder.ReadData();
-    if (st != vello::JpegStatus::kOk)
-        return Fail(kJpegDecode.name, StatusMessage(in, st, decoder.Reason(st)));
-    decoder.Clean();
+    pic.width = decoded.picture.width;
+    pic.height = decoded.picture.height;
+    pic.channels = decoded.picture.channels;
+    pic.step = decoded.picture.step;
+    pic.colour = decoded.picture.colour;
+    pic.pixels = std::move(decoded.picture.pixels);
+    // A damaged or cut-off file still gives its picture, the part that could not be decoded grey.
+    if (decoded.status != vello::JpegStatus::kOk)
+        Fail(kJpegDecode.name,
+             StatusMessage(in, decoded.status, decoded.reason) + "; the picture is written");
 
     const bool written = toBmp ? WriteBmp(out, pic, in, &error) : WritePacked(out, pic, toPam, in, &error);
     if (!written) return Fail(kJpegDecode.name, error);
@@ -319,21 +306,18 @@ int RunJpegEncode(int argc, char** argv) {
         EndsWith(files[0], ".bmp") ? ParseBmp(file, &pic, &error) : ParsePnm(file, &pic, &error);
     if (!parsed) return Fail(kJpegEncode.name, std::string(files[0]) + ": " + error);
 
-    const vello::JpegColour jpegColour =
-        pic.colour == vello::kJpegColourGrey ? vello::kJpegColourGrey : vello::kJpegColourYCbCr;
-    // Baseline JPEG at any quality stays well under twice the raw size; headers need a few hundred bytes.
-    std::int64_t capacity = static_cast<std::int64_t>(pic.width) * pic.height * pic.channels * 2 + 65536;
-    if (capacity > 0x7FFFFFFF) capacity = 0x7FFFFFFF;
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(capacity));
-    vello::JpegEncoder encoder;
-    encoder.SetSource(pic.pixels.data(), pic.width, pic.height, pic.channels, pic.step, pic.colour);
-    encoder.SetParams(quality, sampling, jpegColour, 0, restart);
-    int size = static_cast<int>(capacity);
-    const vello::JpegStatus st = encoder.WriteImage(out.data(), &size);
-    encoder.Clean();
-    if (st != vello::JpegStatus::kOk)
-        return Fail(kJpegEncode.name, StatusMessage(files[1], st, vello::JpegStatusText(st)));
-    if (!WritePicture(files[1], std::string(), out.data(), static_cast<std::size_t>(size), files[0], &error))
+    // Grey pictures become grey files, colour ones YCbCr.
+    vello::JpegEncodeParams params;
+    params.quality = quality;
+    params.sampling = sampling;
+    params.restartInterval = restart;
+    const vello::JpegEncodeResult encoded = vello::EncodeJpeg(
+        vello::JpegPictureView{pic.pixels.data(), pic.width, pic.height, pic.channels, pic.step, pic.colour},
+        params);
+    if (encoded.status != vello::JpegStatus::kOk)
+        return Fail(kJpegEncode.name,
+                    StatusMessage(files[1], encoded.status, vello::JpegStatusText(encoded.status)));
+    if (!WritePicture(files[1], std::string(), encoded.bytes.data(), encoded.bytes.size(), files[0], &error))
         return Fail(kJpegEncode.name, error);
     return 0;
 }
