@@ -42,6 +42,15 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
 
 }  // namespace
 
+bool PatchFile(const std::string& path, std::size_t offset, uint32_t value) {
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
+                           static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+    file.seekp(static_cast<std::streamoff>(offset));
+    file.write(bytes, 4);
+    return static_cast<bool>(file);
+}
+
 bool HaveTool(const char* name) {
     return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -61,8 +70,13 @@ std::string CameraTimeOf(int index, uint32_t frameRate) {
 std::string MakeSeries(const std::string& directory, const SeriesOptions& o, std::string* skip) {
     std::vector<series::Frame> frames;
     if (o.codec == tag::kJpeg) {
-        for (int i = 0; i < o.frames; ++i)
-            frames.push_back({EncodeGreyJpeg(o.width, o.height, GreyOf(i)), false, false});
+        for (int i = 0; i < o.frames; ++i) {
+            std::vector<uint8_t> image =
+                EncodeGreyJpeg(o.codedWidth > 0 ? o.codedWidth : o.width,
+                               o.codedHeight > 0 ? o.codedHeight : o.height, GreyOf(i));
+            if (i == o.brokenImage) image[image.size() - 1] = 0;  // the EOI's second byte
+            frames.push_back({std::move(image), false, false});
+        }
     } else {
         if (!HaveTool("ffmpeg")) {
             if (skip != nullptr) *skip = "ffmpeg is not installed";

@@ -101,7 +101,21 @@ struct SeriesOptions {
     int width = 64;
     int height = 48;
     int gop = 1;  // MPEG-4 pictures per I-VOP
+    // Motion JPEG: the size the images are coded at when it differs from the header's (0: the same).
+    int codedWidth = 0;
+    int codedHeight = 0;
+    // Motion JPEG: image `brokenImage` ends without EOI where its "DataLen: " says (-1: none).
+    int brokenImage = -1;
 };
+
+// Changes a 32-bit field of a written file: the movie header's codec, width, height and frame rate lie at
+// 216, 220, 224 and 228, the audio header's codec and rate at 240 and 244.
+bool PatchFile(const std::string& path, std::size_t offset, uint32_t value);
+inline constexpr std::size_t kMovieCodecOffset = 216;
+inline constexpr std::size_t kWidthOffset = 220;
+inline constexpr std::size_t kHeightOffset = 224;
+inline constexpr std::size_t kFrameRateOffset = 228;
+inline constexpr std::size_t kAudioCodecOffset = 240;
 
 // Writes a series into `directory` and returns the path of its first file (empty and `skip` set when a
 // tool it needs, FFmpeg for MPEG-4, is missing).

@@ -137,5 +137,300 @@ INSTANTIATE_TEST_SUITE_P(Recordings, PlayerRecording,
                                            Recording{"Mpeg4", tag::kMpeg4, 0, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Waits until `count` pictures were shown, then makes sure no more follow for a while: the engine holds.
+::testing::AssertionResult HoldsAt(Engine& e, std::size_t count) {
+    if (!e.Pump([&] { return e.PictureCount() >= count; }, 5000))
+        return ::testing::AssertionFailure() << "only " << e.PictureCount() << " of " << count << " pictures";
+    e.Pump([] { return false; }, 120);
+    if (e.PictureCount() != count)
+        return ::testing::AssertionFailure() << e.PictureCount() << " pictures instead of " << count;
+    return ::testing::AssertionSuccess();
+}
+
+class PlayerCommands : public ::testing::TestWithParam<bool> {};
+
+// Pause, paused seeks (inside, beyond the end, below 0), rewind, capture at rest and while playing,
+// a seek while playing and Stop; with event waits and with 1 ms polls.
+TEST_P(PlayerCommands, PauseSeekRewindCaptureAndStop) {
+    ScratchDir dir;
+    ReportRecorder reports;
+    AudioOutput audio(dir / "out.wav");
+    SeriesOptions o;
+    o.frames = 30;
+    o.audioCodec = tag::kG711;
+    const std::string first = MakeSeries(dir.path(), o);
+    ASSERT_FALSE(first.empty());
+    PlayerOptions options;
+    options.pollEvents = GetParam();
+    Engine e(options);
+    ASSERT_EQ(e.player.Open(first), 1);
+    ASSERT_TRUE(HoldsAt(e, 1));
+
+    e.player.Capture();  // at rest: the picture shown now
+    ASSERT_TRUE(e.Pump([&] { return e.host.Captures().size() == 1; }));
+    EXPECT_EQ(e.host.Captures()[0].cameraTime, CameraTimeOf(0, o.frameRate));
+    EXPECT_EQ(e.host.Captures()[0].width, o.width);
+
+    e.player.TogglePause();  // ignored at rest
+    EXPECT_EQ(e.host.LastState(), reeldeck::kStateAtStart);
+    e.player.Play();
+    ASSERT_TRUE(e.Pump([&] { return e.PictureCount() >= 5; }));
+    e.player.TogglePause();
+    EXPECT_EQ(e.host.LastState(), reeldeck::kStatePaused);
+    // The picture being decoded when the pause came is still shown; then the engine holds.
+    const std::size_t atPause = e.PictureCount();
+    e.Pump([] { return false; }, 100);
+    const std::size_t paused = e.PictureCount();
+    EXPECT_LE(paused, atPause + 1);
+    ASSERT_TRUE(HoldsAt(e, paused));
+
+    struct SeekCase {
+        int unit;
+        int shown;  // the unit whose picture follows
+        unsigned state;
+    };
+    for (const SeekCase c :
+         {SeekCase{15, 15, reeldeck::kStatePaused}, SeekCase{1000, 29, reeldeck::kStatePaused},
+          SeekCase{-5, 0, reeldeck::kStateAtStart}}) {
+        const std::size_t before = e.PictureCount();
+        e.player.Seek(c.unit, 1);
+        EXPECT_EQ(e.host.LastState(), c.state) << c.unit;
+        ASSERT_TRUE(HoldsAt(e, before + 1)) << "seek to " << c.unit;  // exactly one new picture
+        EXPECT_EQ(e.host.Pictures().back().cameraTime, CameraTimeOf(c.shown, o.frameRate)) << c.unit;
+        EXPECT_EQ(e.player.StartUnit(), c.shown);
+    }
+
+    // Seek while playing, then capture while playing.
+    e.player.Seek(20, 0);
+    EXPECT_EQ(e.host.LastState(), reeldeck::kStatePlaying);
+    const std::size_t at20 = e.PictureCount();
+    ASSERT_TRUE(e.Pump([&] { return e.PictureCount() > at20; }));
+    EXPECT_EQ(e.host.Pictures()[at20].cameraTime, CameraTimeOf(20, o.frameRate));
+    e.player.Capture();
+    ASSERT_TRUE(e.Pump([&] { return e.host.Captures().size() == 2; }));
+    const Capture captured = e.host.Captures()[1];
+    EXPECT_NEAR(captured.grey, GreyOf(IndexOfGrey(captured.grey)), 3);
+    bool seen = false;
+    for (const Shown& s : e.host.Pictures())
+        seen |= s.cameraTime == captured.cameraTime && s.grey == captured.grey;
+    EXPECT_TRUE(seen) << "the capture is the picture shown with its camera time";
+
+    e.player.Rewind();
+    EXPECT_EQ(e.host.LastState(), reeldeck::kStateAtStart);
+    const std::size_t rewound = e.PictureCount();
+    ASSERT_TRUE(e.Pump([&] { return e.PictureCount() > rewound; }));
+    EXPECT_EQ(e.host.Pictures().back().cameraTime, CameraTimeOf(0, o.frameRate));
+
+    const int clears = e.host.Clears();
+    e.player.Stop();
+    EXPECT_EQ(e.host.LastState(), reeldeck::kStateIdle);
+    EXPECT_EQ(e.host.Clears(), clears + 1);
+    EXPECT_FALSE(e.player.IsActive());
+    e.player.Play();  // ignored when idle
+    EXPECT_EQ(e.host.LastState(), reeldeck::kStateIdle);
+    EXPECT_TRUE(e.host.Errors().empty());
+    EXPECT_TRUE(reports.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Waits, PlayerCommands, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Polling" : "EventWaits"; });
+
+// Stop in every state ends every thread; Open while playing replaces the series; opening a later file
+// of the series starts at its first unit.
+TEST(PlayerLifecycle, StopInEveryStateAndOpenWhilePlaying) {
+    ScratchDir dir, other;
+    ReportRecorder reports;
+    AudioOutput audio(dir / "out.wav");
+    SeriesOptions o;
+    o.frames = 12;
+    o.audioCodec = tag::kG711;
+    const std::string first = MakeSeries(dir.path(), o);
+    SeriesOptions p = o;
+    p.frames = 7;
+    p.files = 1;
+    const std::string second = MakeSeries(other.path(), p);
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+
+    Engine e;
+    e.player.Stop();  // idle
+    EXPECT_EQ(e.host.LastState(), reeldeck::kStateIdle);
+    const std::function<void()> states[] = {
+        [] {},                                             // at rest
+        [&] { e.player.Play(); },                          // playing
+        [&] { e.player.Play(), e.player.TogglePause(); },  // paused
+        [&] {
+            e.player.Play();
+            ASSERT_TRUE(e.PlayToEnd(static_cast<std::size_t>(o.frames)));  // at the end of the data
+        },
+    };
+    for (const auto& reach : states) {
+        e.host.ClearRecords();
+        ASSERT_EQ(e.player.Open(first), 1);
+        ASSERT_TRUE(e.Pump([&] { return e.PictureCount() >= 1; }));
+        reach();
+        e.player.Stop();
+        EXPECT_EQ(e.host.LastState(), reeldeck::kStateIdle);
+        for (Event ev : {Event::kSupplierRunning, Event::kDecoderReady, Event::kAudioReady})
+            EXPECT_FALSE(e.player.EventIsSet(ev));
+        EXPECT_EQ(e.player.VideoHeapUsed(), 0u);
+        EXPECT_EQ(e.player.AudioHeapUsed(), 0u);
+        EXPECT_EQ(e.player.Files().UnitCount(), 0);
+    }
+
+    // Open while playing.
+    ASSERT_EQ(e.player.Open(first), 1);
+    e.player.Play();
+    ASSERT_TRUE(e.Pump([&] { return e.PictureCount() >= 3; }));
+    ASSERT_EQ(e.player.Open(second), 1);
+    EXPECT_EQ(e.host.SliderLast(), p.frames - 1);
+    EXPECT_EQ(e.host.LastState(), reeldeck::kStateAtStart);
+    e.player.Stop();
+
+    // The second file of a three-file series starts at its first unit, at rest elsewhere (63).
+    e.host.ClearRecords();
+    const std::string middle = first.substr(0, first.size() - 6) + "01.jpf";
+    ASSERT_EQ(e.player.Open(middle), 1);
+    EXPECT_EQ(e.host.LastState(), reeldeck::kStatePaused);
+    ASSERT_TRUE(HoldsAt(e, 1));
+    EXPECT_EQ(e.host.Pictures()[0].cameraTime, CameraTimeOf(4, o.frameRate));
+    EXPECT_TRUE(reports.boxes.empty());
+}
+
+// The open checks, each with its message, from a damaged or unusual series; and the thread failures.
+TEST(PlayerOpen, EveryCheckReportsItsMessage) {
+    ScratchDir dir;
+    ReportRecorder reports;
+    AudioOutput audio(dir / "out.wav");
+    struct Case {
+        const char* what;
+        std::size_t offset;  // 0: no patch
+        uint32_t value;
+        std::vector<std::string> boxes;
+    };
+    const Case cases[] = {
+        {"frame rate 0", kFrameRateOffset, 0, {"Invalid frame rate."}},
+        {"frame rate 601", kFrameRateOffset, 601, {"Invalid frame rate."}},
+        {"width 641", kWidthOffset, 641, {"Invalid screen size."}},
+        {"height 0", kHeightOffset, 0, {"Invalid screen size."}},
+        {"height 481", kHeightOffset, 481, {"Invalid screen size."}},
+        {"codec h264", kMovieCodecOffset, reeldeck::MakeTag("h264"), {"Invalid movie codec."}},
+        {"audio codec g722", kAudioCodecOffset, reeldeck::MakeTag("g722"), {"Invalid audio codec."}},
+    };
+    SeriesOptions o;
+    o.frames = 3;
+    o.files = 1;
+    o.audioCodec = tag::kG711;
+    for (const Case& c : cases) {
+        ScratchDir series;
+        const std::string path = MakeSeries(series.path(), o);
+        ASSERT_TRUE(PatchFile(path, c.offset, c.value));
+        reports.boxes.clear();
+        Engine e;
+        EXPECT_EQ(e.player.Open(path), 0) << c.what;
+        EXPECT_EQ(reports.BoxTexts(), c.boxes) << c.what;
+        EXPECT_EQ(e.player.Files().UnitCount(), 0) << c.what;
+        EXPECT_FALSE(e.player.IsActive());
+    }
+    {
+        // The file manager's own message comes first.
+        reports.boxes.clear();
+        Engine e;
+        std::ofstream(dir / "REC00.xyz") << "x";
+        EXPECT_EQ(e.player.Open(dir / "REC00.xyz"), 0);
+        EXPECT_EQ(reports.BoxTexts(), (std::vector<std::string>{"Invalid extension.", "Invalid data ID."}));
+    }
+    // Thread creation failing for the supplier, the video decoder (both kinds) and the audio thread.
+    ScratchDir jpf;
+    const std::string path = MakeSeries(jpf.path(), o);
+    for (int failing = 1; failing <= 3; ++failing) {
+        reports.boxes.clear();
+        int calls = 0;
+        PlayerOptions options;
+        options.startThread = [&](std::thread& thread, std::function<void()> body) {
+            if (++calls == failing) return false;
+            thread = std::thread(std::move(body));
+            return true;
+        };
+        Engine e(options);
+        EXPECT_EQ(e.player.Open(path), 0);
+        const char* expected[] = {"", "Cannot create data reading thread.",
+                                  "Cannot create Motion JPEG decoding thread.",
+                                  "Cannot create audio decoding thread."};
+        EXPECT_EQ(reports.BoxTexts(), std::vector<std::string>{expected[failing]});
+        EXPECT_FALSE(e.player.EventIsSet(Event::kSupplierRunning));
+    }
+    EXPECT_NE(reports.Log().find("Cannot create audio decoding thread."), std::string::npos);
+}
+
+// Errors while playing reach the host as WM_APP+115 with their number; a missing audio device does not
+// stop the pictures.
+TEST(PlayerErrors, RunTimeErrorsAndAMissingAudioDevice) {
+    ScratchDir dir;
+    ReportRecorder reports;
+    struct Case {
+        const char* what;
+        SeriesOptions options;
+        int failDisplay;
+        int error;
+    };
+    SeriesOptions base;
+    base.frames = 6;
+    base.files = 1;
+    SeriesOptions wrongSize = base, broken = base;
+    wrongSize.codedWidth = 32;
+    wrongSize.codedHeight = 24;
+    broken.brokenImage = 2;
+    const Case cases[] = {
+        {"JPEG picture size differs from the header", wrongSize, 0, 78},
+        {"DataLen does not end on EOI", broken, 0, 0},
+        {"no display buffer: the decoder thread ends", base, 1, 30},
+    };
+    for (const Case& c : cases) {
+        ScratchDir series;
+        AudioOutput audio(series / "out.wav");
+        const std::string path = MakeSeries(series.path(), c.options);
+        Engine e;
+        e.host.failDisplayBuffer = c.failDisplay;
+        ASSERT_EQ(e.player.Open(path), 1) << c.what;
+        e.player.Play();
+        ASSERT_TRUE(e.Pump([&] { return !e.host.Errors().empty(); })) << c.what;
+        EXPECT_EQ(e.host.Errors(), std::vector<int>{c.error}) << c.what;
+        EXPECT_EQ(e.host.LastState(), reeldeck::kStateIdle) << c.what;  // the host stopped the engine
+        if (c.error == 0) EXPECT_EQ(e.PictureCount(), 2u) << c.what;
+    }
+    {
+        // An MPEG-4 recording without a decodable stream.
+        ScratchDir series;
+        AudioOutput audio(series / "out.wav");
+        reeldeck::series::SeriesSpec spec;
+        spec.directory = series.path();
+        spec.width = 64;
+        spec.height = 48;
+        std::vector<reeldeck::series::Frame> frames(4, {std::vector<uint8_t>(300, 0x5A), false, false});
+        const auto written = reeldeck::series::WriteSeries(spec, frames, {});
+        ASSERT_TRUE(written.ok) << written.error;
+        Engine e;
+        ASSERT_EQ(e.player.Open(written.paths[0]), 1);
+        ASSERT_TRUE(e.Pump([&] { return !e.host.Errors().empty(); }));
+        EXPECT_EQ(e.host.Errors(), std::vector<int>{77});
+    }
+    {
+        ScratchDir series;
+        AudioOutput audio(series / "out.wav", false);
+        SeriesOptions o = base;
+        o.frames = 10;
+        o.audioCodec = tag::kG726;
+        o.audioRate = tag::k24kb;
+        const std::string path = MakeSeries(series.path(), o);
+        Engine e;
+        ASSERT_EQ(e.player.Open(path), 1);
+        e.player.Play();
+        ASSERT_TRUE(e.PlayToEnd(10)) << Describe(e, reports);
+        EXPECT_TRUE(e.host.Errors().empty());
+        EXPECT_EQ(e.player.AudioHeapUsed(), 0u);  // every audio packet was taken and dropped
+    }
+}
+
 }  // namespace
 }  // namespace player_test
