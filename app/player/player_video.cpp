@@ -104,8 +104,10 @@ class Player::Mpeg4Display final : public vello::mpeg4::Display {
     }
 
     void NotifyError(int code) override {
+        notified_ = true;
         if (!p_.FlushOrStop(self_)) p_.posted_.Post(PlayerNotification::kError, code);
     }
+    bool Notified() const { return notified_; }
     bool StopRequested() override { return p_.FlushOrStop(self_); }
 
   private:
@@ -117,6 +119,7 @@ class Player::Mpeg4Display final : public vello::mpeg4::Display {
     int vop_ = 0;                                        // VOPs whose start code was passed
     int shown_ = 0;
     int previousMs_ = 0;
+    bool notified_ = false;
 };
 
 bool Player::FlushOrStop(const Worker& self) const {
@@ -163,9 +166,9 @@ void Player::ShowPicture(Worker& self, const DisplayBuffer& display, int pacerAr
 void Player::RunMpeg4(Worker& self, const DisplayBuffer& display) {
     VideoSource source(*this, self);
     vello::mpeg4::Mpeg4Decoder decoder(vello::mpeg4::ReeldeckConfig(), &source);
-    const int status = decoder.OpenDecoder();
+    const vello::mpeg4::Mpeg4Status status = decoder.OpenDecoder();
     events_.Reset(Event::kVideoRebooting);
-    if (status != vello::mpeg4::kMpeg4Ok) {
+    if (status != vello::mpeg4::Mpeg4Status::kOk) {
         if (!FlushOrStop(self)) posted_.Post(PlayerNotification::kError, kMsgCannotDecodeMpeg4);
         return;
     }
@@ -173,7 +176,11 @@ void Player::RunMpeg4(Worker& self, const DisplayBuffer& display) {
     Mpeg4Display host(*this, self, display, decoder);
     vello::mpeg4::StreamBuffer& stream = decoder.Stream();
     host.ReadLeadingRecords(stream.pos, stream.Unread());
-    decoder.DecodeStream(host);
+    // A stream that ends the loop with a failure the decoder did not hand over itself (a header it cannot
+    // parse) is reported as undecodable too, instead of resting silently as if the data had ended.
+    if (decoder.DecodeStream(host) != vello::mpeg4::Mpeg4Status::kOk && !host.Notified() &&
+        !FlushOrStop(self))
+        posted_.Post(PlayerNotification::kError, kMsgCannotDecodeMpeg4);
 }
 
 void Player::RunMotionJpeg(Worker& self, const DisplayBuffer& display, uint8_t* image, uint8_t* picture,
