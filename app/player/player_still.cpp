@@ -1,11 +1,12 @@
 // Still pictures through Open: a bitmap or JPEG file shown in the picture area instead of a recording.
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/bmp.h"
 #include "core/byte_stream.h"
 #include "player/player.h"
-#include "vello/jpeg/jpeg_decoder.h"
+#include "vello/jpeg/jpeg_picture.h"
 
 namespace reeldeck {
 
@@ -20,20 +21,14 @@ bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes) {
 }
 
 bool DecodeJpegFile(const std::vector<uint8_t>& bytes, BgrPicture& out) {
-    vello::JpegDecoder decoder;
-    decoder.SetSource(bytes.data(), static_cast<int>(bytes.size()));
-    int width = 0, height = 0;
-    if (decoder.ReadHeader(&width, &height, nullptr, nullptr, nullptr) != vello::kJpegOk || width < 1 ||
-        height < 1)
-        return false;
-    out.width = width;
-    out.height = height;
-    out.step = (width * 3 + 3) & ~3;
-    out.pixels.assign(static_cast<std::size_t>(out.step) * static_cast<std::size_t>(height), 0);
-    decoder.SetDestination(out.pixels.data(), width, out.step, height, 3, vello::kJpegColourBGR);
-    const bool ok = decoder.ReadData() == vello::kJpegOk;
-    decoder.Clean();
-    return ok;
+    vello::JpegDecodeResult decoded = vello::DecodeJpeg(bytes);
+    // A 4-component (CMYK) file has no 24-bit picture to show.
+    if (decoded.status != vello::JpegStatus::kOk || decoded.picture.channels != 3) return false;
+    out.width = decoded.picture.width;
+    out.height = decoded.picture.height;
+    out.step = decoded.picture.step;
+    out.pixels = std::move(decoded.picture.pixels);
+    return out.width >= 1 && out.height >= 1;
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 
 #include "platform/debug_output.h"
 #include "player/player.h"
+#include "vello/common/lum_memory.h"
 #include "vello/jpeg/jpeg_decoder.h"
-#include "vello/jpeg/lum_buffer.h"
 #include "vello/motion_jpeg/jpgstream.h"
 #include "vello/mpeg4/mp4dec.h"
 
@@ -216,7 +216,7 @@ void Player::RunMotionJpeg(Worker& self, const DisplayBuffer& display, uint8_t* 
         decoder.Reset();
         decoder.SetSource(image, static_cast<int>(length));
         int width = 0, height = 0;
-        if (decoder.ReadHeader(&width, &height, nullptr, nullptr, nullptr) != vello::kJpegOk) {
+        if (decoder.ReadHeader(&width, &height, nullptr, nullptr, nullptr) != vello::JpegStatus::kOk) {
             decoder.Clean();
             return failed(kMsgCannotDecodeJpeg);
         }
@@ -228,7 +228,7 @@ void Player::RunMotionJpeg(Worker& self, const DisplayBuffer& display, uint8_t* 
         decoder.SetDestination(picture, width, pictureStep, height, 3, vello::kJpegColourBGR);
         const vello::JpegStatus decoded = decoder.ReadData();
         decoder.Clean();
-        if (decoded != vello::kJpegOk) return failed(kMsgCannotDecodeJpeg);
+        if (decoded != vello::JpegStatus::kOk) return failed(kMsgCannotDecodeJpeg);
         for (int y = 0; y < height; ++y)
             std::memcpy(display.pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(display.step),
                         picture + static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureStep),
@@ -241,7 +241,7 @@ void Player::RunMotionJpeg(Worker& self, const DisplayBuffer& display, uint8_t* 
 void Player::VideoThread(Worker& self) {
     const bool mpeg4 = kind_ == VideoKind::kMpeg4;
     DisplayBuffer display;
-    vello::LumBuffer image, picture;
+    vello::LumBuffer<uint8_t> image, picture;
     // The working picture: rows padded to 16 bytes, with 32 spare rows.
     const int pictureStep = (width_ * 3 + 15) & ~15;
     const bool ready = host_.CreateDisplayBuffer(width_, height_, display) == 0 &&

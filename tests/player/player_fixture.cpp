@@ -7,7 +7,7 @@
 
 #include "platform/clock.h"
 #include "series_writer/stream_split.h"
-#include "vello/jpeg/jpeg_encoder.h"
+#include "vello/jpeg/jpeg_picture.h"
 
 namespace player_test {
 
@@ -22,17 +22,9 @@ constexpr int64_t kStartMs = 1772366400000;  // 2026/03/01 12:00:00.000 UTC
 std::vector<uint8_t> EncodeGreyJpeg(int width, int height, int grey) {
     const int step = width * 3;
     std::vector<uint8_t> pixels(static_cast<std::size_t>(step) * height, static_cast<uint8_t>(grey));
-    vello::JpegEncoder encoder;
-    encoder.Reset();
-    encoder.SetSource(pixels.data(), width, height, 3, step, vello::kJpegColourBGR);
-    encoder.SetParams(90, vello::kJpegSampling420, vello::kJpegColourYCbCr, 0, 0);
-    std::vector<uint8_t> out(static_cast<std::size_t>(width) * height * 3 + 4096);
-    int size = static_cast<int>(out.size());
-    const vello::JpegStatus status = encoder.WriteImage(out.data(), &size);
-    encoder.Clean();
-    if (status != vello::kJpegOk) return {};
-    out.resize(static_cast<std::size_t>(size));
-    return out;
+    vello::JpegEncodeParams params;
+    params.quality = 90;
+    return vello::EncodeJpeg({pixels.data(), width, height, 3, step, vello::kJpegColourBGR}, params).bytes;
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {

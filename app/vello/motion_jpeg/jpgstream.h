@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "vello/jpeg/lum_buffer.h"
+#include "vello/common/lum_memory.h"
 #include "vello/mpeg4/mp4stream.h"
 
 namespace vello {
@@ -49,7 +49,7 @@ class JpegStreamReader {
 
   private:
     mpeg4::PacketSource* source_;
-    LumBuffer buffer_;
+    LumBuffer<uint8_t> buffer_;
     std::size_t filled_ = 0;    // bytes held from the buffer start
     std::size_t read_ = 0;      // the read position
     std::size_t reported_ = 0;  // bytes consumed and not yet reported to the source
