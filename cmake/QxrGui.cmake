@@ -40,6 +40,9 @@ function(qxr_add_gui_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  # Settings and state (recent files, report logs) go to the build tree, never to the user's home.
+  set(home ${CMAKE_CURRENT_BINARY_DIR}/${name}_home)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "gui;${ARG_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${QXR_GUI_LSAN_SUPPRESSIONS}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${QXR_GUI_LSAN_SUPPRESSIONS};\
+XDG_CONFIG_HOME=${home}/config;XDG_STATE_HOME=${home}/state")
 endfunction()
