@@ -18,15 +18,6 @@ std::set<int> VisibleSlots(const SlotTable& t) {
 
 constexpr uint32_t kAllBits = 0xFF010000u;
 
-TEST(PanelLayout, KindFromViewerMode) {
-    EXPECT_EQ(KindFromViewerMode(0xC1000000u), ViewerKind::kFull);
-    EXPECT_EQ(KindFromViewerMode(0x01010000u), ViewerKind::kFull);   // transmission alone
-    EXPECT_EQ(KindFromViewerMode(0x09000000u), ViewerKind::kLight);  // view size alone
-    EXPECT_EQ(KindFromViewerMode(0x07000000u), ViewerKind::kView);
-    EXPECT_EQ(KindFromViewerMode(0xFE010000u), ViewerKind::kViewOnly);  // bit 24 clear
-    EXPECT_EQ(KindFromViewerMode(0), ViewerKind::kViewOnly);
-}
-
 // The visible slots of every kind and codec with every bit set, and a few rows against the tables.
 TEST(PanelLayout, VisibleSlotsByKindAndCodec) {
     const Size vga{640, 480};

@@ -108,13 +108,6 @@ constexpr double kZoomWindow = 0.7072135785007072;
 
 }  // namespace
 
-ViewerKind KindFromViewerMode(uint32_t viewerMode) {
-    if ((viewerMode & (1u << 24)) == 0) return ViewerKind::kViewOnly;
-    if (viewerMode & 0xC0010000u) return ViewerKind::kFull;
-    if (viewerMode & 0x38000000u) return ViewerKind::kLight;
-    return ViewerKind::kView;
-}
-
 int LayoutTableIndex(ViewerKind kind, ImageCodec codec) {
     switch (kind) {
         case ViewerKind::kFull:

@@ -11,18 +11,9 @@
 #include <cstdint>
 
 #include "control_model.h"
+#include "core/camera_description.h"
 
 namespace ocuview {
-
-// The same definitions as the viewer core's camera description, which this header gives way to once
-// that is available to the control.
-enum class ImageCodec { kUnknown, kMotionJpeg, kMpeg4 };
-enum class ViewerKind { kFull, kLight, kView, kViewOnly, kMotionDetection };
-
-// The kind that the camera's viewer-mode bits select (bit 24 clear: view-only; any of 0xC0010000:
-// full; any of 0x38000000: light; else view). The motion-detection view is chosen by the property
-// instead.
-[[nodiscard]] ViewerKind KindFromViewerMode(uint32_t viewerMode);
 
 struct Point {
     int x = 0, y = 0;

@@ -1,10 +1,9 @@
 #include "snapshot.h"
 
-#include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "core/bmp.h"
+#include "platform/output_file.h"
 #include "vello/jpeg/jpeg_encoder.h"
 
 namespace ocuview {
@@ -24,13 +23,6 @@ bool EncodeJpeg(const SnapshotPicture& picture, std::size_t capacity, std::vecto
     if (status != vello::JpegStatus::kOk) return false;
     out.resize(static_cast<std::size_t>(size));
     return true;
-}
-
-bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
-    if (!file) return false;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
-    return std::fclose(file.release()) == 0;
 }
 
 }  // namespace
@@ -63,7 +55,10 @@ SnapshotStatus SaveSnapshot(const std::string& path, const SnapshotPicture& pict
                reeldeck::BmpStatus::kOk) {
         return SnapshotStatus::kEncodeFailed;
     }
-    return WriteWhole(path, file) ? SnapshotStatus::kOk : SnapshotStatus::kWriteFailed;
+    std::string error;
+    return platform::WriteFile(path, file, &error) == platform::FileStatus::kOk
+               ? SnapshotStatus::kOk
+               : SnapshotStatus::kWriteFailed;
 }
 
 }  // namespace ocuview

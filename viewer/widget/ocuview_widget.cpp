@@ -22,6 +22,9 @@ namespace ocuview {
 namespace {
 
 constexpr int kTimerMs = 200;
+// The control's own background around the panel and the picture: dark, so that the date text (white by
+// default) and the picture frame read on it.
+const QColor kControlBackground(40, 40, 40);
 constexpr Size kStartSize{180, 300};  // the control before the camera has answered
 const char* const kViewSizeItems[] = {"Auto", "VGA (640 x 480)", "QVGA (320 x 240)", "QQVGA (160 x 120)"};
 constexpr ViewSize kViewSizeCodes[] = {ViewSize::Auto, ViewSize::Vga, ViewSize::Qvga, ViewSize::Qqvga};
@@ -165,7 +168,8 @@ void OcuviewWidget::BuildPanel() {
     slots_[slot::kVolumeSlider] = slider_;
     dateTime_ = label(slot::kDateTime, QString());
     QFont dateFont(QStringLiteral("Arial"));
-    dateFont.setPixelSize(16);
+    // A 16-pixel character cell, as the date text's font asks for: about 14 pixels of em.
+    dateFont.setPixelSize(14);
     dateFont.setWeight(QFont::Bold);
     dateTime_->setFont(dateFont);
 
@@ -241,7 +245,7 @@ void OcuviewWidget::ApplyColours() {
     dateTime_->setStyleSheet(
         QStringLiteral("color: %1; background: transparent;").arg(Colour(ColourRole::DateFore).name()));
     // The volume slider sits on the control's own background, under the picture.
-    slider_->setColours(back, palette().color(QPalette::Window).darker(115));
+    slider_->setColours(back, kControlBackground.lighter(180));
     update();
 }
 
@@ -251,8 +255,7 @@ void OcuviewWidget::ShowCamera(const PanelFacts& facts) {
     statusShown_ = false;
     frameRateBox_->clear();
     for (const std::string& rate : facts_.frameRates) frameRateBox_->addItem(QString::fromStdString(rate));
-    const int rate = model_.frameRate() ? model_.frameRate() : facts_.frameRate;
-    SelectFrameRate(rate);
+    SelectFrameRate(facts_.frameRate);
     triggerBox_->clear();
     for (const std::string& trigger : facts_.triggers) triggerBox_->addItem(QString::fromStdString(trigger));
     viewSizeBox_->setCurrentIndex(ViewSizeIndex(model_.viewSize()));
@@ -300,6 +303,7 @@ void OcuviewWidget::Relayout() {
         w->setGeometry(row.x, row.y, row.width, row.height);
         w->setVisible(visible);
     }
+    if (!statusShown_) FitDateLabel();
     if (kind == ViewerKind::kMotionDetection) {
         for (QWidget* w : slots_)
             if (w) w->hide();
@@ -347,7 +351,15 @@ QImage OcuviewWidget::currentPicture() const {
 void OcuviewWidget::ShowOverlayText(const QString& text) {
     if (text == overlay_) return;
     overlay_ = text;
-    if (!statusShown_) dateTime_->setText(text);
+    if (statusShown_) return;
+    dateTime_->setText(text);
+    FitDateLabel();
+}
+
+void OcuviewWidget::FitDateLabel() {
+    // At least the slot's 160 pixels, wider when the camera time needs it (it would be cut otherwise).
+    const int needed = dateTime_->fontMetrics().horizontalAdvance(dateTime_->text()) + 4;
+    dateTime_->resize(std::max(kDateTimeLabel.width, needed), dateTime_->height());
 }
 
 void OcuviewWidget::ShowStatusText(const QString& text) {
@@ -452,6 +464,7 @@ void OcuviewWidget::showEvent(QShowEvent* event) {
 
 void OcuviewWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    p.fillRect(rect(), kControlBackground);
     if (!described_ || statusShown_) return;
     const ViewerKind kind = facts_.kind;
     p.setRenderHint(QPainter::Antialiasing);

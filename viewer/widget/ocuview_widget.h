@@ -194,6 +194,7 @@ class OcuviewWidget : public QWidget {
     void Relayout();
     void OnPicture(int width, int height);
     void SetMuted(bool muted);
+    void FitDateLabel();
     void SetKnob(int knob);
     void SelectFrameRate(int rate);
     bool TriggerOffered(Trigger trigger) const;

@@ -1,0 +1,218 @@
+#include "core_backend.h"
+
+#include <QMessageBox>
+
+#include "widget/password_dialog.h"
+
+namespace ocuview {
+
+namespace {
+
+std::optional<SessionMode> SessionModeOf(StreamMode request) {
+    switch (request) {
+        case StreamMode::Tcp:
+            return SessionMode::kTcp;
+        case StreamMode::UdpUnicast:
+            return SessionMode::kUdpUnicast;
+        case StreamMode::UdpMulticast:
+            return SessionMode::kUdpMulticast;
+        case StreamMode::None:
+            break;
+    }
+    return std::nullopt;
+}
+
+StreamMode StreamModeOf(SessionMode mode) {
+    switch (mode) {
+        case SessionMode::kUdpUnicast:
+            return StreamMode::UdpUnicast;
+        case SessionMode::kUdpMulticast:
+            return StreamMode::UdpMulticast;
+        case SessionMode::kTcp:
+            break;
+    }
+    return StreamMode::Tcp;
+}
+
+}  // namespace
+
+CoreBackend::CoreBackend(OcuviewWidget& widget, std::string iniPath)
+    : widget_(&widget), iniPath_(std::move(iniPath)), context_(new QObject) {
+    context_->moveToThread(&thread_);
+    QObject::connect(&thread_, &QThread::finished, context_, &QObject::deleteLater);
+    viewer_ =
+        std::make_unique<Viewer>(static_cast<FrameSink&>(*this), static_cast<CredentialsProvider&>(*this),
+                                 static_cast<ViewerObserver&>(*this));
+    thread_.start();
+}
+
+CoreBackend::~CoreBackend() {
+    // The viewer is stopped and destroyed on its own thread, then the thread ends.
+    QMetaObject::invokeMethod(
+        context_, [this] { viewer_.reset(); }, Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+}
+
+template <typename Job>
+void CoreBackend::Post(Job&& job) {
+    QMetaObject::invokeMethod(context_, std::forward<Job>(job), Qt::QueuedConnection);
+}
+
+ViewerSettings CoreBackend::SettingsFromModel() {
+    ViewerSettings s;
+    ControlModel& m = widget_->model();
+    s.cameraHost = m.cameraHost();
+    if (!m.cameraPort().empty()) s.cameraPort = m.cameraPort();
+    s.motionDetectionView = m.motionDetectMode();
+    s.viewModeMask = m.viewModeMask();
+    s.sessionModeRequest = SessionModeOf(m.TakeStreamModeRequest());
+    s.frameRate = m.frameRate();
+    s.volume = m.volume();
+    s.muted = m.muted();
+    s.controlWidth = widget_->width();
+    s.iniPath = iniPath_;
+    return s;
+}
+
+void CoreBackend::Start() {
+    pictures_ = 0;
+    const ViewerSettings settings = SettingsFromModel();
+    Post([this, settings] {
+        requestedRate_ = settings.frameRate;
+        viewer_->Configure(settings);
+        const StartResult result = viewer_->Start();
+        // Failures that show a message box end playing at once; the others show their status on the
+        // next tick.
+        if (result == StartResult::kInquiryFailed || result == StartResult::kStreamsFailed) {
+            QMetaObject::invokeMethod(widget_, [w = widget_] {
+                if (w) w->ViewerStopped();
+            });
+        }
+    });
+}
+
+void CoreBackend::Stop() {
+    // Synchronous: when Stop returns no decoding thread draws into the widget any more.
+    QMetaObject::invokeMethod(
+        context_, [this] { viewer_->Stop(); }, Qt::BlockingQueuedConnection);
+}
+
+void CoreBackend::Tick() {
+    // One tick at a time: while the control thread is busy (a start-up waiting for the camera) the GUI
+    // timer's ticks are dropped instead of piling up.
+    if (tickPending_.exchange(true)) return;
+    Post([this] {
+        tickPending_ = false;
+        viewer_->Tick();
+    });
+}
+
+void CoreBackend::RequestRestart() {
+    const ViewerSettings settings = SettingsFromModel();
+    Post([this, settings] {
+        requestedRate_ = settings.frameRate;
+        viewer_->Configure(settings);
+        viewer_->RequestRestart();
+    });
+}
+
+void CoreBackend::SetFrameRate(int rate) {
+    Post([this, rate] { viewer_->SetFrameRate(rate); });
+}
+
+void CoreBackend::SetVolume(int volume) {
+    Post([this, volume] { viewer_->SetVolume(volume); });
+}
+
+void CoreBackend::SetMute(bool muted) {
+    Post([this, muted] { viewer_->SetMute(muted); });
+}
+
+void CoreBackend::SendTrigger(const std::string& text) {
+    Post([this, text] { viewer_->SendTrigger(text); });
+}
+
+std::string CoreBackend::measuredRate() const {
+    std::lock_guard<std::mutex> lock(rateLock_);
+    return rate_;
+}
+
+void CoreBackend::OnFrame(const Frame& frame) {
+    ++pictures_;
+    // The widget outlives the viewer (its destructor stops us first), so it is safe to draw into here.
+    if (OcuviewWidget* w = widget_.data())
+        w->PresentPicture(frame.bgr, frame.width, frame.height, frame.stride);
+}
+
+std::optional<Credentials> CoreBackend::AskCredentials(const std::string& realm) {
+    std::optional<Credentials> answer;
+    // The dialog runs on the GUI thread; this viewer thread waits for it. The answer goes straight back
+    // to the core and is never kept here.
+    QMetaObject::invokeMethod(
+        widget_,
+        [this, &realm, &answer] {
+            if (!widget_) return;
+            PasswordDialog dialog(QString::fromStdString(widget_->model().hostField()),
+                                  QString::fromStdString(realm), widget_);
+            if (dialog.exec() == QDialog::Accepted) answer = Credentials{dialog.user(), dialog.password()};
+        },
+        Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+void CoreBackend::OnOverlayText(std::string_view text) {
+    QMetaObject::invokeMethod(
+        widget_, [w = widget_, t = QString::fromUtf8(text.data(), static_cast<int>(text.size()))] {
+            if (w) w->ShowOverlayText(t);
+        });
+}
+
+void CoreBackend::OnStatus(int, std::string_view text) {
+    QMetaObject::invokeMethod(
+        widget_, [w = widget_, t = QString::fromUtf8(text.data(), static_cast<int>(text.size()))] {
+            if (!w) return;
+            if (!t.isEmpty()) w->ShowStatusText(t);
+            w->ViewerStopped();
+        });
+}
+
+void CoreBackend::OnCameraDescribed(const CameraDescription& camera, ViewerKind kind) {
+    PanelFacts facts;
+    facts.kind = kind;
+    facts.codec = camera.codec;
+    facts.viewerMode = camera.viewerMode;
+    facts.frameRates = FrameRateList(camera.jpegFrameRate);
+    // The property's rate when the camera can deliver it, else the camera's highest.
+    facts.frameRate = (requestedRate_ >= 1 && requestedRate_ <= camera.jpegFrameRate) ? requestedRate_
+                                                                                      : camera.jpegFrameRate;
+    facts.triggers = TriggerList(camera.triggers);
+    facts.multicast = camera.multicast;
+    QMetaObject::invokeMethod(widget_, [w = widget_, facts] {
+        if (w) w->ShowCamera(facts);
+    });
+}
+
+void CoreBackend::OnSessionMode(SessionMode mode) {
+    QMetaObject::invokeMethod(widget_, [w = widget_, m = StreamModeOf(mode)] {
+        if (w) w->SetSessionMode(m);
+    });
+}
+
+void CoreBackend::OnMessageBox(std::string_view title, std::string_view text) {
+    const QString caption = QString::fromUtf8(title.data(), static_cast<int>(title.size()));
+    const QString message = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+    QMetaObject::invokeMethod(widget_, [w = widget_, caption, message] {
+        if (!w) return;
+        auto* box = new QMessageBox(QMessageBox::Warning, caption, message, QMessageBox::Ok, w);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
+}
+
+void CoreBackend::OnFrameRate(std::string_view text) {
+    std::lock_guard<std::mutex> lock(rateLock_);
+    rate_ = std::string(text);
+}
+
+}  // namespace ocuview
