@@ -121,6 +121,9 @@ int main(int argc, char** argv) {
     if (headless) {
         std::printf("ocuview: no display found; running on Qt's offscreen platform for a few seconds\n");
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // A machine without a display seldom has a sound device either: play silently in real time
+        // unless the caller chose an output.
+        ::setenv("QXR_AUDIO_OUTPUT", "null", 0);
         if (options.seconds == 0) options.seconds = 5;
         if (options.snapshot.empty()) options.snapshot = "ocuview-snapshot.png";
     }
