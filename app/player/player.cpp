@@ -53,7 +53,8 @@ Player::Player(PlayerHost& host, NotificationQueue& posted, PlayerOptions option
       options_(std::move(options)),
       events_(options_.pollEvents),
       videoQueue_(kVideoHeapBytes, kVideoPayload),
-      audioQueue_(kAudioHeapBytes, kAudioPayload) {
+      audioQueue_(kAudioHeapBytes, kAudioPayload),
+      pacer_(options_.paced ? FramePacer() : FramePacer(platform::TickCountMs, [](uint32_t) {})) {
     if (!options_.startThread) options_.startThread = DefaultStartThread;
     // A freed packet may be what the supplier waits for.
     videoQueue_.SetFreedHook([this] { events_.Touch(); });

@@ -39,6 +39,9 @@ struct PlayerOptions {
     // Waits as 1 ms sleep loops instead of waits that wake at once on an event change (for comparing
     // the two; the handshake and the state reports are the same either way).
     bool pollEvents = false;
+    // False shows the pictures as fast as they decode (tools that extract pictures); the measured rate
+    // is still reported.
+    bool paced = true;
     // Starts a worker thread. The default runs `body` on a new std::thread; false when the thread could
     // not be made (Open then reports 50 to 53). Replaceable so that those failures can be tested.
     std::function<bool(std::thread& thread, std::function<void()> body)> startThread;

@@ -1,14 +1,32 @@
 #include "series_writer/stream_split.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace reeldeck::series {
 
 std::size_t FindStartCode(const std::vector<uint8_t>& bytes, uint8_t code, std::size_t from) {
+    return FindStartCodeIf(
+        bytes, [code](uint8_t value) { return value == code; }, from);
+}
+
+std::size_t FindStartCodeIf(const std::vector<uint8_t>& bytes, const std::function<bool(uint8_t)>& wanted,
+                            std::size_t from) {
     for (std::size_t i = from; i + 3 < bytes.size(); ++i)
-        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] == code) return i;
+        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && wanted(bytes[i + 3])) return i;
     return std::string::npos;
 }
+
+namespace {
+
+// Start codes that open a picture or the headers in front of one: VOP, visual object sequence (B0,
+// B1 end), user data (B2), group of VOPs (B3), visual object (B5), video object and layer (00..2F).
+// Values inside a VOP's coded data that follow a 00 00 01 pattern cannot be among these.
+bool OpensPictureOrHeaders(uint8_t value) {
+    return value == kVopStartCode || (value >= 0xB0 && value <= 0xB5) || value <= 0x2F;
+}
+
+}  // namespace
 
 std::vector<std::vector<uint8_t>> SplitMpeg4Stream(const std::vector<uint8_t>& stream) {
     std::vector<std::vector<uint8_t>> pieces;
@@ -16,8 +34,12 @@ std::vector<std::vector<uint8_t>> SplitMpeg4Stream(const std::vector<uint8_t>& s
     if (vop == std::string::npos) return pieces;
     std::size_t begin = 0;
     while (vop != std::string::npos) {
+        // A picture's piece ends where the next picture or its headers begin, so that the headers an
+        // I-VOP needs (sequence, object, layer, group) travel in its own unit: a player that starts at
+        // that unit finds them.
         const std::size_t next = FindStartCode(stream, kVopStartCode, vop + 4);
-        const std::size_t end = next == std::string::npos ? stream.size() : next;
+        const std::size_t headers = FindStartCodeIf(stream, OpensPictureOrHeaders, vop + 4);
+        const std::size_t end = headers == std::string::npos ? stream.size() : headers;
         pieces.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(begin),
                             stream.begin() + static_cast<std::ptrdiff_t>(end));
         begin = end;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,13 @@ inline constexpr uint8_t kUserDataStartCode = 0xB2;
 
 // Position of the next start code 00 00 01 `code` at or after `from`, or npos.
 std::size_t FindStartCode(const std::vector<uint8_t>& bytes, uint8_t code, std::size_t from = 0);
+// Position of the next start code whose value `wanted` accepts, at or after `from`, or npos.
+std::size_t FindStartCodeIf(const std::vector<uint8_t>& bytes, const std::function<bool(uint8_t)>& wanted,
+                            std::size_t from = 0);
 
-// One piece per VOP, each ending where the next VOP's start code begins; whatever precedes the first VOP
-// (sequence, object and layer headers) stays in front of it in the first piece. Empty when the stream
-// holds no VOP.
+// One piece per VOP, each ending where the next VOP or the headers in front of it begin; whatever
+// precedes a VOP (sequence, object, layer and group headers, user data) stays in front of it in its own
+// piece. Empty when the stream holds no VOP.
 std::vector<std::vector<uint8_t>> SplitMpeg4Stream(const std::vector<uint8_t>& stream);
 
 struct PictureGeometry {
