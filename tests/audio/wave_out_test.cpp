@@ -128,7 +128,9 @@ TEST(WaveOut, RestartAfterPauseFinishesTheBufferAlreadyPlaying) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_EQ(WaveOutRestart(dev), kMmNoError);
     EXPECT_TRUE(audiotest::WaitUntil([&] { return rec.DoneCount() == 1; }, 2000));
-    if (rec.DoneCount() != 1) ASSERT_EQ(WaveOutReset(dev), kMmNoError);
+    if (rec.DoneCount() != 1) {
+        ASSERT_EQ(WaveOutReset(dev), kMmNoError);
+    }
     EXPECT_EQ(WaveOutClose(dev), kMmNoError);
 }
 
