@@ -1,0 +1,128 @@
+// The 8x8 integer DCT butterflies of the JPEG transforms, on whole vectors of 32-bit lanes.
+//
+// Each lane carries one line (a row or a column) of the block, so one call runs the butterfly on as many
+// lines as a vector has lanes. The arithmetic is the generic code's term for term: every sum, difference
+// and product wraps at 32 bits, which is what the generic code's 64-bit terms wrapped before each shift
+// come to, so the results are the same bits. `O` supplies the vector type `V` and its operations for one
+// instruction set; each tuned file defines its own `O` in an unnamed namespace, so the instantiations of
+// different instruction sets never merge at link time.
+#ifndef LUMACORE_X86_DCT8_LINES_H
+#define LUMACORE_X86_DCT8_LINES_H
+
+namespace lumacore::x86 {
+
+// Keeps the low 16 bits of every lane, sign-extended: the generic code's cast to a 16-bit coefficient.
+template <typename O>
+inline typename O::V Truncate16(typename O::V x) {
+    return O::template Sra<16>(O::template Sll<16>(x));
+}
+
+// One inverse pass over x[0..7] (the eight points of each lane's line), rounded by (term + 2^(Shift-1))
+// >> Shift and kept to 16 bits.
+template <int Shift, typename O>
+inline void IdctLines(typename O::V x[8]) {
+    using V = typename O::V;
+    const V t = O::Mul(O::Add(x[5], x[3]), 27246);
+    const V u = O::Sub(t, O::Mul(x[5], 9041));
+    const V v = O::Mul(O::Add(x[1], x[7]), 6393);
+    const V w = O::Add(O::Mul(x[1], 25746), v);
+    const V a = O::Mul(O::template Sra<12>(O::Add(O::Add(u, w), O::Set(2048))), 5793);
+    const V b = O::Mul(O::Add(x[2], x[6]), 17734);
+    const V c = O::template Sll<15>(O::Add(x[0], x[4]));
+    const V d = O::Add(O::Mul(x[2], 25080), b);
+    const V vv = O::Sub(v, O::Mul(x[7], 38531));
+    const V tt = O::Sub(t, O::Mul(x[3], 45451));
+    const V e = O::Sub(O::Sub(O::Add(w, vv), u), tt);
+    const V f = O::template Sll<15>(O::Sub(x[0], x[4]));
+    const V bb = O::Sub(b, O::Mul(x[6], 60547));
+    const V ww = O::Sub(O::Sub(O::Add(w, tt), u), vv);
+    const V h = O::Mul(O::template Sra<12>(O::Add(O::Add(tt, vv), O::Set(2048))), 5793);
+
+    const V round = O::Set(1 << (Shift - 1));
+    auto out = [&](V term) {
+        const V r = O::template Sra<Shift>(O::Add(term, round));
+        if constexpr (Shift < 16)
+            return Truncate16<O>(r);
+        else
+            return r;  // at most 11 bits: already a 16-bit value
+    };
+    const V cd = O::Add(c, d), c_d = O::Sub(c, d), fbb = O::Add(f, bb), f_bb = O::Sub(f, bb);
+    x[0] = out(O::Add(a, cd));
+    x[7] = out(O::Sub(cd, a));
+    x[1] = out(O::Add(e, fbb));
+    x[6] = out(O::Sub(fbb, e));
+    x[2] = out(O::Add(ww, f_bb));
+    x[5] = out(O::Sub(f_bb, ww));
+    x[3] = out(O::Add(h, c_d));
+    x[4] = out(O::Sub(c_d, h));
+}
+
+// One forward pass over x[0..7]. The first (row) pass leaves the scaled sums times 8 and rounds the other
+// terms by 2^12; the second (column) pass rounds the sums by 2^6 and the terms by 2^21. Kept to 16 bits.
+template <bool Column, typename O>
+inline void FdctLines(typename O::V x[8]) {
+    using V = typename O::V;
+    const V s07 = O::Add(x[0], x[7]), s34 = O::Add(x[3], x[4]), s16 = O::Add(x[1], x[6]);
+    const V s25 = O::Add(x[2], x[5]);
+    const V d07 = O::Sub(x[0], x[7]), d34 = O::Sub(x[3], x[4]), d16 = O::Sub(x[1], x[6]);
+    const V d25 = O::Sub(x[2], x[5]);
+
+    const V z = O::Mul(O::Sub(O::Add(s07, s16), O::Add(s34, s25)), 17734);
+    const V sum0 = O::Add(O::Add(s07, s34), O::Add(s16, s25));
+    const V sum4 = O::Sub(O::Add(s07, s34), O::Add(s16, s25));
+    const V t2 = O::Add(O::Mul(O::Sub(s07, s34), 25080), z);
+    const V t6 = O::Sub(z, O::Mul(O::Sub(s16, s25), 60547));
+
+    const V r2048 = O::Set(2048);
+    const V u = O::template Sra<12>(O::Add(O::Mul(d07, 46341), r2048));
+    const V v = O::template Sra<12>(O::Add(O::Mul(d34, 46341), r2048));
+    const V w = O::template Sll<3>(O::Add(d25, d16));
+    const V b = O::template Sll<3>(O::Sub(d16, d25));
+    const V a = O::Add(w, u);
+    const V c = O::Add(b, v);
+    const V d = O::Mul(O::Add(a, c), 799);
+    const V t1 = O::Add(d, O::Mul(a, 3218));
+    const V t7 = O::Sub(d, O::Mul(c, 4816));
+    const V uu = O::Sub(u, w);
+    const V vv = O::Sub(v, b);
+    const V e = O::Mul(O::Add(uu, vv), 3406);
+    const V t3 = O::Sub(e, O::Mul(vv, 5681));
+    const V t5 = O::Sub(e, O::Mul(uu, 1130));
+
+    auto sum = [&](V s) {
+        if constexpr (Column)
+            return Truncate16<O>(O::template Sra<6>(O::Add(s, O::Set(32))));
+        else
+            return Truncate16<O>(O::template Sll<3>(s));
+    };
+    auto term = [&](V t) {
+        if constexpr (Column)
+            return O::template Sra<21>(O::Add(t, O::Set(1048576)));  // at most 11 bits
+        else
+            return Truncate16<O>(O::template Sra<12>(O::Add(t, r2048)));
+    };
+    x[0] = sum(sum0);
+    x[4] = sum(sum4);
+    x[2] = term(t2);
+    x[6] = term(t6);
+    x[1] = term(t1);
+    x[7] = term(t7);
+    x[3] = term(t3);
+    x[5] = term(t5);
+}
+
+// c * f / 32768 rounded to nearest, ties to even, for 16-bit c and unsigned 16-bit f in 32-bit lanes
+// (|c * f| < 2^31). The caller saturates the result to 16 bits.
+template <typename O>
+inline typename O::V QuantiseLanes(typename O::V c, typename O::V f) {
+    using V = typename O::V;
+    const V p = O::Mul(c, f);
+    const V q = O::template Sra<15>(p);  // floor
+    // Up by one when the remainder exceeds half, or equals half and q is odd: remainder + (q & 1) >= 16385.
+    const V r = O::Add(O::And(p, O::Set(32767)), O::And(q, O::Set(1)));
+    return O::Add(q, O::template Sra<15>(O::Add(r, O::Set(16383))));
+}
+
+}  // namespace lumacore::x86
+
+#endif
