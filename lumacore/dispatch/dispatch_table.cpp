@@ -1,32 +1,16 @@
 // The static dispatch table: one record per dispatched export, its slot and its four implementations.
 //
-// The implementations are declared here from the exports' own types, so a family never repeats a
-// signature: it defines lumacore::c::<export> (and lumacore::sse2::, ::sse41::, ::avx2:: where it has
-// tuned versions) and lists its records in its impls.inc, in export order.
+// The implementations are declared in level_impls.h from the exports' own types: a family defines
+// lumacore::c::<export> (and lumacore::sse2::, ::sse41::, ::avx2:: where it has tuned versions) and lists
+// its records in its impls.inc, in export order.
 #include "dispatch/dispatch_table.h"
 
 #include <iterator>
 #include <type_traits>
 
+#include "dispatch/level_impls.h"
 #include "dispatch/slots.h"
 #include "lumacore/lumacore.h"
-
-// Declarations of every level's implementation of every dispatched export.
-#define LUM_EXPORT(ret, name, params, args) \
-    namespace lumacore::c {                 \
-    decltype(::name) name;                  \
-    }                                       \
-    namespace lumacore::sse2 {              \
-    decltype(::name) name;                  \
-    }                                       \
-    namespace lumacore::sse41 {             \
-    decltype(::name) name;                  \
-    }                                       \
-    namespace lumacore::avx2 {              \
-    decltype(::name) name;                  \
-    }
-#include "exports.inc"
-#undef LUM_EXPORT
 
 namespace lumacore {
 namespace {
