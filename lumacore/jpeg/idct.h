@@ -12,4 +12,13 @@ void InverseDct8x8(Lum16s block[64]);
 
 }  // namespace lumacore::c
 
+namespace lumacore {
+// One level's inverse DCT; every level's gives the generic results.
+using InverseDctFn = void (*)(Lum16s block[64]);
+}  // namespace lumacore
+
+namespace lumacore::avx2 {
+void InverseDct8x8(Lum16s block[64]);  // x86/jpeg_dct_avx2.cpp
+}  // namespace lumacore::avx2
+
 #endif

@@ -6,11 +6,12 @@
 #include "lumacore/lumacore.h"
 #include "mpeg4/bitreader.h"
 #include "mpeg4/block_common.h"
+#include "mpeg4/block_decode.h"
 
-namespace lumacore::c {
+namespace lumacore::mpeg4 {
 
-LumStatus lumiDecodeBlockCoef_Inter_MPEG4_1u16s(const Lum8u** ppBitStream, int* pBitOffset, Lum16s* pDst,
-                                                int QP, const Lum8u* pQMatrix) {
+LumStatus DecodeInterBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum16s* pDst, int QP,
+                           const Lum8u* pQMatrix, InverseDctFn idct) {
     if (ppBitStream == nullptr || pBitOffset == nullptr || pDst == nullptr || *ppBitStream == nullptr)
         return lumStsNullPtrErr;
     if (*pBitOffset < 0 || *pBitOffset > 7) return lumStsMP4BitOffsetErr;
@@ -41,8 +42,17 @@ LumStatus lumiDecodeBlockCoef_Inter_MPEG4_1u16s(const Lum8u** ppBitStream, int* 
         mpeg4::MismatchControl(coef);
     }
     for (int i = 0; i < 64; ++i) pDst[i] = static_cast<Lum16s>(coef[i]);
-    InverseDct8x8(pDst);
+    idct(pDst);
     return lumStsNoErr;
+}
+
+}  // namespace lumacore::mpeg4
+
+namespace lumacore::c {
+
+LumStatus lumiDecodeBlockCoef_Inter_MPEG4_1u16s(const Lum8u** ppBitStream, int* pBitOffset, Lum16s* pDst,
+                                                int QP, const Lum8u* pQMatrix) {
+    return mpeg4::DecodeInterBlock(ppBitStream, pBitOffset, pDst, QP, pQMatrix, &InverseDct8x8);
 }
 
 }  // namespace lumacore::c

@@ -16,6 +16,7 @@
 #include "lumacore/lumacore.h"
 #include "mpeg4/bitreader.h"
 #include "mpeg4/block_common.h"
+#include "mpeg4/block_decode.h"
 #include "mpeg4/vlc_tables.h"
 
 namespace lumacore::c {
@@ -65,9 +66,18 @@ int ScaleAcPrediction(int stored, int predQp, int curQp) {
     return (stored * predQp - curQp / 2) / curQp;
 }
 
+}  // namespace
+}  // namespace lumacore::c
+
+namespace lumacore::mpeg4 {
+
 LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pDst, int dstStep, Lum16s* row,
                            Lum16s* col, Lum8u curQpByte, Lum8u* pQpBuf, const Lum8u* pQMatrix, int blockIndex,
-                           int intraDcVlc, int acPredFlag, bool codedAc) {
+                           int intraDcVlc, int acPredFlag, bool codedAc, InverseDctFn idct) {
+    using c::DcScaler;
+    using c::DecodeDcDifferential;
+    using c::IsChroma;
+    using c::ScaleAcPrediction;
     if (ppBitStream == nullptr || pBitOffset == nullptr || pDst == nullptr || *ppBitStream == nullptr)
         return lumStsNullPtrErr;
     if (*pBitOffset < 0 || *pBitOffset > 7) return lumStsMP4BitOffsetErr;
@@ -169,7 +179,7 @@ LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pD
     }
     Lum16s block[64];
     for (int i = 0; i < 64; ++i) block[i] = static_cast<Lum16s>(coef[i]);
-    InverseDct8x8(block);
+    idct(block);
     for (int y = 0; y < 8; ++y) {
         Lum8u* out = pDst + static_cast<std::ptrdiff_t>(y) * dstStep;
         for (int x = 0; x < 8; ++x) out[x] = static_cast<Lum8u>(Clamp(block[8 * y + x], 0, 255));
@@ -177,14 +187,17 @@ LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pD
     return lumStsNoErr;
 }
 
-}  // namespace
+}  // namespace lumacore::mpeg4
+
+namespace lumacore::c {
 
 LumStatus lumiDecodeBlockCoef_Intra_MPEG4_1u8u(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pDst,
                                                int dstStep, Lum16s* pCoefBufRow, Lum16s* pCoefBufCol,
                                                Lum8u curQp, Lum8u* pQpBuf, const Lum8u* pQMatrix,
                                                int blockIndex, int intraDcVlc, int acPredFlag) {
-    return DecodeIntraBlock(ppBitStream, pBitOffset, pDst, dstStep, pCoefBufRow, pCoefBufCol, curQp, pQpBuf,
-                            pQMatrix, blockIndex, intraDcVlc, acPredFlag, true);
+    return mpeg4::DecodeIntraBlock(ppBitStream, pBitOffset, pDst, dstStep, pCoefBufRow, pCoefBufCol, curQp,
+                                   pQpBuf, pQMatrix, blockIndex, intraDcVlc, acPredFlag, true,
+                                   &InverseDct8x8);
 }
 
 // An intra block whose pattern bit is clear: only its DC differential is coded (or nothing, when the DC
@@ -194,8 +207,9 @@ LumStatus lumiDecodeBlockCoef_IntraDCOnly_MPEG4_1u8u(const Lum8u** ppBitStream, 
                                                      int dstStep, Lum16s* pCoefBufRow, Lum16s* pCoefBufCol,
                                                      Lum8u curQp, Lum8u* pQpBuf, const Lum8u* pQMatrix,
                                                      int blockIndex, int intraDcVlc, int acPredFlag) {
-    return DecodeIntraBlock(ppBitStream, pBitOffset, pDst, dstStep, pCoefBufRow, pCoefBufCol, curQp, pQpBuf,
-                            pQMatrix, blockIndex, intraDcVlc, acPredFlag, false);
+    return mpeg4::DecodeIntraBlock(ppBitStream, pBitOffset, pDst, dstStep, pCoefBufRow, pCoefBufCol, curQp,
+                                   pQpBuf, pQMatrix, blockIndex, intraDcVlc, acPredFlag, false,
+                                   &InverseDct8x8);
 }
 
 }  // namespace lumacore::c

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
+#include "jpeg/idct.h"
 #include "lumacore/lumacore.h"
 #include "x86/dct8_lines.h"
 
@@ -54,7 +55,26 @@ inline __m128i Load128(const void* p) {
     return _mm_loadu_si128(static_cast<const __m128i*>(p));
 }
 
+// Both passes of the inverse transform; x[r] holds row r before and after.
+inline void InverseDctRows(__m256i x[8]) {
+    x86::IdctLines<12, Ops>(x);
+    Transpose8x8(x);
+    x86::IdctLines<21, Ops>(x);
+    Transpose8x8(x);
+}
+
 }  // namespace
+
+// The inverse DCT alone, for the MPEG-4 block decoders (mpeg4_blocks_avx2.cpp). The second pass leaves
+// at most 11 bits, so the saturating pack to 16 bits is the generic narrowing.
+void InverseDct8x8(Lum16s block[64]) {
+    __m256i x[8];
+    for (int r = 0; r < 8; ++r) x[r] = _mm256_cvtepi16_epi32(Load128(block + 8 * r));
+    InverseDctRows(x);
+    for (int r = 0; r < 8; r += 2)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 8 * r),
+                            _mm256_permute4x64_epi64(_mm256_packs_epi32(x[r], x[r + 1]), 0xD8));
+}
 
 LumStatus lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(const Lum16s* pSrc, Lum8u* pDst, int dstStep,
                                               const Lum16u* pQuantInvTable) {
@@ -70,10 +90,7 @@ LumStatus lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(const Lum16s* pSrc, Lum8u* pDst, i
         const __m256i q = _mm256_cvtepu16_epi32(Load128(pQuantInvTable + 8 * r));
         x[r] = _mm256_min_epi32(_mm256_max_epi32(_mm256_mullo_epi32(c, q), lo), hi);
     }
-    x86::IdctLines<12, Ops>(x);
-    Transpose8x8(x);
-    x86::IdctLines<21, Ops>(x);
-    Transpose8x8(x);
+    InverseDctRows(x);
 
     // Level shift with clamping: a 16-bit value below -128 gives 0, above 127 gives 255. Saturating to
     // signed bytes and flipping the top bit is exactly that.

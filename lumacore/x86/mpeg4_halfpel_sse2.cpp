@@ -1,0 +1,118 @@
+// Level 1 (SSE2) half-sample motion compensation, also bound at levels 2 and 3 (a block row is 8 or 16
+// bytes, one 128-bit vector at most). A row of the prediction at a time, each of the four phases with
+// the generic rounding: (a + b + 1 - r) >> 1 is the byte average, less one where r is set and a + b is
+// odd; the four-sample phase sums in 16-bit lanes. Every row reads exactly the samples the generic code
+// reads (one more column or row only for an odd component), so the caller's padding is enough.
+#include <emmintrin.h>
+
+#include <cstddef>
+
+#include "lumacore/lumacore.h"
+
+namespace lumacore::sse2 {
+namespace {
+
+// Width 8: the low eight bytes of a vector; width 16: all of it.
+template <int Width>
+inline __m128i LoadRow(const Lum8u* p) {
+    if constexpr (Width == 8)
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    else
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+template <int Width>
+inline void StoreRow(Lum8u* p, __m128i v) {
+    if constexpr (Width == 8)
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+    else
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+// (a + b + 1 - r) >> 1 per byte.
+inline __m128i Average2(__m128i a, __m128i b, __m128i roundingMask) {
+    const __m128i avg = _mm_avg_epu8(a, b);
+    return _mm_sub_epi8(avg, _mm_and_si128(_mm_xor_si128(a, b), roundingMask));
+}
+
+// (a + b + c + d + bias) >> 2 per byte, in 16-bit lanes.
+inline __m128i Average4(__m128i a, __m128i b, __m128i c, __m128i d, __m128i bias) {
+    const __m128i zero = _mm_setzero_si128();
+    auto half = [&](auto unpack) {
+        const __m128i s = _mm_add_epi16(_mm_add_epi16(unpack(a, zero), unpack(b, zero)),
+                                        _mm_add_epi16(unpack(c, zero), unpack(d, zero)));
+        return _mm_srli_epi16(_mm_add_epi16(s, bias), 2);
+    };
+    const __m128i lo = half([](__m128i x, __m128i z) { return _mm_unpacklo_epi8(x, z); });
+    const __m128i hi = half([](__m128i x, __m128i z) { return _mm_unpackhi_epi8(x, z); });
+    return _mm_packus_epi16(lo, hi);
+}
+
+// Calls `row(y, prediction)` for each of the Size rows of the prediction.
+template <int Size, typename Row>
+inline void Predict(const Lum8u* pSrc, int srcStep, const LumMotionVector& mv, int rounding, Row row) {
+    const std::ptrdiff_t step = srcStep;
+    const Lum8u* src = pSrc + (mv.dx >> 1) + (mv.dy >> 1) * step;
+    const int r = rounding != 0 ? 1 : 0;
+    const bool halfX = (mv.dx & 1) != 0, halfY = (mv.dy & 1) != 0;
+    const __m128i roundingMask = _mm_set1_epi8(static_cast<char>(r));
+    if (!halfX && !halfY) {
+        for (int y = 0; y < Size; ++y, src += step) row(y, LoadRow<Size>(src));
+    } else if (halfX && !halfY) {
+        for (int y = 0; y < Size; ++y, src += step)
+            row(y, Average2(LoadRow<Size>(src), LoadRow<Size>(src + 1), roundingMask));
+    } else if (!halfX) {
+        __m128i above = LoadRow<Size>(src);
+        for (int y = 0; y < Size; ++y, src += step) {
+            const __m128i below = LoadRow<Size>(src + step);
+            row(y, Average2(above, below, roundingMask));
+            above = below;
+        }
+    } else {
+        const __m128i bias = _mm_set1_epi16(static_cast<short>(2 - r));
+        __m128i aboveL = LoadRow<Size>(src), aboveR = LoadRow<Size>(src + 1);
+        for (int y = 0; y < Size; ++y, src += step) {
+            const __m128i belowL = LoadRow<Size>(src + step), belowR = LoadRow<Size>(src + step + 1);
+            row(y, Average4(aboveL, aboveR, belowL, belowR, bias));
+            aboveL = belowL;
+            aboveR = belowR;
+        }
+    }
+}
+
+template <int Size>
+LumStatus CopyHalfpel(const Lum8u* pSrc, int srcStep, Lum8u* pDst, int dstStep, const LumMotionVector* pMV,
+                      int rounding) {
+    if (pSrc == nullptr || pDst == nullptr || pMV == nullptr) return lumStsNullPtrErr;
+    Predict<Size>(pSrc, srcStep, *pMV, rounding, [&](int y, __m128i p) {
+        StoreRow<Size>(pDst + static_cast<std::ptrdiff_t>(y) * dstStep, p);
+    });
+    return lumStsNoErr;
+}
+
+}  // namespace
+
+LumStatus lumiCopyBlockHalfpel_MPEG4_8u(const Lum8u* pSrc, int srcStep, Lum8u* pDst, int dstStep,
+                                        const LumMotionVector* pMV, int rounding) {
+    return CopyHalfpel<8>(pSrc, srcStep, pDst, dstStep, pMV, rounding);
+}
+
+LumStatus lumiCopyMBHalfpel_MPEG4_8u(const Lum8u* pSrc, int srcStep, Lum8u* pDst, int dstStep,
+                                     const LumMotionVector* pMV, int rounding) {
+    return CopyHalfpel<16>(pSrc, srcStep, pDst, dstStep, pMV, rounding);
+}
+
+// Prediction plus residual, clamped to 0..255: a saturating 16-bit sum, then the unsigned byte pack.
+LumStatus lumiReconBlockHalfpel_MPEG4_8u(const Lum8u* pSrc, int srcStep, const Lum16s* pSrcResidual,
+                                         Lum8u* pDst, int dstStep, const LumMotionVector* pMV, int rounding) {
+    if (pSrc == nullptr || pDst == nullptr || pSrcResidual == nullptr || pMV == nullptr)
+        return lumStsNullPtrErr;
+    Predict<8>(pSrc, srcStep, *pMV, rounding, [&](int y, __m128i p) {
+        const __m128i residual = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pSrcResidual + 8 * y));
+        const __m128i sum = _mm_adds_epi16(_mm_unpacklo_epi8(p, _mm_setzero_si128()), residual);
+        StoreRow<8>(pDst + static_cast<std::ptrdiff_t>(y) * dstStep, _mm_packus_epi16(sum, sum));
+    });
+    return lumStsNoErr;
+}
+
+}  // namespace lumacore::sse2
