@@ -44,7 +44,6 @@ constexpr int kButtonSize = 22;
 constexpr int kSliderHeight = 18;
 constexpr int kRowHeight = 24;
 constexpr int kVolumeWidth = 76;
-constexpr int kCounterWidth = 150;
 constexpr int kMaxRecent = 8;
 constexpr int kFirstButton = cmd::kPlay;
 
@@ -113,7 +112,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), captures_(this), mask
     setFocusPolicy(Qt::StrongFocus);
     QFont counterFont("DejaVu Sans Mono");
     counterFont.setStyleHint(QFont::Monospace);
-    counterFont.setPixelSize(12);
+    counterFont.setPixelSize(11);
     setFont(QFont(font().family(), -1));
     BuildControls();
     counter_->setFont(counterFont);
@@ -261,21 +260,31 @@ void MainWindow::LayOut(Extent area) {
     y += kSliderHeight + 4;
 
     // Buttons: spread with 6-pixel gaps when there is room, else packed (7 x 22 + 6 = the 160 minimum).
-    const int buttonsWide = 7 * kButtonSize + 6 * 6;
-    const int gap = panelWidth >= buttonsWide ? 6 : 1;
+    const int spreadWidth = 7 * kButtonSize + 6 * 6;
+    const int gap = panelWidth >= spreadWidth ? 6 : 1;
+    const int buttonsWidth = 7 * kButtonSize + 6 * gap;
     int x = kMargin;
     for (const ButtonFace& face : kFaces) {
         Button(face.id)->move(x, y + (kRowHeight - kButtonSize) / 2);
         x += kButtonSize + gap;
     }
-    const int rowRest = panelWidth - (x - kMargin) + gap;
-    if (rowRest >= kCounterWidth + kVolumeWidth + 2 * kGap) {
+    const int counterWidth = counter_->fontMetrics().horizontalAdvance("0000/00/00 Www 00:00:00") + 8;
+    const int right = kMargin + panelWidth;
+    if (panelWidth >= buttonsWidth + 2 * kGap + counterWidth + kVolumeWidth) {
         // One row: buttons, the counter, the volume at the right edge.
-        volumeSlider_->setGeometry(kMargin + panelWidth - kVolumeWidth, y + 3, kVolumeWidth, kSliderHeight);
-        counter_->setGeometry(volumeSlider_->x() - kGap - kCounterWidth, y, kCounterWidth, kRowHeight);
+        volumeSlider_->setGeometry(right - kVolumeWidth, y + 3, kVolumeWidth, kSliderHeight);
+        counter_->setGeometry(volumeSlider_->x() - kGap - counterWidth, y, counterWidth, kRowHeight);
+        counter_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        y += kRowHeight;
+    } else if (panelWidth >= buttonsWidth + kGap + kVolumeWidth) {
+        // Buttons and volume, then the counter centred below.
+        volumeSlider_->setGeometry(right - kVolumeWidth, y + 3, kVolumeWidth, kSliderHeight);
+        y += kRowHeight + 2;
+        counter_->setGeometry(kMargin, y, panelWidth, kRowHeight);
+        counter_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         y += kRowHeight;
     } else {
-        // Narrow: the counter and the volume get a row of their own each.
+        // Narrow: the counter and the volume get a row each.
         y += kRowHeight + 2;
         counter_->setGeometry(kMargin, y, panelWidth, kRowHeight);
         counter_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
@@ -284,8 +293,6 @@ void MainWindow::LayOut(Extent area) {
                                    kSliderHeight);
         y += kRowHeight;
     }
-    if (rowRest >= kCounterWidth + kVolumeWidth + 2 * kGap)
-        counter_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     int width = kMargin + panelWidth + kMargin;
     int height = y + kMargin;
     if (infoShown_) {

@@ -1,6 +1,7 @@
 #include "gui/picture_view.h"
 
 #include <QPainter>
+#include <QThread>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstring>
@@ -43,12 +44,22 @@ PictureView::PictureView(QWidget* parent) : QWidget(parent) {
 void PictureView::SetArea(Extent area) {
     {
         std::lock_guard<std::mutex> hold(lock_);
+        const QImage previous = buffers_[front_];
         area_ = area;
         for (QImage& buffer : buffers_) {
             buffer = QImage(std::max(area.width, 1), std::max(area.height, 1), QImage::Format_RGB32);
             buffer.fill(Qt::black);
         }
         StretchTablesLocked();
+        // Keep the picture on screen across a new layout. A still's display buffer is the main thread's
+        // own and is drawn again at the new size; the engine's may be in use by its decoder, so the
+        // last shown picture is scaled instead until the next one comes.
+        if (displayFromMainThread_ && displayInfo_.pixels != nullptr) {
+            RenderLocked(displayInfo_, buffers_[front_]);
+        } else if (!previous.isNull()) {
+            QPainter painter(&buffers_[front_]);
+            painter.drawImage(buffers_[front_].rect(), previous);
+        }
     }
     setFixedSize(area.width, area.height);
     update();
@@ -86,6 +97,7 @@ void PictureView::StretchTablesLocked() {
 
 void PictureView::ShowPicture(const DisplayBuffer& picture) {
     const AlarmBand band = alarmProbe_ ? alarmProbe_() : AlarmBand::kNone;
+    const bool mainThread = QThread::currentThread() == thread();
     {
         std::lock_guard<std::mutex> hold(lock_);
         if (picture.pixels == nullptr || picture.width < 1 || picture.height < 1) return;
@@ -94,22 +106,27 @@ void PictureView::ShowPicture(const DisplayBuffer& picture) {
             displayInfo_.height = picture.height;
             StretchTablesLocked();
         }
+        displayFromMainThread_ = mainThread;
         QImage& back = buffers_[front_ ^ 1];
-        const bool oneToOne = picture.width == area_.width && picture.height == area_.height;
-        for (int y = 0; y < area_.height; ++y) {
-            const int srcRow = oneToOne ? y : rowOf_[static_cast<std::size_t>(y)];
-            const uint8_t* src = picture.pixels + static_cast<std::ptrdiff_t>(srcRow) * picture.step;
-            auto* dst = reinterpret_cast<QRgb*>(back.scanLine(y));
-            for (int x = 0; x < area_.width; ++x) {
-                const uint8_t* p = src + 3 * (oneToOne ? x : columnOf_[static_cast<std::size_t>(x)]);
-                dst[x] = qRgb(p[2], p[1], p[0]);
-            }
-        }
+        RenderLocked(picture, back);
         DrawAlarmLocked(back, band);
         front_ ^= 1;
     }
     shown_.fetch_add(1);
     RequestRepaint();
+}
+
+void PictureView::RenderLocked(const DisplayBuffer& picture, QImage& target) const {
+    const bool oneToOne = picture.width == area_.width && picture.height == area_.height;
+    for (int y = 0; y < area_.height; ++y) {
+        const int srcRow = oneToOne ? y : rowOf_[static_cast<std::size_t>(y)];
+        const uint8_t* src = picture.pixels + static_cast<std::ptrdiff_t>(srcRow) * picture.step;
+        auto* dst = reinterpret_cast<QRgb*>(target.scanLine(y));
+        for (int x = 0; x < area_.width; ++x) {
+            const uint8_t* p = src + 3 * (oneToOne ? x : columnOf_[static_cast<std::size_t>(x)]);
+            dst[x] = qRgb(p[2], p[1], p[0]);
+        }
+    }
 }
 
 void PictureView::DrawAlarmLocked(QImage& target, AlarmBand band) const {

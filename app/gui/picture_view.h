@@ -63,6 +63,7 @@ class PictureView : public QWidget {
 
   private:
     void StretchTablesLocked();
+    void RenderLocked(const DisplayBuffer& picture, QImage& target) const;
     void DrawAlarmLocked(QImage& target, AlarmBand band) const;
     void RequestRepaint();
 
@@ -72,8 +73,9 @@ class PictureView : public QWidget {
     int front_ = 0;
     std::vector<uint8_t> display_;  // the engine's display buffer
     DisplayBuffer displayInfo_;
-    std::vector<int> columnOf_;  // source column for each area column (stretching)
-    std::vector<int> rowOf_;     // source row for each area row
+    bool displayFromMainThread_ = false;  // the last picture was a still, shown by the main thread
+    std::vector<int> columnOf_;           // source column for each area column (stretching)
+    std::vector<int> rowOf_;              // source row for each area row
 
     QImage tinyFont_;  // label glyphs (read-only after construction)
     std::function<AlarmBand()> alarmProbe_;
