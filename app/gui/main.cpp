@@ -10,6 +10,7 @@
 #include "core/report.h"
 #include "core/string_table.h"
 #include "gui/command_line.h"
+#include "gui/engine_player.h"
 #include "gui/instance_link.h"
 #include "gui/main_window.h"
 
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
 
     reeldeck::gui::MainWindow window;
     InstallMessageBoxes(&window);
+    window.SetPlayer(reeldeck::gui::MakeEnginePlayer(window, window.Notifications()));
     reeldeck::gui::InstanceServer server;
     QObject::connect(&server, &reeldeck::gui::InstanceServer::raiseRequested, &window, [&window] {
         window.setWindowState(window.windowState() & ~Qt::WindowMinimized);

@@ -17,7 +17,6 @@
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
-#include <cstring>
 
 #include "core/report.h"
 #include "core/string_table.h"
@@ -25,7 +24,6 @@
 #include "gui/info_panel.h"
 #include "gui/skin_button.h"
 #include "gui/skin_resources.h"
-#include "gui/still_image.h"
 
 namespace reeldeck::gui {
 
@@ -405,38 +403,14 @@ void MainWindow::ChooseAndOpen() {
 }
 
 bool MainWindow::OpenPath(const QString& path) {
-    const std::string file = path.toStdString();
-    const StillKind still = StillKindOf(file);
-    bool ok = false;
-    if (still != StillKind::kNone) {
-        if (player_) player_->Stop();
-        ok = ShowStill(path);
-    } else if (player_) {
-        ok = player_->Open(file);
-    }
-    if (!ok) {
+    // Recordings and stills alike go to the engine, which stops what plays first.
+    if (player_ == nullptr || !player_->Open(path.toStdString())) {
         ClearWindow();
         REELDECK_REPORT(kCannotReadFile);
         return false;
     }
     zoomStep_ = 0;
     RememberRecent(path);
-    return true;
-}
-
-bool MainWindow::ShowStill(const QString& path) {
-    BgrPicture still;
-    if (!LoadStill(path.toStdString(), StillKindOf(path.toStdString()), still)) return false;
-    SetPictureSize(still.width, still.height);
-    DisplayBuffer buffer;
-    if (CreateDisplayBuffer(still.width, still.height, buffer) != 0) return false;
-    for (int y = 0; y < still.height; ++y) {
-        std::memcpy(buffer.pixels + static_cast<std::ptrdiff_t>(y) * buffer.step,
-                    still.pixels.data() + static_cast<std::ptrdiff_t>(y) * still.step,
-                    static_cast<std::size_t>(still.width) * 3);
-    }
-    ShowPicture(buffer, 0.0);
-    SetInformation(RecordingInfo{});
     return true;
 }
 

@@ -51,12 +51,12 @@ class MainWindow : public QWidget, public PlayerHost {
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The engine behind the buttons (none: only stills open). The window keeps it and stops it first
-    // when it closes.
+    // The engine behind the buttons (none: nothing opens). The window keeps it and stops it first when
+    // it closes.
     void SetPlayer(std::unique_ptr<PlayerControl> player);
     NotificationQueue& Notifications() { return notifications_; }
 
-    // A file from the command line, the open dialog, a drop or another instance: stills here, recordings
+    // A file from the command line, the open dialog, a drop or another instance: a recording or a still,
     // through the engine. On failure the window is cleared and "Cannot read file." shown. True on success.
     bool OpenPath(const QString& path);
     // The command of a button or a function key; ignored while that control is disabled.
@@ -116,7 +116,6 @@ class MainWindow : public QWidget, public PlayerHost {
     void RequestApply();  // any thread: one queued ApplyState
     void DrainNotifications();
     void ClearWindow();
-    bool ShowStill(const QString& path);
     void ChooseAndOpen();
     void StepUnits(int delta);
     void SeekPaused(int unit);

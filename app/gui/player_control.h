@@ -15,7 +15,8 @@ class PlayerControl {
   public:
     virtual ~PlayerControl() = default;
 
-    // A recording (stills never come here). True on success; on failure the engine has reported.
+    // A recording or a still picture. True on success; on failure the engine has reported (except for a
+    // still, which the window reports as unreadable).
     virtual bool Open(const std::string& path) = 0;
     virtual void Stop() = 0;
     virtual void Play() = 0;

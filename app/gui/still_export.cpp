@@ -22,14 +22,19 @@ std::string ProposedSaveName(std::string_view cameraTime) {
     auto take = [&](std::string& out, std::size_t first, std::size_t count) {
         if (first < cameraTime.size()) out.append(cameraTime.substr(first, count));
     };
+    // "YYYY/MM/DD Www hh:mm:ss": the time at 15, 18 and 21. The same 23 characters also come as
+    // "YYYY/MM/DD hh:mm:ss.mmm" (the time at 11, 14 and 17); taking 15/18/21 there would put ':' and '.'
+    // into the name, so that layout is recognised by its colons.
+    const bool milliseconds = cameraTime.size() >= 19 && cameraTime[13] == ':' && cameraTime[16] == ':';
+    const std::size_t time = milliseconds ? 11 : 15;
     std::string name;
     take(name, 0, 4);
     take(name, 5, 2);
     take(name, 8, 2);
     name.push_back('_');
-    take(name, 15, 2);
-    take(name, 18, 2);
-    take(name, 21, 2);
+    take(name, time, 2);
+    take(name, time + 3, 2);
+    take(name, time + 6, 2);
     return name;
 }
 

@@ -9,8 +9,9 @@
 
 namespace reeldeck::gui {
 
-// From a camera time text "YYYY/MM/DD HH:MM:SS.mmm"-like layout: characters 0-3, 5-6, 8-9, "_", then
-// 15-16, 18-19, 21-22 (characters past the end of the text are left out), so no text gives "_".
+// The date and time of a camera time text in digits, "YYYYMMDD_hhmmss": characters 0-3, 5-6, 8-9, "_",
+// then 15-16, 18-19, 21-22 of "YYYY/MM/DD Www hh:mm:ss" (11-12, 14-15, 17-18 of "YYYY/MM/DD
+// hh:mm:ss.mmm"). Characters past the end of the text are left out, so no text gives "_".
 std::string ProposedSaveName(std::string_view cameraTime);
 
 enum class SaveFormat { kBitmap, kJpeg, kUnsupported };

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 
 #include "gui/command_line.h"
+#include "gui/engine_player.h"
 #include "gui/instance_link.h"
 #include "gui_test_support.h"
 
@@ -20,6 +21,7 @@ class InstanceTest : public ::testing::Test {
     void SetUp() override {
         name = QString("reeldeck-test-%1").arg(::getpid());
         ASSERT_TRUE(server.Listen(name));
+        window.SetPlayer(reeldeck::gui::MakeEnginePlayer(window, window.Notifications()));
         QObject::connect(&server, &reeldeck::gui::InstanceServer::handedOver, &window,
                          [this](uint32_t word, const QString& path) { window.HandOver(word, path); });
         window.show();

@@ -6,6 +6,7 @@
 
 #include "gui/command_line.h"
 #include "gui/layout_rules.h"
+#include "gui/still_export.h"
 
 namespace reeldeck::gui {
 namespace {
@@ -87,6 +88,23 @@ TEST(CommandLine, HandOverWord) {
     EXPECT_EQ(ClassifyHandOver(HandOverWord(3)), HandOverAction::kTooManyFiles);
     EXPECT_EQ(ClassifyHandOver(HandOverWord(1)), HandOverAction::kTooManyFiles);
     EXPECT_EQ(ClassifyHandOver(0x43210002u), HandOverAction::kIgnore);
+}
+
+TEST(StillExport, ProposedNameAndFormat) {
+    EXPECT_EQ(ProposedSaveName("2026/12/10 Thu 14:35:07"), "20261210_143507");
+    EXPECT_EQ(ProposedSaveName("2026/12/10 08:00:00.500"), "20261210_080000");
+    EXPECT_EQ(ProposedSaveName(""), "_");
+    EXPECT_EQ(ProposedSaveName("2026/12"), "202612_");
+    const struct {
+        const char* path;
+        SaveFormat format;
+    } cases[] = {
+        {"/a/b.bmp", SaveFormat::kBitmap},       {"b.jpg", SaveFormat::kJpeg},
+        {"b.BMP", SaveFormat::kUnsupported},     {"b.JPG", SaveFormat::kUnsupported},
+        {"b.jpeg", SaveFormat::kUnsupported},    {"b", SaveFormat::kUnsupported},
+        {"dir.bmp/b", SaveFormat::kUnsupported},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SaveFormatOf(c.path), c.format) << c.path;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "gui/capture_viewer.h"
+#include "gui/engine_player.h"
 #include "gui/info_panel.h"
 #include "gui/skin_button.h"
 #include "gui_test_support.h"
@@ -22,6 +23,7 @@ namespace cmd = reeldeck::gui::cmd;
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        window.SetPlayer(reeldeck::gui::MakeEnginePlayer(window, window.Notifications()));
         window.show();
         window.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -84,6 +86,36 @@ TEST_F(WindowTest, StillsAreFittedAndDrawn) {
         EXPECT_GE(window.height(), c.area.height);
     }
     EXPECT_TRUE(reports.boxes.empty());
+}
+
+TEST_F(WindowTest, JpegStillIsDecodedAndShown) {
+    if (std::system("command -v cjpeg >/dev/null 2>&1") != 0) GTEST_SKIP() << "cjpeg missing";
+    // A grey-free test card: four flat quadrants survive JPEG coding almost unchanged.
+    QImage card(96, 64, QImage::Format_RGB888);
+    card.fill(Qt::black);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 96; ++x) {
+            card.setPixel(x, y,
+                          x < 48 ? (y < 32 ? qRgb(200, 40, 40) : qRgb(40, 200, 40))
+                                 : (y < 32 ? qRgb(40, 40, 200) : qRgb(230, 230, 230)));
+        }
+    }
+    const std::string ppm = scratch / "card.ppm";
+    const std::string jpg = scratch / "card.jpg";
+    ASSERT_TRUE(card.save(QString::fromStdString(ppm), "PPM"));
+    ASSERT_EQ(std::system(("cjpeg -quality 95 -outfile '" + jpg + "' '" + ppm + "'").c_str()), 0);
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(jpg)));
+    EXPECT_EQ(window.Picture()->Area(), (Extent{96, 64}));
+    ASSERT_TRUE(WaitFor([&] { return window.Picture()->ShownCount() > 0; }));
+    const QImage shown = window.Picture()->FrontImage();
+    for (const QPoint at : {QPoint(20, 10), QPoint(70, 10), QPoint(20, 50), QPoint(70, 50)}) {
+        const QRgb want = card.pixel(at);
+        const QRgb got = shown.pixel(at);
+        EXPECT_LE(std::abs(qRed(got) - qRed(want)) + std::abs(qGreen(got) - qGreen(want)) +
+                      std::abs(qBlue(got) - qBlue(want)),
+                  12)
+            << at.x() << "," << at.y();
+    }
 }
 
 TEST_F(WindowTest, UnreadableStillReports38AndClears) {
