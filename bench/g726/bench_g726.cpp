@@ -2,7 +2,8 @@
 //
 // Both decode the same codes (spandsp's encoding of a speech-like signal) to linear samples, 360 codes a
 // call like the players. Each figure is the best of several timed passes. The last line is the ratio of
-// our speed to spandsp's, the geometric mean over the four rates.
+// our speed to spandsp's, the geometric mean over the four rates. Runs at every Lumacore level
+// (bench_levels.h).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_levels.h"
 #include "lumacore/lumacore.h"
 
 extern "C" {
@@ -51,7 +53,8 @@ double BestSeconds(Fn&& pass) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (const int status = bench::RunEachLevel(argc, argv); status >= 0) return status;
     const std::vector<int16_t> speech = SpeechLike();
     std::vector<int16_t> out(kSamples);
     double logSum = 0;

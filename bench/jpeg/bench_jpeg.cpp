@@ -1,6 +1,8 @@
-// JPEG speed: decode and encode of a 640 x 480 4:2:0 quality-75 photograph, ours against libjpeg-turbo's
-// TurboJPEG API on the same machine in the same run. Prints megapixels per second for each and, last,
-// the ratios: "jpeg decode ours/libjpeg-turbo = X.XX encode ours/libjpeg-turbo = Y.YY".
+// JPEG speed: decode and encode of a quality-75 photograph, ours against libjpeg-turbo's TurboJPEG API on
+// the same machine in the same run, at every Lumacore level (bench_levels.h). Three cases: 640 x 480 4:2:0,
+// 640 x 480 4:4:4 and 1920 x 1080 4:2:0. Prints megapixels per second for each and, last, the ratios:
+// "jpeg decode ours/libjpeg-turbo = A / B / C encode ours/libjpeg-turbo = D / E / F" in case order.
+//   bench_jpeg [PHOTO.ppm]   (one 4:2:0 case on that photograph instead)
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_levels.h"
 #include "vello/jpeg/jpeg_decoder.h"
 #include "vello/jpeg/jpeg_encoder.h"
 
@@ -81,35 +84,25 @@ double MegapixelsPerSecond(const std::function<bool()>& once, double pixels) {
     return best;
 }
 
-}  // namespace
+struct Ratios {
+    double decode = -1;
+    double encode = -1;
+};
 
-int main(int argc, char** argv) {
-    const char* path = argc > 1 ? argv[1] : BENCH_JPEG_PHOTO;
-    Picture pic;
-    if (argc <= 1 && !LoadPpm(path, &pic)) {
-        // First run: scale the original photograph to 640 x 480.
-        const std::string command = std::string("convert '") + BENCH_JPEG_ORIGINAL +
-                                    "' -resize '640x480!' '" + BENCH_JPEG_PHOTO + "'";
-        if (std::system(command.c_str()) != 0) {
-            std::fprintf(stderr, "bench_jpeg: could not make the photograph: %s\n", command.c_str());
-            return 1;
-        }
-    }
-    if (pic.bgr.empty() && !LoadPpm(path, &pic)) {
-        std::fprintf(stderr, "bench_jpeg: cannot read the photograph %s\n", path);
-        return 1;
-    }
+// Measures one photograph at one sampling; prints its lines and returns the two ratios (negative when
+// a decode or encode failed).
+Ratios RunCase(const Picture& pic, const char* label, int turboSampling, vello::JpegSampling ourSampling) {
     const double pixels = static_cast<double>(pic.width) * pic.height;
 
-    // The file both decoders read: libjpeg-turbo's, quality 75, 4:2:0.
+    // The file both decoders read: libjpeg-turbo's, quality 75.
     tjhandle compressor = tjInitCompress();
     tjhandle decompressor = tjInitDecompress();
     unsigned char* turboFile = nullptr;
     unsigned long turboSize = 0;
     if (tjCompress2(compressor, pic.bgr.data(), pic.width, pic.step, pic.height, TJPF_BGR, &turboFile,
-                    &turboSize, TJSAMP_420, 75, 0) != 0) {
+                    &turboSize, turboSampling, 75, 0) != 0) {
         std::fprintf(stderr, "bench_jpeg: libjpeg-turbo: %s\n", tjGetErrorStr2(compressor));
-        return 1;
+        return {};
     }
     const Bytes file(turboFile, turboFile + turboSize);
     tjFree(turboFile);
@@ -136,17 +129,17 @@ int main(int argc, char** argv) {
     encoder.Reset();
     auto encodeOurs = [&] {
         encoder.SetSource(pic.bgr.data(), pic.width, pic.height, 3, pic.step, vello::kJpegColourBGR);
-        encoder.SetParams(75, vello::kJpegSampling420, vello::kJpegColourYCbCr, 0, 0);
+        encoder.SetParams(75, ourSampling, vello::kJpegColourYCbCr, 0, 0);
         int size = static_cast<int>(encoded.size());
         const bool ok = encoder.WriteImage(encoded.data(), &size) == vello::JpegStatus::kOk;
         encoder.Clean();
         return ok;
     };
-    unsigned char* turboOut = tjAlloc(static_cast<int>(tjBufSize(pic.width, pic.height, TJSAMP_420)));
+    unsigned char* turboOut = tjAlloc(static_cast<int>(tjBufSize(pic.width, pic.height, turboSampling)));
     auto encodeTurbo = [&] {
-        unsigned long size = tjBufSize(pic.width, pic.height, TJSAMP_420);
+        unsigned long size = tjBufSize(pic.width, pic.height, turboSampling);
         return tjCompress2(compressor, pic.bgr.data(), pic.width, pic.step, pic.height, TJPF_BGR, &turboOut,
-                           &size, TJSAMP_420, 75, TJFLAG_NOREALLOC) == 0;
+                           &size, turboSampling, 75, TJFLAG_NOREALLOC) == 0;
     };
 
     const double decOurs = MegapixelsPerSecond(decodeOurs, pixels);
@@ -157,15 +150,66 @@ int main(int argc, char** argv) {
     tjDestroy(compressor);
     tjDestroy(decompressor);
     if (decOurs < 0 || decTurbo < 0 || encOurs < 0 || encTurbo < 0) {
-        std::fprintf(stderr, "bench_jpeg: a decode or encode failed\n");
-        return 1;
+        std::fprintf(stderr, "bench_jpeg: a decode or encode failed (%s)\n", label);
+        return {};
     }
+    std::printf("%s, quality 75 (%lu bytes from libjpeg-turbo)\n", label, turboSize);
+    std::printf("  decode  ours %8.2f Mpixel/s   libjpeg-turbo %8.2f Mpixel/s\n", decOurs, decTurbo);
+    std::printf("  encode  ours %8.2f Mpixel/s   libjpeg-turbo %8.2f Mpixel/s\n", encOurs, encTurbo);
+    return Ratios{decOurs / decTurbo, encOurs / encTurbo};
+}
 
-    std::printf("photograph: %s, %d x %d, 4:2:0, quality 75 (%lu bytes from libjpeg-turbo)\n", path,
-                pic.width, pic.height, turboSize);
-    std::printf("decode  ours %8.2f Mpixel/s   libjpeg-turbo %8.2f Mpixel/s\n", decOurs, decTurbo);
-    std::printf("encode  ours %8.2f Mpixel/s   libjpeg-turbo %8.2f Mpixel/s\n", encOurs, encTurbo);
-    std::printf("jpeg decode ours/libjpeg-turbo = %.2f encode ours/libjpeg-turbo = %.2f\n",
-                decOurs / decTurbo, encOurs / encTurbo);
+// The photograph at `width` x `height`, scaled from the original with ImageMagick on first use.
+bool LoadScaled(int width, int height, Picture* pic) {
+    const std::string path = std::string(BENCH_JPEG_PHOTO_DIR) + "/photo_" + std::to_string(width) + "x" +
+                             std::to_string(height) + ".ppm";
+    if (LoadPpm(path.c_str(), pic)) return true;
+    const std::string command = std::string("convert '") + BENCH_JPEG_ORIGINAL + "' -resize '" +
+                                std::to_string(width) + "x" + std::to_string(height) + "!' '" + path + "'";
+    if (std::system(command.c_str()) != 0 || !LoadPpm(path.c_str(), pic)) {
+        std::fprintf(stderr, "bench_jpeg: could not make the photograph: %s\n", command.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const int status = bench::RunEachLevel(argc, argv); status >= 0) return status;
+
+    struct Case {
+        std::string label;
+        Picture pic;
+        int turboSampling;
+        vello::JpegSampling ourSampling;
+    };
+    std::vector<Case> cases;
+    if (argc > 1) {
+        Case c{std::string(argv[1]) + ", 4:2:0", {}, TJSAMP_420, vello::kJpegSampling420};
+        if (!LoadPpm(argv[1], &c.pic)) {
+            std::fprintf(stderr, "bench_jpeg: cannot read the photograph %s\n", argv[1]);
+            return 1;
+        }
+        cases.push_back(std::move(c));
+    } else {
+        Picture vga, hd;
+        if (!LoadScaled(640, 480, &vga) || !LoadScaled(1920, 1080, &hd)) return 1;
+        cases.push_back({"640 x 480, 4:2:0", vga, TJSAMP_420, vello::kJpegSampling420});
+        cases.push_back({"640 x 480, 4:4:4", vga, TJSAMP_444, vello::kJpegSampling444});
+        cases.push_back({"1920 x 1080, 4:2:0", hd, TJSAMP_420, vello::kJpegSampling420});
+    }
+    std::string decode, encode;
+    for (const Case& c : cases) {
+        const Ratios r = RunCase(c.pic, c.label.c_str(), c.turboSampling, c.ourSampling);
+        if (r.decode < 0) return 1;
+        char text[32];
+        std::snprintf(text, sizeof text, "%s%.2f", decode.empty() ? "" : " / ", r.decode);
+        decode += text;
+        std::snprintf(text, sizeof text, "%s%.2f", encode.empty() ? "" : " / ", r.encode);
+        encode += text;
+    }
+    std::printf("jpeg decode ours/libjpeg-turbo = %s encode ours/libjpeg-turbo = %s\n", decode.c_str(),
+                encode.c_str());
     return 0;
 }
