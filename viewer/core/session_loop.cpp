@@ -98,6 +98,10 @@ void RunTcp(StreamSession& s) {
         }
         if (StopRequested(s)) break;
         if (s.reconnectRequest) {
+            // The rate of the request about to be made, before the decoding thread is let go: otherwise it
+            // still sees the old rate and asks for another reconnect with every picture until the new
+            // request is out.
+            if (s.kind == StreamKind::kMotionJpeg) v.requestRate = v.frameRate.load();
             CloseSocket(s);
             NewHeap(s);
             s.headerPassed = false;
