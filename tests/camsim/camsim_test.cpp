@@ -446,18 +446,22 @@ TEST_F(Camsim, RtpFaults) {
              EXPECT_LE(seqs.size(), 12u);  // about 0.2 s of 32 ms frames, then nothing
          }},
     };
+    // Each case gets a pair of its own: the BYE that ends the previous case's session may still be on its
+    // way and would end a new session on the same pair.
+    uint16_t firstPort = 42000;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
         ASSERT_EQ(sim_->ApplyFault(c.fault), "");
         uint16_t dataPort = 0, rtcpPort = 0;
         int data = -1, rtcp = -1;
-        for (uint16_t p = 42000; p < 42400 && rtcp < 0; p += 2) {
+        for (uint16_t p = firstPort; p < firstPort + 400 && rtcp < 0; p += 2) {
             data = BindUdp(p, &dataPort);
             if (data < 0) continue;
             rtcp = BindUdp(static_cast<uint16_t>(p + 1), &rtcpPort);
             if (rtcp < 0) close(data);
         }
         ASSERT_GE(rtcp, 0);
+        firstPort = static_cast<uint16_t>(dataPort + 2);
         ASSERT_EQ(StatusOf(Get("/audio?UdpMode=unicast&UdpPort=" + std::to_string(dataPort), 4096, 1000)),
                   200);
         const std::vector<uint16_t> seqs = Sequences(data, 700);

@@ -13,9 +13,7 @@
 
 namespace camsim_test {
 
-std::string Exchange(uint16_t port, const std::string& request, std::size_t maxBytes, int timeoutMs,
-                     bool* reset) {
-    if (reset) *reset = false;
+int Connect(uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -23,9 +21,14 @@ std::string Exchange(uint16_t port, const std::string& request, std::size_t maxB
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
         ::close(fd);
-        return {};
+        return -1;
     }
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    return fd;
+}
+
+namespace {
+
+std::string Receive(int fd, std::size_t maxBytes, int timeoutMs, bool* reset) {
     std::string out;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (out.size() < maxBytes) {
@@ -41,6 +44,22 @@ std::string Exchange(uint16_t port, const std::string& request, std::size_t maxB
         if (n <= 0) break;
         out.append(buf, static_cast<std::size_t>(n));
     }
+    return out;
+}
+
+}  // namespace
+
+std::string ReadAll(int fd, int timeoutMs) {
+    return Receive(fd, 1 << 20, timeoutMs, nullptr);
+}
+
+std::string Exchange(uint16_t port, const std::string& request, std::size_t maxBytes, int timeoutMs,
+                     bool* reset) {
+    if (reset) *reset = false;
+    const int fd = Connect(port);
+    if (fd < 0) return {};
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string out = Receive(fd, maxBytes, timeoutMs, reset);
     ::close(fd);
     return out;
 }

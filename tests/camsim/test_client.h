@@ -12,6 +12,11 @@ namespace camsim_test {
 std::string Exchange(uint16_t port, const std::string& request, std::size_t maxBytes, int timeoutMs,
                      bool* reset = nullptr);
 
+// A TCP connection to 127.0.0.1:port, or -1.
+int Connect(uint16_t port);
+// Reads from `fd` until the peer closes or `timeoutMs` pass.
+std::string ReadAll(int fd, int timeoutMs);
+
 // "GET <target> HTTP/1.1" with the viewer's header lines and an optional authorization line.
 std::string ViewerGet(uint16_t port, const std::string& path, const std::string& authorization = {});
 std::string ViewerPost(uint16_t port, const std::string& path, const std::string& body,

@@ -1,5 +1,7 @@
 #include "config.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -33,7 +35,10 @@ std::string ApplyFaultSpec(Config& config, const std::string& spec) {
         config.faults.erase(stream);
         return {};
     }
-    Faults& f = config.faults[stream];
+    // Changes go to a copy that replaces the stream's faults only when the whole spec is good: a rejected
+    // spec must not create an entry that hides the "all" faults.
+    const auto existing = config.faults.find(stream);
+    Faults f = existing != config.faults.end() ? existing->second : Faults{};
     double number = 0;
     const bool hasNumber = ParseNumber(value, &number);
     auto needNumber = [&](double lo, double hi) -> std::string {
@@ -76,7 +81,24 @@ std::string ApplyFaultSpec(Config& config, const std::string& spec) {
     } else {
         err = "unknown fault '" + kind + "'";
     }
+    if (err.empty()) config.faults[stream] = f;
     return err;
+}
+
+bool IsCameraSize(int width, int height) {
+    return (width == 640 && height == 480) || (width == 320 && height == 240) ||
+           (width == 160 && height == 120);
+}
+
+std::optional<long> ParseInteger(const std::string& text, long low, long high) {
+    // strtol alone would take leading white space and a sign of its own accord.
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-'))
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < low || v > high) return std::nullopt;
+    return v;
 }
 
 std::string ApplyWindowSpec(Config& config, const std::string& spec) {

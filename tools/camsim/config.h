@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace camsim {
@@ -73,6 +74,13 @@ struct Config {
     // Where an RTP session description is written when a UDP stream starts (empty: nowhere).
     std::string sdpFile;
 
+    // Limits that keep clients from starving the camera or leaving it streaming to nobody.
+    int requestDeadlineMs = 10000;    // for the whole request head and body; 408 after it
+    int maxConnections = 64;          // open HTTP connections; 503 beyond them
+    int rtcpTimeoutMs = 60000;        // a unicast RTP session without RTCP from its receiver this long ends
+    int maxRtpSessionsPerClient = 8;  // per medium and client address; 503 beyond them
+    int stateHistory = 1000;          // requests, commands, reports and BYEs kept for /sim/state
+
     // Faults per stream name: "image", "mpeg4", "mdimage", "audio", "mddata", "cgi", "rtp-video",
     // "rtp-audio"; "all" applies to every stream that has no entry of its own.
     std::map<std::string, Faults> faults;
@@ -81,6 +89,12 @@ struct Config {
 // Parses "STREAM:KIND[=VALUE]" (e.g. "image:close-after=50000", "rtp-video:loss=0.1", "mpeg4:stall") into
 // `config`; "STREAM:clear" removes that stream's faults. Returns an empty string or the reason it failed.
 std::string ApplyFaultSpec(Config& config, const std::string& spec);
+
+// True for the picture sizes the camera offers: 640x480, 320x240 and 160x120.
+bool IsCameraSize(int width, int height);
+
+// `text` as a whole decimal number from `low` to `high`, or nothing.
+std::optional<long> ParseInteger(const std::string& text, long low, long high);
 
 // Reads a window specification "N:left,top,right,bottom[:on|off]" for --window.
 std::string ApplyWindowSpec(Config& config, const std::string& spec);

@@ -30,6 +30,8 @@ const char* ReasonPhrase(int code) {
             return "Not Found";
         case 405:
             return "Method Not Allowed";
+        case 408:
+            return "Request Timeout";
         case 413:
             return "Payload Too Large";
         case 503:

@@ -44,6 +44,10 @@ void PrintHelp(std::FILE* out) {
         "  --multicast-address A  multicast group (default 239.0.0.7)\n"
         "  --sdp FILE             write a session description there when a UDP stream starts\n"
         "  --sr-interval MS       RTCP sender report interval (default 5000)\n"
+        "  --max-connections N    open HTTP connections served at once; 503 beyond (default 64)\n"
+        "  --rtcp-timeout S       end a unicast RTP session after S seconds without RTCP from its\n"
+        "                         receiver (default 60); at most 8 sessions per medium and client\n"
+        "  --state-history N      requests, commands and reports kept for /sim/state (default 1000)\n"
         "  --fault STREAM:KIND[=V]  inject a fault; STREAM is image, mpeg4, mdimage, audio, mddata, cgi,\n"
         "                         rtp-video, rtp-audio or all; KIND is refuse, close-after=N, stall,\n"
         "                         garbage=N, no-datalen, huge-datalen, bad-picture, status=400|503,\n"
@@ -52,7 +56,8 @@ void PrintHelp(std::FILE* out) {
         "  -V, --version          show the version\n"
         "\n"
         "While running: GET /sim/state (JSON of requests, commands, receiver reports, bytes sent),\n"
-        "POST /sim/fault with a fault spec as the body, GET /sim/size?width=W&height=H.\n");
+        "POST /sim/fault with a fault spec as the body, GET /sim/size?width=W&height=H; with --user\n"
+        "and --password set these need the credentials too.\n");
 }
 
 }  // namespace
@@ -77,20 +82,27 @@ int main(int argc, char** argv) {
             std::printf("qxrcamsim %s (QXR-K7 camera suite)\n", QXR_VERSION);
             return 0;
         } else if (a == "--port") {
-            config.port = static_cast<uint16_t>(std::atoi(need(i)));
+            const auto v = camsim::ParseInteger(need(i), 0, 65535);
+            if (!v) err = "--port takes 0 to 65535";
+            config.port = static_cast<uint16_t>(v.value_or(0));
         } else if (a == "--bind") {
             config.bindAddress = need(i);
         } else if (a == "--codec") {
             config.codec = need(i);
             if (config.codec != "jpeg" && config.codec != "mpeg4") err = "codec must be jpeg or mpeg4";
         } else if (a == "--size") {
-            if (std::sscanf(need(i), "%dx%d", &config.width, &config.height) != 2) err = "size must be WxH";
+            char tail = 0;
+            if (std::sscanf(need(i), "%dx%d%c", &config.width, &config.height, &tail) != 2 ||
+                !camsim::IsCameraSize(config.width, config.height))
+                err = "size must be 640x480, 320x240 or 160x120";
         } else if (a == "--rate") {
-            config.jpegFrameRate = std::atoi(need(i));
-            if (config.jpegFrameRate < 1 || config.jpegFrameRate > 30) err = "rate must be 1 to 30";
+            const auto v = camsim::ParseInteger(need(i), 1, 30);
+            if (!v) err = "rate must be 1 to 30";
+            config.jpegFrameRate = static_cast<int>(v.value_or(30));
         } else if (a == "--mpeg4-rate") {
-            config.mpeg4FrameRate = std::atoi(need(i));
-            if (config.mpeg4FrameRate < 1 || config.mpeg4FrameRate > 30) err = "MPEG-4 rate must be 1 to 30";
+            const auto v = camsim::ParseInteger(need(i), 1, 30);
+            if (!v) err = "MPEG-4 rate must be 1 to 30";
+            config.mpeg4FrameRate = static_cast<int>(v.value_or(30));
         } else if (a == "--mpeg4-file") {
             config.mpeg4File = need(i);
         } else if (a == "--audio-codec") {
@@ -112,17 +124,32 @@ int main(int argc, char** argv) {
             config.viewerMode = need(i);
         } else if (a == "--window") {
             err = camsim::ApplyWindowSpec(config, need(i));
-        } else if (a == "--video-port") {
-            config.ucVideoPort = static_cast<uint16_t>(std::atoi(need(i)));
-        } else if (a == "--audio-port") {
-            config.ucAudioPort = static_cast<uint16_t>(std::atoi(need(i)));
+        } else if (a == "--video-port" || a == "--audio-port") {
+            // RTCP takes the next port up.
+            const auto v = camsim::ParseInteger(need(i), 0, 65534);
+            if (!v) err = a + " takes 0 to 65534";
+            (a == "--video-port" ? config.ucVideoPort : config.ucAudioPort) =
+                static_cast<uint16_t>(v.value_or(0));
         } else if (a == "--multicast-address") {
             config.multicastAddress = need(i);
         } else if (a == "--sdp") {
             config.sdpFile = need(i);
         } else if (a == "--sr-interval") {
-            srInterval = std::atoi(need(i));
-            if (srInterval < 100) err = "sender report interval must be at least 100 ms";
+            const auto v = camsim::ParseInteger(need(i), 100, 3600000);
+            if (!v) err = "sender report interval must be 100 to 3600000 ms";
+            srInterval = static_cast<int>(v.value_or(5000));
+        } else if (a == "--max-connections") {
+            const auto v = camsim::ParseInteger(need(i), 1, 10000);
+            if (!v) err = "--max-connections takes 1 to 10000";
+            config.maxConnections = static_cast<int>(v.value_or(64));
+        } else if (a == "--rtcp-timeout") {
+            const auto v = camsim::ParseInteger(need(i), 1, 86400);
+            if (!v) err = "--rtcp-timeout takes 1 to 86400 seconds";
+            config.rtcpTimeoutMs = static_cast<int>(v.value_or(60)) * 1000;
+        } else if (a == "--state-history") {
+            const auto v = camsim::ParseInteger(need(i), 1, 1000000);
+            if (!v) err = "--state-history takes 1 to 1000000";
+            config.stateHistory = static_cast<int>(v.value_or(1000));
         } else if (a == "--fault") {
             err = camsim::ApplyFaultSpec(config, need(i));
         } else {

@@ -72,17 +72,24 @@ uint8_t LinearToMuLaw(int16_t sample) {
     return static_cast<uint8_t>(~(sign | exponent << 4 | mantissa));
 }
 
-AudioFrames::AudioFrames(const std::string& codec, const std::string& file)
-    : codec_(codec), frameBytes_(AudioFrameBytes(codec)), frameMs_(AudioFrameMilliseconds(codec)) {
-    if (!file.empty()) {
-        std::vector<uint8_t> bytes;
-        if (platform::ReadFile(file, kMaxMediaFileBytes, &bytes, &error_) != platform::FileStatus::kOk)
-            return;
-        data_.assign(bytes.begin(), bytes.end());
-        if (data_.size() < static_cast<std::size_t>(frameBytes_))
-            error_ = file + " holds less than one audio frame";
+bool LoadAudioFile(const std::string& path, const std::string& codec, std::shared_ptr<const std::string>* out,
+                   std::string* error) {
+    std::vector<uint8_t> bytes;
+    if (platform::ReadFile(path, kMaxMediaFileBytes, &bytes, error) != platform::FileStatus::kOk)
+        return false;
+    if (bytes.size() < static_cast<std::size_t>(AudioFrameBytes(codec))) {
+        *error = path + " holds less than one audio frame";
+        return false;
     }
+    *out = std::make_shared<const std::string>(bytes.begin(), bytes.end());
+    return true;
 }
+
+AudioFrames::AudioFrames(const std::string& codec, std::shared_ptr<const std::string> codes)
+    : codec_(codec),
+      codes_(std::move(codes)),
+      frameBytes_(AudioFrameBytes(codec)),
+      frameMs_(AudioFrameMilliseconds(codec)) {}
 
 int AudioFrames::samplesPerFrame() const {
     return codec_.rfind("g726", 0) == 0 ? 360 : 256;
@@ -90,10 +97,10 @@ int AudioFrames::samplesPerFrame() const {
 
 std::string AudioFrames::Next() {
     std::string frame(static_cast<std::size_t>(frameBytes_), '\0');
-    if (!data_.empty()) {
+    if (codes_) {
         for (char& c : frame) {
-            c = data_[pos_];
-            pos_ = (pos_ + 1) % data_.size();
+            c = (*codes_)[pos_];
+            pos_ = (pos_ + 1) % codes_->size();
         }
         return frame;
     }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,13 +27,16 @@ bool LoadMpeg4Stream(const std::string& path, Mpeg4Stream* out, std::string* err
 // VOP start code, where the viewer looks for it.
 std::string WithCameraTime(const std::string& picture, const std::string& cameraTime);
 
-// Audio frames in the camera's codec, looped from a file of packed codes or generated: a quiet tone for
-// G.711, near-silent codes for G.726.
+// Reads a file of packed audio codes in `codec`, once for every stream that loops it; false with a reason
+// when it cannot be read or holds less than one frame.
+bool LoadAudioFile(const std::string& path, const std::string& codec, std::shared_ptr<const std::string>* out,
+                   std::string* error);
+
+// Audio frames in the camera's codec, looped from loaded codes (LoadAudioFile) or, without them,
+// generated: a quiet tone for G.711, near-silent codes for G.726.
 class AudioFrames {
   public:
-    AudioFrames(const std::string& codec, const std::string& file);
-    bool ok() const { return error_.empty(); }
-    const std::string& error() const { return error_; }
+    AudioFrames(const std::string& codec, std::shared_ptr<const std::string> codes);
     std::string Next();
     int frameBytes() const { return frameBytes_; }
     int frameMilliseconds() const { return frameMs_; }
@@ -40,11 +44,10 @@ class AudioFrames {
 
   private:
     std::string codec_;
-    std::string data_;
+    std::shared_ptr<const std::string> codes_;  // null or at least one frame
     std::size_t pos_ = 0;
     int frameBytes_ = 256, frameMs_ = 32;
     uint64_t phase_ = 0;
-    std::string error_;
 };
 
 // G.711 mu-law code of a 16-bit linear sample.

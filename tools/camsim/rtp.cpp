@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <system_error>
 
 namespace camsim {
 namespace {
@@ -44,7 +45,11 @@ struct RtpChannel::Session {
     uint16_t sequence = 0;
     uint32_t timestamp = 0;
     uint32_t packets = 0, octets = 0;
+    int rtcpTimeoutMs = 0;  // 0: no time-out (multicast)
+    // Steady-clock nanoseconds when the receiver was last heard on RTCP (set by the RTCP receiver).
+    std::atomic<int64_t> lastHeard{0};
     std::atomic<bool> stop{false};
+    std::atomic<bool> finished{false};  // the thread has sent its BYE and may be joined
     std::mutex wakeLock;
     std::condition_variable wake;
     std::thread thread;
@@ -105,8 +110,8 @@ bool RtpChannel::Open(const std::string& bindAddress, uint16_t dataPort, std::st
     return true;
 }
 
-void RtpChannel::StartSession(const sockaddr_in& destination, bool multicast, UnitSource source,
-                              int senderReportMs) {
+bool RtpChannel::StartSession(const sockaddr_in& destination, bool multicast, UnitSource source,
+                              int senderReportMs, int rtcpTimeoutMs, int maxPerClient) {
     auto s = std::make_unique<Session>();
     s->destination = destination;
     s->rtcpDestination = destination;
@@ -114,32 +119,47 @@ void RtpChannel::StartSession(const sockaddr_in& destination, bool multicast, Un
     s->multicast = multicast;
     s->source = std::move(source);
     s->senderReportMs = senderReportMs;
+    s->rtcpTimeoutMs = multicast ? 0 : rtcpTimeoutMs;
+    s->lastHeard = Clock::now().time_since_epoch().count();
     s->faults = faults_();
     std::random_device rd;
     s->ssrc = rd();
     s->sequence = static_cast<uint16_t>(rd());
     s->timestamp = rd();
 
-    std::unique_ptr<Session> replaced;
+    std::list<std::unique_ptr<Session>> ended;  // joined outside the lock
+    bool started = false;
     {
         std::lock_guard<std::mutex> hold(lock_);
-        for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
-            if ((*it)->destination.sin_addr.s_addr == destination.sin_addr.s_addr &&
-                (*it)->destination.sin_port == destination.sin_port) {
-                replaced = std::move(*it);
-                sessions_.erase(it);
-                break;
+        int sameClient = 0;
+        for (auto it = sessions_.begin(); it != sessions_.end();) {
+            Session& other = **it;
+            const bool sameDestination = other.destination.sin_addr.s_addr == destination.sin_addr.s_addr &&
+                                         other.destination.sin_port == destination.sin_port;
+            if (other.finished || sameDestination) {
+                ended.splice(ended.end(), sessions_, it++);
+                continue;
+            }
+            sameClient += other.destination.sin_addr.s_addr == destination.sin_addr.s_addr;
+            ++it;
+        }
+        if (multicast || sameClient < maxPerClient) {
+            Session* raw = s.get();
+            try {
+                raw->thread = std::thread([this, raw] { RunSession(raw); });
+                sessions_.push_back(std::move(s));
+                started = true;
+            } catch (const std::system_error&) {
+                // Out of threads: refused like a session over the cap.
             }
         }
-        Session* raw = s.get();
-        raw->thread = std::thread([this, raw] { RunSession(raw); });
-        sessions_.push_back(std::move(s));
     }
-    if (replaced) {
-        replaced->stop = true;
-        replaced->wake.notify_all();
-        replaced->thread.join();
+    for (auto& e : ended) {
+        e->stop = true;
+        e->wake.notify_all();
     }
+    for (auto& e : ended) e->thread.join();
+    return started;
 }
 
 void RtpChannel::Close() {
@@ -199,7 +219,16 @@ void RtpChannel::RunSession(Session* s) {
     const auto start = Clock::now();
     auto due = start;
     auto nextReport = start;
+    const auto heardLately = [&] {
+        if (s->rtcpTimeoutMs <= 0) return true;
+        const Clock::time_point heard{Clock::duration{s->lastHeard.load()}};
+        return Clock::now() - heard < std::chrono::milliseconds(s->rtcpTimeoutMs);
+    };
     while (!s->stop && !closing_) {
+        if (!heardLately()) {
+            state_.AddRtcpTimeout(medium_);
+            break;
+        }
         if (s->faults.earlyByeSeconds >= 0 &&
             Clock::now() - start >= std::chrono::duration<double>(s->faults.earlyByeSeconds))
             break;
@@ -258,6 +287,7 @@ void RtpChannel::RunSession(Session* s) {
     Put32(bye, s->ssrc);
     SendRtcp(*s, bye);
     state_.StreamEnded(stream);
+    s->finished = true;
 }
 
 void RtpChannel::ReceiveRtcp() {
@@ -278,6 +308,17 @@ void RtpChannel::ReceiveRtcp() {
             r.medium = medium_;
             r.peer = peer;
             state_.AddReceiverReport(r);
+        }
+        {
+            // Anything from a session's receiver, or a report on its source, shows someone still listens.
+            const int64_t now = Clock::now().time_since_epoch().count();
+            std::lock_guard<std::mutex> hold(lock_);
+            for (auto& s : sessions_) {
+                bool heard = s->rtcpDestination.sin_addr.s_addr == from.sin_addr.s_addr &&
+                             s->rtcpDestination.sin_port == from.sin_port;
+                for (const SeenReceiverReport& r : reports) heard = heard || r.sourceSsrc == s->ssrc;
+                if (heard) s->lastHeard = now;
+            }
         }
         if (byes.empty()) continue;
         for (const uint32_t ssrc : byes) state_.AddBye({medium_, peer, ssrc});

@@ -40,7 +40,11 @@ class RtpChannel {
 
     // Starts sending to `destination` (its port + 1 gets the sender reports); a session already sending
     // to the same destination is replaced. Multicast destinations are sent through the loopback interface.
-    void StartSession(const sockaddr_in& destination, bool multicast, UnitSource source, int senderReportMs);
+    // A unicast session ends (with a BYE) when nothing has come from its receiver's RTCP for
+    // `rtcpTimeoutMs`: receiver reports keep it going. False, and nothing started, when the client's
+    // address already has `maxPerClient` sessions on this channel or no thread can be started.
+    bool StartSession(const sockaddr_in& destination, bool multicast, UnitSource source, int senderReportMs,
+                      int rtcpTimeoutMs, int maxPerClient);
 
     // Stops every session (each sends its BYE) and the receiver.
     void Close();
@@ -61,7 +65,7 @@ class RtpChannel {
     uint16_t dataPort_ = 0;
     std::atomic<bool> closing_{false};
     std::thread receiver_;
-    std::mutex lock_;  // guards sessions_
+    std::mutex lock_;  // guards sessions_; sessions that ended are joined and dropped by the next start
     std::list<std::unique_ptr<Session>> sessions_;
 };
 

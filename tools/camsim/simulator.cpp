@@ -8,12 +8,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <random>
+#include <span>
+#include <system_error>
 
 #include "cgi.h"
 #include "http.h"
+#include "platform/output_file.h"
 
 namespace camsim {
 namespace {
@@ -21,7 +24,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr char kBoundaryLine[] = "--myboundary\r\n";
-constexpr int kRequestTimeoutMs = 10000;
+// A refused connection is kept this long for its 503 to be read before it is closed, and at most this
+// many are kept; beyond them a refused connection is closed at once.
+constexpr auto kRefusedLinger = std::chrono::seconds(1);
+constexpr std::size_t kMaxRefused = 256;
 
 // Counts a stream's body bytes and ends the connection where a close-after fault says so.
 class BodySender {
@@ -73,6 +79,11 @@ bool PeerClosed(int fd) {
 
 }  // namespace
 
+struct Simulator::Refused {
+    Fd fd;
+    Clock::time_point closeBy;
+};
+
 struct Simulator::Connection {
     Fd fd;
     sockaddr_in peer{};
@@ -82,23 +93,28 @@ struct Simulator::Connection {
 };
 
 Simulator::Simulator(Config config, JpegEncodeFn encoder)
-    : config_(std::move(config)), encoder_(std::move(encoder)) {}
+    : config_(std::move(config)),
+      encoder_(std::move(encoder)),
+      state_(static_cast<std::size_t>(std::max(1, config_.stateHistory))) {}
 
 Simulator::~Simulator() {
     Stop();
 }
 
 bool Simulator::Start(std::string* error) {
+    if (!IsCameraSize(config_.width, config_.height)) {
+        *error = "picture size " + std::to_string(config_.width) + "x" + std::to_string(config_.height) +
+                 " is none of 640x480, 320x240 and 160x120";
+        return false;
+    }
     if (!config_.mpeg4File.empty()) {
         auto stream = std::make_shared<Mpeg4Stream>();
         if (!LoadMpeg4Stream(config_.mpeg4File, stream.get(), error)) return false;
         mpeg4_ = stream;
     }
-    AudioFrames probe(config_.audioCodec, config_.audioFile);
-    if (!probe.ok()) {
-        *error = probe.error();
+    if (!config_.audioFile.empty() &&
+        !LoadAudioFile(config_.audioFile, config_.audioCodec, &audioCodes_, error))
         return false;
-    }
 
     sockaddr_in a{};
     if (!MakeAddress(config_.bindAddress, config_.port, &a)) {
@@ -149,6 +165,7 @@ void Simulator::Stop() {
     }
     for (auto& c : connections_) c->thread.join();
     connections_.clear();
+    refused_.clear();
     if (videoRtp_) videoRtp_->Close();
     if (audioRtp_) audioRtp_->Close();
     listener_.Close();
@@ -160,9 +177,7 @@ std::string Simulator::ApplyFault(const std::string& spec) {
 }
 
 bool Simulator::SetPictureSize(int width, int height) {
-    const bool known =
-        (width == 640 && height == 480) || (width == 320 && height == 240) || (width == 160 && height == 120);
-    if (!known) return false;
+    if (!IsCameraSize(width, height)) return false;
     std::lock_guard<std::mutex> hold(configLock_);
     config_.width = width;
     config_.height = height;
@@ -190,30 +205,68 @@ void Simulator::AcceptLoop() {
     while (!stopping_) {
         pollfd p{listener_.get(), POLLIN, 0};
         if (::poll(&p, 1, 100) > 0) {
-            auto c = std::make_unique<Connection>();
-            socklen_t len = sizeof c->peer;
-            const int fd = ::accept(listener_.get(), reinterpret_cast<sockaddr*>(&c->peer), &len);
+            sockaddr_in peer{};
+            socklen_t len = sizeof peer;
+            const int fd = ::accept4(listener_.get(), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
             if (fd >= 0) {
-                c->fd = Fd(fd);
-                Connection* raw = c.get();
-                std::lock_guard<std::mutex> hold(connectionsLock_);
-                raw->thread = std::thread([this, raw] {
-                    Serve(raw);
-                    if (raw->reset) {
-                        // Closing with a zero linger sends the reset now (Stop() shuts descriptors down
-                        // under this lock, so none is closed under its feet).
-                        std::lock_guard<std::mutex> closing(connectionsLock_);
-                        raw->fd.Close();
-                    } else {
-                        // The peer sees the end at once; the descriptor is closed when reaped.
-                        ::shutdown(raw->fd.get(), SHUT_RDWR);
-                    }
-                    raw->done = true;
-                });
-                connections_.push_back(std::move(c));
+                Admit(Fd(fd), peer);
+            } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors or memory: the connection stays queued and the listener readable,
+                // so polling again at once would spin. Wait for connections to end first.
+                state_.AddAcceptFailure();
+                Reap();
+                SleepUntil(Clock::now() + std::chrono::milliseconds(100));
             }
         }
-        // Reap finished connections.
+        Reap();
+    }
+}
+
+void Simulator::Admit(Fd fd, const sockaddr_in& peer) {
+    int cap;
+    {
+        std::lock_guard<std::mutex> hold(configLock_);
+        cap = config_.maxConnections;
+    }
+    std::lock_guard<std::mutex> hold(connectionsLock_);
+    if (static_cast<int>(connections_.size()) >= cap) return Refuse(std::move(fd));
+    auto c = std::make_unique<Connection>();
+    c->fd = std::move(fd);
+    c->peer = peer;
+    Connection* raw = c.get();
+    try {
+        raw->thread = std::thread([this, raw] {
+            Serve(raw);
+            if (raw->reset) {
+                // Closing with a zero linger sends the reset now (Stop() shuts descriptors down under
+                // this lock, so none is closed under its feet).
+                std::lock_guard<std::mutex> closing(connectionsLock_);
+                raw->fd.Close();
+            } else {
+                // The peer sees the end at once; the descriptor is closed when reaped.
+                ::shutdown(raw->fd.get(), SHUT_RDWR);
+            }
+            raw->done = true;
+        });
+    } catch (const std::system_error&) {
+        return Refuse(std::move(c->fd));  // out of threads: as busy as over the cap
+    }
+    connections_.push_back(std::move(c));
+}
+
+void Simulator::Refuse(Fd fd) {
+    const std::string answer = SimpleResponse(503, "text/plain", "Too many connections\r\n");
+    // Never blocks the accept thread: the answer fits any socket buffer, and a peer that cannot take it
+    // loses nothing it was promised.
+    (void)::send(fd.get(), answer.data(), answer.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    ::shutdown(fd.get(), SHUT_WR);
+    // Closing while the request is still arriving would reset the connection and could destroy the
+    // answer before the client reads it; so the connection is drained for a while, then closed.
+    if (refused_.size() < kMaxRefused) refused_.push_back({std::move(fd), Clock::now() + kRefusedLinger});
+}
+
+void Simulator::Reap() {
+    {
         std::lock_guard<std::mutex> hold(connectionsLock_);
         for (auto it = connections_.begin(); it != connections_.end();) {
             if ((*it)->done) {
@@ -223,6 +276,15 @@ void Simulator::AcceptLoop() {
                 ++it;
             }
         }
+    }
+    const auto now = Clock::now();
+    for (auto it = refused_.begin(); it != refused_.end();) {
+        char sink[4096];
+        ssize_t n;
+        while ((n = ::recv(it->fd.get(), sink, sizeof sink, MSG_DONTWAIT)) > 0) {
+        }
+        const bool peerDone = n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        it = (peerDone || now >= it->closeBy) ? refused_.erase(it) : std::next(it);
     }
 }
 
@@ -242,8 +304,14 @@ bool Simulator::Authorized(const HttpRequest& r) const {
 
 void Simulator::Serve(Connection* c) {
     const int fd = c->fd.get();
-    timeval tv{kRequestTimeoutMs / 1000, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    int deadlineMs;
+    {
+        std::lock_guard<std::mutex> hold(configLock_);
+        deadlineMs = config_.requestDeadlineMs;
+    }
+    // One deadline for the whole request, so that a client sending a byte now and then cannot hold the
+    // connection (a time-out per read would restart with every byte).
+    const auto deadline = Clock::now() + std::chrono::milliseconds(deadlineMs);
 
     std::string data;
     HttpRequest r;
@@ -266,8 +334,16 @@ void Simulator::Serve(Connection* c) {
                 continued = true;
             }
         }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd p{fd, POLLIN, 0};
+        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) == 0) {
+            SendAll(fd, SimpleResponse(408, "text/plain", "Request timeout\r\n"));
+            return;
+        }
         char buf[4096];
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
         if (n <= 0 || stopping_) return;
         data.append(buf, static_cast<std::size_t>(n));
     }
@@ -275,6 +351,8 @@ void Simulator::Serve(Connection* c) {
 
     SeenRequest seen{r.method, r.target, r.path, r.peerAddress, true, 200};
     if (r.path.rfind("/sim/", 0) == 0) {
+        // Inspection and faults are the camera's own business: with credentials set they need them.
+        if (!Authorized(r)) return AnswerUnauthorized(c, seen);
         state_.AddRequest(seen);
         AnswerSimRequest(c, r);
         return;
@@ -304,19 +382,7 @@ void Simulator::Serve(Connection* c) {
         state_.AddRequest(seen);
         return;
     }
-    if (f.unauthorizedForever || !Authorized(r)) {
-        std::string realm;
-        {
-            std::lock_guard<std::mutex> hold(configLock_);
-            realm = config_.realm;
-        }
-        seen.authorized = false;
-        seen.status = 401;
-        state_.AddRequest(seen);
-        SendAll(fd, SimpleResponse(401, "text/html", "<html><body>401 Unauthorized</body></html>\r\n",
-                                   "WWW-Authenticate: Basic realm=\"" + realm + "\"\r\n"));
-        return;
-    }
+    if (f.unauthorizedForever || !Authorized(r)) return AnswerUnauthorized(c, seen);
     if (f.httpStatus != 0) {
         seen.status = f.httpStatus;
         state_.AddRequest(seen);
@@ -369,6 +435,19 @@ void Simulator::Serve(Connection* c) {
     state_.StreamEnded(stream);
 }
 
+void Simulator::AnswerUnauthorized(Connection* c, SeenRequest seen) {
+    std::string realm;
+    {
+        std::lock_guard<std::mutex> hold(configLock_);
+        realm = config_.realm;
+    }
+    seen.authorized = false;
+    seen.status = 401;
+    state_.AddRequest(seen);
+    SendAll(c->fd.get(), SimpleResponse(401, "text/html", "<html><body>401 Unauthorized</body></html>\r\n",
+                                        "WWW-Authenticate: Basic realm=\"" + realm + "\"\r\n"));
+}
+
 void Simulator::Stall(Connection* c) {
     while (!stopping_ && !PeerClosed(c->fd.get())) SleepUntil(Clock::now() + std::chrono::milliseconds(50));
 }
@@ -392,7 +471,7 @@ void Simulator::StreamMotionJpeg(Connection* c, const HttpRequest& r) {
 
     BodySender out(fd, state_, "image", f.closeAfterBytes);
     std::mt19937 random(7);
-    AudioFrames audio(cfg.audioCodec, cfg.audioFile);
+    AudioFrames audio(cfg.audioCodec, audioCodes_);
     const auto picturePeriod = std::chrono::microseconds(1000000 / rate);
     const auto audioPeriod = std::chrono::milliseconds(audio.frameMilliseconds());
     auto nextPicture = Clock::now(), nextAudio = Clock::now();
@@ -483,7 +562,7 @@ void Simulator::StreamAudio(Connection* c) {
         return;
     if (f.stall) return Stall(c);
     BodySender out(fd, state_, "audio", f.closeAfterBytes);
-    AudioFrames audio(cfg.audioCodec, cfg.audioFile);
+    AudioFrames audio(cfg.audioCodec, audioCodes_);
     auto due = Clock::now();
     while (!stopping_) {
         if (!out.Send(audio.Next())) return;
@@ -578,7 +657,7 @@ void Simulator::StartUdp(Connection* c, const HttpRequest& r, bool video) {
         config = m4->config;
         pt = 96;
     } else {
-        auto frames = std::make_shared<AudioFrames>(cfg.audioCodec, cfg.audioFile);
+        auto frames = std::make_shared<AudioFrames>(cfg.audioCodec, audioCodes_);
         source = [frames](std::string* unit, uint32_t* t) {
             *unit = frames->Next();
             *t = static_cast<uint32_t>(frames->samplesPerFrame());
@@ -593,12 +672,22 @@ void Simulator::StartUdp(Connection* c, const HttpRequest& r, bool video) {
             pt = 97;
         }
     }
+    if (!(video ? videoRtp_ : audioRtp_)
+             ->StartSession(dest, multicast, std::move(source), senderReportMs_, cfg.rtcpTimeoutMs,
+                            cfg.maxRtpSessionsPerClient)) {
+        SendAll(fd, SimpleResponse(503, "text/plain", "Too many RTP sessions for this client\r\n"));
+        return;
+    }
     if (!cfg.sdpFile.empty()) {
-        std::ofstream(cfg.sdpFile) << SessionDescription(video ? "video" : "audio", HostText(dest),
-                                                         ntohs(dest.sin_port), pt, encoding, config);
+        const std::string sdp = SessionDescription(video ? "video" : "audio", HostText(dest),
+                                                   ntohs(dest.sin_port), pt, encoding, config);
+        std::string error;
+        if (platform::WriteFile(cfg.sdpFile,
+                                std::span(reinterpret_cast<const uint8_t*>(sdp.data()), sdp.size()),
+                                &error) != platform::FileStatus::kOk)
+            std::fprintf(stderr, "qxrcamsim: %s\n", error.c_str());
     }
     SendAll(fd, SimpleResponse(200, "text/plain", "OK\r\n"));
-    (video ? videoRtp_ : audioRtp_)->StartSession(dest, multicast, std::move(source), senderReportMs_);
 }
 
 void Simulator::AnswerSimRequest(Connection* c, const HttpRequest& r) {

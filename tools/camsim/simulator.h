@@ -54,7 +54,13 @@ class Simulator {
 
   private:
     struct Connection;
+    struct Refused;
     void AcceptLoop();
+    // Serves `fd` on a thread of its own, or answers 503 when the connections are at the cap.
+    void Admit(Fd fd, const sockaddr_in& peer);
+    void Refuse(Fd fd);
+    // Joins finished connections and closes refused ones that are done; the accept thread's work.
+    void Reap();
     void Serve(Connection* c);
     Faults FaultsFor(const std::string& stream) const;
     bool Authorized(const HttpRequest& r) const;
@@ -67,6 +73,7 @@ class Simulator {
     void StartUdp(Connection* c, const HttpRequest& r, bool video);
     void Stall(Connection* c);
     void AnswerSimRequest(Connection* c, const HttpRequest& r);
+    void AnswerUnauthorized(Connection* c, SeenRequest seen);
 
     // Sleeps until `until`; false when stopping.
     bool SleepUntil(std::chrono::steady_clock::time_point until);
@@ -74,6 +81,7 @@ class Simulator {
     mutable std::mutex configLock_;  // guards config_ and mpeg4_
     Config config_;
     std::shared_ptr<const Mpeg4Stream> mpeg4_;
+    std::shared_ptr<const std::string> audioCodes_;  // set by Start() before any thread, then read-only
     JpegEncodeFn encoder_;
     SimState state_;
     Fd listener_;
@@ -85,6 +93,7 @@ class Simulator {
     std::thread acceptThread_;
     std::mutex connectionsLock_;  // guards connections_
     std::list<std::unique_ptr<Connection>> connections_;
+    std::list<Refused> refused_;  // the accept thread's own: answered 503, closed once the peer is done
     std::unique_ptr<RtpChannel> videoRtp_, audioRtp_;
 };
 

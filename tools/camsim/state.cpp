@@ -5,9 +5,50 @@
 namespace camsim {
 namespace {
 
+// The length of the well-formed UTF-8 sequence at s[i] (shortest form, no surrogates, at most U+10FFFF),
+// or 0 when the bytes there are not one.
+std::size_t Utf8Length(const std::string& s, std::size_t i) {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char b = at(i);
+    std::size_t n;
+    unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+        n = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        n = 3;
+        if (b == 0xE0) low = 0xA0;
+        if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 4;
+        if (b == 0xF0) low = 0x90;
+        if (b == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size() || at(i + 1) < low || at(i + 1) > high) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
+    return n;
+}
+
+// A JSON string. Bytes that are not UTF-8 (a request target may hold anything) become the code point of
+// the same value, \u00XX, so that the document stays valid and the byte can still be told.
 std::string Quote(const std::string& s) {
     std::string out = "\"";
-    for (const char c : s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            const std::size_t n = Utf8Length(s, i);
+            if (n == 0) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned char>(c));
+                out += buf;
+            } else {
+                out.append(s, i, n);
+                i += n - 1;
+            }
+            continue;
+        }
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -39,24 +80,38 @@ std::string Quote(const std::string& s) {
 
 }  // namespace
 
+namespace {
+
+// Appends `item` to a history of at most `history` entries, counting the one that falls out.
+template <typename T>
+void Keep(std::deque<T>& list, const T& item, std::size_t history, uint64_t& dropped) {
+    list.push_back(item);
+    if (list.size() > history) {
+        list.pop_front();
+        ++dropped;
+    }
+}
+
+}  // namespace
+
 void SimState::AddRequest(const SeenRequest& r) {
     std::lock_guard<std::mutex> hold(lock_);
-    requests_.push_back(r);
+    Keep(requests_, r, history_, dropped_["requests"]);
 }
 
 void SimState::AddCommand(const SeenCommand& c) {
     std::lock_guard<std::mutex> hold(lock_);
-    commands_.push_back(c);
+    Keep(commands_, c, history_, dropped_["commands"]);
 }
 
 void SimState::AddReceiverReport(const SeenReceiverReport& r) {
     std::lock_guard<std::mutex> hold(lock_);
-    reports_.push_back(r);
+    Keep(reports_, r, history_, dropped_["receiverReports"]);
 }
 
 void SimState::AddBye(const SeenBye& b) {
     std::lock_guard<std::mutex> hold(lock_);
-    byes_.push_back(b);
+    Keep(byes_, b, history_, dropped_["byes"]);
 }
 
 void SimState::AddBytes(const std::string& stream, uint64_t n) {
@@ -67,6 +122,16 @@ void SimState::AddBytes(const std::string& stream, uint64_t n) {
 void SimState::AddSenderReport(const std::string& medium) {
     std::lock_guard<std::mutex> hold(lock_);
     ++senderReports_[medium];
+}
+
+void SimState::AddAcceptFailure() {
+    std::lock_guard<std::mutex> hold(lock_);
+    ++acceptFailures_;
+}
+
+void SimState::AddRtcpTimeout(const std::string& medium) {
+    std::lock_guard<std::mutex> hold(lock_);
+    ++rtcpTimeouts_[medium];
 }
 
 void SimState::StreamStarted(const std::string& stream) {
@@ -121,7 +186,7 @@ class JsonObject {
 };
 
 template <typename T, typename F>
-void AppendArray(std::string& out, const std::vector<T>& items, F item) {
+void AppendArray(std::string& out, const std::deque<T>& items, F item) {
     out += '[';
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i) out += ',';
@@ -174,28 +239,31 @@ std::string SimState::ToJson() const {
         AppendMap(root.Raw("bytesSent"), bytes_);
         AppendMap(root.Raw("senderReports"), senderReports_);
         AppendMap(root.Raw("activeStreams"), active_);
+        AppendMap(root.Raw("rtcpTimeouts"), rtcpTimeouts_);
+        root.Number("acceptFailures", acceptFailures_);
+        AppendMap(root.Raw("dropped"), dropped_);
     }
     return j;
 }
 
 std::vector<SeenRequest> SimState::Requests() const {
     std::lock_guard<std::mutex> hold(lock_);
-    return requests_;
+    return {requests_.begin(), requests_.end()};
 }
 
 std::vector<SeenCommand> SimState::Commands() const {
     std::lock_guard<std::mutex> hold(lock_);
-    return commands_;
+    return {commands_.begin(), commands_.end()};
 }
 
 std::vector<SeenReceiverReport> SimState::ReceiverReports() const {
     std::lock_guard<std::mutex> hold(lock_);
-    return reports_;
+    return {reports_.begin(), reports_.end()};
 }
 
 std::vector<SeenBye> SimState::Byes() const {
     std::lock_guard<std::mutex> hold(lock_);
-    return byes_;
+    return {byes_.begin(), byes_.end()};
 }
 
 uint64_t SimState::BytesSent(const std::string& stream) const {
@@ -208,6 +276,17 @@ int SimState::ActiveStreams(const std::string& stream) const {
     std::lock_guard<std::mutex> hold(lock_);
     const auto it = active_.find(stream);
     return it == active_.end() ? 0 : it->second;
+}
+
+int SimState::RtcpTimeouts(const std::string& medium) const {
+    std::lock_guard<std::mutex> hold(lock_);
+    const auto it = rtcpTimeouts_.find(medium);
+    return it == rtcpTimeouts_.end() ? 0 : it->second;
+}
+
+uint64_t SimState::AcceptFailures() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return acceptFailures_;
 }
 
 }  // namespace camsim

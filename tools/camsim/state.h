@@ -2,7 +2,9 @@
 #ifndef CAMSIM_STATE_H
 #define CAMSIM_STATE_H
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,14 +38,22 @@ struct SeenBye {
     uint32_t ssrc = 0;
 };
 
+// Requests, commands, receiver reports and BYEs are kept for the last `history` of each, so that a long
+// run or a flood of requests cannot grow the state without end; the counts of those dropped are kept.
 class SimState {
   public:
+    explicit SimState(std::size_t history = 1000) : history_(history < 1 ? 1 : history) {}
+
     void AddRequest(const SeenRequest& r);
     void AddCommand(const SeenCommand& c);
     void AddReceiverReport(const SeenReceiverReport& r);
     void AddBye(const SeenBye& b);
     void AddBytes(const std::string& stream, uint64_t n);
     void AddSenderReport(const std::string& medium);
+    // An accept failed for want of descriptors or memory.
+    void AddAcceptFailure();
+    // A unicast RTP session ended because its receiver sent no RTCP for the time-out.
+    void AddRtcpTimeout(const std::string& medium);
     void StreamStarted(const std::string& stream);
     void StreamEnded(const std::string& stream);
 
@@ -56,15 +66,21 @@ class SimState {
     std::vector<SeenBye> Byes() const;
     uint64_t BytesSent(const std::string& stream) const;
     int ActiveStreams(const std::string& stream) const;
+    int RtcpTimeouts(const std::string& medium) const;
+    uint64_t AcceptFailures() const;
 
   private:
+    const std::size_t history_;
     mutable std::mutex lock_;  // guards everything below
-    std::vector<SeenRequest> requests_;
-    std::vector<SeenCommand> commands_;
-    std::vector<SeenReceiverReport> reports_;
-    std::vector<SeenBye> byes_;
+    std::deque<SeenRequest> requests_;
+    std::deque<SeenCommand> commands_;
+    std::deque<SeenReceiverReport> reports_;
+    std::deque<SeenBye> byes_;
+    std::map<std::string, uint64_t> dropped_;  // per list name, entries that fell out of the history
     std::map<std::string, uint64_t> bytes_;
     std::map<std::string, int> senderReports_;
+    std::map<std::string, int> rtcpTimeouts_;
+    uint64_t acceptFailures_ = 0;
     std::map<std::string, int> active_;
 };
 
