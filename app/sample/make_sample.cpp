@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         frame.motionAlarm = i >= 3 * kFrameRate && i < 4 * kFrameRate;
         frames.push_back(std::move(frame));
     }
-    camsim::AudioFrames tone("g711", "");
+    camsim::AudioFrames tone("g711", nullptr);  // no codes loaded: the generated tone
     std::vector<uint8_t> audio;
     const std::size_t audioBytes =
         series::AudioBytesPerSecond(reeldeck::tag::kG711, reeldeck::tag::k64kb) * kSeconds;
