@@ -1,0 +1,182 @@
+// The colour conversions shared by levels 2 (SSE4.1) and 3 (AVX2): full-range YCbCr to and from
+// interleaved BGR and RGB, and the video-range 4:2:0 to BGR conversion of decoded MPEG-4 pictures.
+//
+// Sixteen pixels a step, the arithmetic in 32-bit lanes (`O::kLanes` to a vector): the generic code's
+// fixed-point terms, sums and shifts exactly (its tables hold these products), so the results are the
+// same bits. The columns that do not fill a step go to the generic code, which also makes the argument
+// checks. `O` supplies the vector type and operations for one instruction set (see dct8_lines.h).
+#ifndef LUMACORE_X86_JPEG_COLOUR_BODY_H
+#define LUMACORE_X86_JPEG_COLOUR_BODY_H
+
+#include <tmmintrin.h>
+
+#include <cstddef>
+
+#include "lumacore/lumacore.h"
+#include "x86/pixel_shuffle.h"
+
+namespace lumacore::x86 {
+// Internal to each including file (see pixel_shuffle.h).
+namespace {
+
+constexpr int kColourStep = 16;
+
+template <typename O>
+struct Channel16 {
+    static constexpr int kCount = kColourStep / O::kLanes;
+    typename O::V v[kCount];
+};
+
+// Sixteen bytes to 32-bit lanes.
+template <typename O>
+inline Channel16<O> Widen16(__m128i bytes) {
+    Channel16<O> c;
+    for (int i = 0; i < Channel16<O>::kCount; ++i) c.v[i] = O::Widen(bytes, i);
+    return c;
+}
+
+inline __m128i Load16(const Lum8u* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Full-range YCbCr to R, G, B (clamped by the pack): R = Y + (91881 Cr' + 2^15) >> 16,
+// G = Y + (-22554 Cb' - 46802 Cr' + 2^15) >> 16, B = Y + (116130 Cb' + 2^15) >> 16, Cb' = Cb - 128 and
+// Cr' = Cr - 128.
+template <typename O>
+inline void FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                         __m128i* b) {
+    using V = typename O::V;
+    const Channel16<O> y = Widen16<O>(Load16(ys)), cb = Widen16<O>(Load16(cbs)), cr = Widen16<O>(Load16(crs));
+    const V half = O::Set(32768), offset = O::Set(128);
+    V outR[Channel16<O>::kCount], outG[Channel16<O>::kCount], outB[Channel16<O>::kCount];
+    for (int i = 0; i < Channel16<O>::kCount; ++i) {
+        const V cbi = O::Sub(cb.v[i], offset), cri = O::Sub(cr.v[i], offset);
+        const V tr = O::template Sra<16>(O::Add(O::Mul(cri, 91881), half));
+        const V tb = O::template Sra<16>(O::Add(O::Mul(cbi, 116130), half));
+        const V tg = O::template Sra<16>(O::Add(O::Add(O::Mul(cbi, -22554), O::Mul(cri, -46802)), half));
+        outR[i] = O::Add(y.v[i], tr);
+        outG[i] = O::Add(y.v[i], tg);
+        outB[i] = O::Add(y.v[i], tb);
+    }
+    *r = O::PackBytes(outR);
+    *g = O::PackBytes(outG);
+    *b = O::PackBytes(outB);
+}
+
+// Video range: 76284 Y plus 132186 Cb, -25690 Cb - 53281 Cr and 104595 Cr, with constants that fold in
+// the offsets, shifted by 16. Each chroma byte is doubled so that every lane has its luma sample's chroma.
+template <typename O>
+inline void VideoRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                          __m128i* b) {
+    using V = typename O::V;
+    const __m128i cb8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cbs));
+    const __m128i cr8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(crs));
+    const Channel16<O> y = Widen16<O>(Load16(ys)), cb = Widen16<O>(_mm_unpacklo_epi8(cb8, cb8)),
+                       cr = Widen16<O>(_mm_unpacklo_epi8(cr8, cr8));
+    V outR[Channel16<O>::kCount], outG[Channel16<O>::kCount], outB[Channel16<O>::kCount];
+    for (int i = 0; i < Channel16<O>::kCount; ++i) {
+        const V l = O::Mul(y.v[i], 76284);
+        const V tb = O::Add(O::Mul(cb.v[i], 132186), O::Set(-18140352));
+        const V tg = O::Add(O::Add(O::Mul(cb.v[i], -25690), O::Mul(cr.v[i], -53281)), O::Set(8887744));
+        const V tr = O::Add(O::Mul(cr.v[i], 104595), O::Set(-14608704));
+        outR[i] = O::template Sra<16>(O::Add(l, tr));
+        outG[i] = O::template Sra<16>(O::Add(l, tg));
+        outB[i] = O::template Sra<16>(O::Add(l, tb));
+    }
+    *r = O::PackBytes(outR);
+    *g = O::PackBytes(outG);
+    *b = O::PackBytes(outB);
+}
+
+template <typename O, bool Bgr, typename Generic>
+LumStatus FromYCbCr(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep, LumiSize roi,
+                    Generic generic) {
+    const int whole = roi.width > 0 ? roi.width / kColourStep * kColourStep : 0;
+    if (whole == 0 || pSrc == nullptr || pDst == nullptr || pSrc[0] == nullptr || pSrc[1] == nullptr ||
+        pSrc[2] == nullptr || srcStep <= 0 || dstStep <= 0 || roi.height <= 0)
+        return generic(pSrc, srcStep, pDst, dstStep, roi);
+    for (std::ptrdiff_t y = 0; y < roi.height; ++y) {
+        const std::ptrdiff_t row = y * srcStep;
+        Lum8u* d = pDst + y * dstStep;
+        for (int x = 0; x < whole; x += kColourStep) {
+            __m128i r, g, b;
+            FullRangeRgb<O>(pSrc[0] + row + x, pSrc[1] + row + x, pSrc[2] + row + x, &r, &g, &b);
+            if constexpr (Bgr)
+                StoreInterleaved3(d + 3 * x, b, g, r);
+            else
+                StoreInterleaved3(d + 3 * x, r, g, b);
+        }
+    }
+    if (whole == roi.width) return lumStsNoErr;
+    const Lum8u* const rest[3] = {pSrc[0] + whole, pSrc[1] + whole, pSrc[2] + whole};
+    return generic(rest, srcStep, pDst + 3 * whole, dstStep, LumiSize{roi.width - whole, roi.height});
+}
+
+// Y = (19595 R + 38470 G + 7471 B + 2^15) >> 16; Cb and Cr add 128 << 16 and a bias of 2^15 - 1.
+template <typename O, bool Bgr, typename Generic>
+LumStatus ToYCbCr(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep, LumiSize roi,
+                  Generic generic) {
+    using V = typename O::V;
+    const int whole = roi.width > 0 ? roi.width / kColourStep * kColourStep : 0;
+    if (whole == 0 || pSrc == nullptr || pDst == nullptr || pDst[0] == nullptr || pDst[1] == nullptr ||
+        pDst[2] == nullptr || srcStep <= 0 || dstStep <= 0 || roi.height <= 0)
+        return generic(pSrc, srcStep, pDst, dstStep, roi);
+    constexpr int n = Channel16<O>::kCount;
+    const V chromaBias = O::Set(8421375), lumaBias = O::Set(32768);
+    for (std::ptrdiff_t y = 0; y < roi.height; ++y) {
+        const Lum8u* s = pSrc + y * srcStep;
+        const std::ptrdiff_t row = y * dstStep;
+        for (int x = 0; x < whole; x += kColourStep) {
+            __m128i ch[3];
+            LoadDeinterleaved3(s + 3 * x, ch);
+            const Channel16<O> r = Widen16<O>(Bgr ? ch[2] : ch[0]), g = Widen16<O>(ch[1]),
+                               b = Widen16<O>(Bgr ? ch[0] : ch[2]);
+            V outY[n], outCb[n], outCr[n];
+            for (int i = 0; i < n; ++i) {
+                outY[i] = O::template Sra<16>(O::Add(O::Add(O::Mul(r.v[i], 19595), O::Mul(g.v[i], 38470)),
+                                                     O::Add(O::Mul(b.v[i], 7471), lumaBias)));
+                outCb[i] = O::template Sra<16>(O::Add(O::Add(O::Mul(r.v[i], -11059), O::Mul(g.v[i], -21709)),
+                                                      O::Add(O::template Sll<15>(b.v[i]), chromaBias)));
+                outCr[i] =
+                    O::template Sra<16>(O::Add(O::Add(O::template Sll<15>(r.v[i]), O::Mul(g.v[i], -27439)),
+                                               O::Add(O::Mul(b.v[i], -5329), chromaBias)));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[0] + row + x), O::PackBytes(outY));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[1] + row + x), O::PackBytes(outCb));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[2] + row + x), O::PackBytes(outCr));
+        }
+    }
+    if (whole == roi.width) return lumStsNoErr;
+    Lum8u* const rest[3] = {pDst[0] + whole, pDst[1] + whole, pDst[2] + whole};
+    return generic(pSrc + 3 * whole, srcStep, rest, dstStep, LumiSize{roi.width - whole, roi.height});
+}
+
+template <typename O, typename Generic>
+LumStatus Ycbcr420ToBgr(const Lum8u* const pSrc[3], const int srcStep[3], Lum8u* pDst, int dstStep,
+                        LumiSize roi, Generic generic) {
+    const int whole = roi.width > 0 ? roi.width / kColourStep * kColourStep : 0;
+    if (whole == 0 || pSrc == nullptr || pDst == nullptr || srcStep == nullptr || pSrc[0] == nullptr ||
+        pSrc[1] == nullptr || pSrc[2] == nullptr || srcStep[0] <= 0 || srcStep[1] <= 0 || srcStep[2] <= 0 ||
+        dstStep <= 0 || roi.height <= 0)
+        return generic(pSrc, srcStep, pDst, dstStep, roi);
+    for (std::ptrdiff_t y = 0; y < roi.height; ++y) {
+        const Lum8u* ys = pSrc[0] + y * srcStep[0];
+        const Lum8u* cbs = pSrc[1] + (y >> 1) * srcStep[1];
+        const Lum8u* crs = pSrc[2] + (y >> 1) * srcStep[2];
+        Lum8u* d = pDst + y * dstStep;
+        for (int x = 0; x < whole; x += kColourStep) {
+            __m128i r, g, b;
+            VideoRangeRgb<O>(ys + x, cbs + x / 2, crs + x / 2, &r, &g, &b);
+            StoreInterleaved3(d + 3 * x, b, g, r);
+        }
+    }
+    if (whole == roi.width) return lumStsNoErr;
+    // The remainder starts on an even column, so its chroma starts at whole / 2.
+    const Lum8u* const rest[3] = {pSrc[0] + whole, pSrc[1] + whole / 2, pSrc[2] + whole / 2};
+    return generic(rest, srcStep, pDst + 3 * whole, dstStep, LumiSize{roi.width - whole, roi.height});
+}
+
+}  // namespace
+}  // namespace lumacore::x86
+
+#endif
