@@ -704,7 +704,9 @@ TEST(JpegPicture, RefusalsLeaveNoPictureAndSayWhy) {
     for (const Case& c : cases) {
         EXPECT_EQ(c.result.status, c.status) << c.what;
         EXPECT_TRUE(c.result.picture.empty()) << c.what;
-        if (c.reason != nullptr) EXPECT_STREQ(c.result.reason, c.reason) << c.what;
+        if (c.reason != nullptr) {
+            EXPECT_STREQ(c.result.reason, c.reason) << c.what;
+        }
     }
     const JpegEncodeResult e = EncodeJpeg(JpegPictureView{nullptr, 8, 8, 3, 24, kJpegColourBGR});
     EXPECT_EQ(e.status, JpegStatus::kNotSupported);

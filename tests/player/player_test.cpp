@@ -397,7 +397,9 @@ TEST(PlayerErrors, RunTimeErrorsAndAMissingAudioDevice) {
         ASSERT_TRUE(e.Pump([&] { return !e.host.Errors().empty(); })) << c.what;
         EXPECT_EQ(e.host.Errors(), std::vector<int>{c.error}) << c.what;
         EXPECT_EQ(e.host.LastState(), reeldeck::kStateIdle) << c.what;  // the host stopped the engine
-        if (c.error == 0) EXPECT_EQ(e.PictureCount(), 2u) << c.what;
+        if (c.error == 0) {
+            EXPECT_EQ(e.PictureCount(), 2u) << c.what;
+        }
     }
     {
         // An MPEG-4 recording without a decodable stream.

@@ -99,7 +99,9 @@ TEST(ControlModel, PropertyRules) {
         const std::string param = c.getParam;
         const std::string got = param.rfind("PRM_COLOR_", 0) == 0 ? f.model.PrmGetControlColor(param)
                                                                   : f.model.PrmGetControlParam(param);
-        if (c.property != Property::ParamViewMode) EXPECT_EQ(got, c.expectedGet);
+        if (c.property != Property::ParamViewMode) {
+            EXPECT_EQ(got, c.expectedGet);
+        }
         EXPECT_TRUE(f.view.calls.empty());  // property handlers only store values
     }
 }
