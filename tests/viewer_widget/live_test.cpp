@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <functional>
 
+#include <QCheckBox>
+#include <QPushButton>
 #include "viewer_test_support.h"
 #include "widget/core_backend.h"
 #include "widget/ocuview_widget.h"
@@ -171,6 +173,34 @@ TEST(LiveControl, TwoControlsOnTwoCamerasWithTheirOwnCredentials) {
     }
     EXPECT_GE(std::count(answerer.realms.begin(), answerer.realms.end(), "Camera A"), 1);
     EXPECT_GE(std::count(answerer.realms.begin(), answerer.realms.end(), "Camera B"), 1);
+}
+
+TEST(LiveControl, MotionEditorCommandsReachTheCamera) {
+    // The camera allows the editor when it streams MPEG-4 with area selection off.
+    camsim::Config c;
+    c.codec = "mpeg4";
+    c.areaSelect = false;
+    c.mpeg4File = viewer_test::Mpeg4File(640, 480);
+    if (c.mpeg4File.empty()) GTEST_SKIP() << "FFmpeg could not make the MPEG-4 clip";
+    Camera camera(c);
+    LiveControl live(camera.port());
+    live.widget.setProperty("SetInitialMode", "MotionDetect");
+    live.widget.PrmPlayStart();
+    ASSERT_TRUE(WaitUntil([&] { return live.widget.kind() == ViewerKind::kMotionDetection; }, 20000));
+    MotionEditor& editor = live.widget.motionEditor();
+    // The simulator's window 1 watches 220, 160 - 420, 320.
+    EXPECT_EQ(editor.windows()[0].left, 220);
+    EXPECT_TRUE(editor.frame(0)->isVisibleTo(&live.widget));
+    editor.okButton()->click();
+    const auto sent = [&](const std::string& prefix) {
+        for (const auto& c : camera.sim().state().Commands())
+            if (c.cgi == "motiondetection" && c.body.rfind(prefix, 0) == 0) return true;
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return sent("mdwin1area=220,160,420,320&"); }, 10000));
+    editor.enableBox(2)->setChecked(true);
+    EXPECT_TRUE(WaitUntil([&] { return sent("mdtwin3=on"); }, 10000));
+    live.widget.PrmPlayStop();
 }
 
 TEST(LiveControl, UnreachableCameraEndsInTheStatusText) {

@@ -20,6 +20,18 @@ class RecordingBackend : public ocuview::ViewerBackend {
     void SetVolume(int volume) override { calls_.push_back("volume " + std::to_string(volume)); }
     void SetMute(bool muted) override { calls_.push_back(muted ? "mute" : "unmute"); }
     void SendTrigger(const std::string& text) override { calls_.push_back("trigger " + text); }
+    void SendMotionDetection(int window, ocuview::MotionCommand command,
+                             const std::array<ocuview::MotionWindow, 4>& windows) override {
+        static const char* const kNames[] = {"area", "onoff", "sensitivity", "threshold", "all"};
+        std::string call = "motion " + std::to_string(window) + " " + kNames[static_cast<int>(command)];
+        if (command != ocuview::MotionCommand::kAll) {
+            const ocuview::MotionWindow& w = windows[static_cast<std::size_t>(window - 1)];
+            call += " " + std::string(w.active ? "on" : "off") + " " + std::to_string(w.left) + "," +
+                    std::to_string(w.top) + "," + std::to_string(w.right) + "," + std::to_string(w.bottom) +
+                    " s" + std::to_string(w.sensitivity) + " t" + std::to_string(w.threshold);
+        }
+        calls_.push_back(call);
+    }
 
   private:
     std::vector<std::string>& calls_;

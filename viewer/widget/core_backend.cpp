@@ -39,7 +39,6 @@ StreamMode StreamModeOf(SessionMode mode) {
 CoreBackend::CoreBackend(OcuviewWidget& widget, std::string iniPath)
     : widget_(&widget), iniPath_(std::move(iniPath)), context_(new QObject) {
     context_->moveToThread(&thread_);
-    QObject::connect(&thread_, &QThread::finished, context_, &QObject::deleteLater);
     viewer_ =
         std::make_unique<Viewer>(static_cast<FrameSink&>(*this), static_cast<CredentialsProvider&>(*this),
                                  static_cast<ViewerObserver&>(*this));
@@ -52,6 +51,7 @@ CoreBackend::~CoreBackend() {
         context_, [this] { viewer_.reset(); }, Qt::BlockingQueuedConnection);
     thread_.quit();
     thread_.wait();
+    delete context_;  // its thread has ended: nothing can post to it any more
 }
 
 template <typename Job>
@@ -133,6 +133,14 @@ void CoreBackend::SendTrigger(const std::string& text) {
     Post([this, text] { viewer_->SendTrigger(text); });
 }
 
+void CoreBackend::SendMotionDetection(int window, MotionCommand command,
+                                      const std::array<MotionWindow, 4>& windows) {
+    Post([this, window, command, windows] {
+        for (int n = 1; n <= 4; ++n) viewer_->SetMotionWindow(n, windows[static_cast<std::size_t>(n - 1)]);
+        viewer_->SendMotionDetection(window, command);
+    });
+}
+
 std::string CoreBackend::measuredRate() const {
     std::lock_guard<std::mutex> lock(rateLock_);
     return rate_;
@@ -188,6 +196,7 @@ void CoreBackend::OnCameraDescribed(const CameraDescription& camera, ViewerKind 
                                                                                       : camera.jpegFrameRate;
     facts.triggers = TriggerList(camera.triggers);
     facts.multicast = camera.multicast;
+    facts.motionWindows = camera.windows;
     QMetaObject::invokeMethod(widget_, [w = widget_, facts] {
         if (w) w->ShowCamera(facts);
     });

@@ -34,6 +34,8 @@ class CoreBackend : public ViewerBackend,
     void SetVolume(int volume) override;
     void SetMute(bool muted) override;
     void SendTrigger(const std::string& text) override;
+    void SendMotionDetection(int window, MotionCommand command,
+                             const std::array<MotionWindow, 4>& windows) override;
 
     // The measured picture rate ("%.1f") and the count of pictures drawn since the last start.
     [[nodiscard]] std::string measuredRate() const;

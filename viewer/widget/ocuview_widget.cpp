@@ -101,6 +101,12 @@ OcuviewWidget::OcuviewWidget(QWidget* parent)
       model_(*actions_, OCUVIEW_VERSION, "Ocuview") {
     setFixedSize(kStartSize.width, kStartSize.height);
     BuildPanel();
+    const Rect picture = ViewRect(ViewerKind::kMotionDetection, {640, 480});
+    motion_ = new MotionEditor(
+        *this, QRect(picture.x, picture.y, picture.width, picture.height),
+        [this](int window, MotionCommand command, const std::array<MotionWindow, 4>& windows) {
+            if (backend_) backend_->SendMotionDetection(window, command, windows);
+        });
     timer_.setInterval(kTimerMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (backend_) backend_->Tick();
@@ -262,7 +268,16 @@ void OcuviewWidget::ShowCamera(const PanelFacts& facts) {
     model_.OnSessionMode(facts_.sessionMode);
     SetKnob(KnobFromVolume(model_.volume()));
     SetMuted(model_.muted());
+    if (facts_.kind == ViewerKind::kMotionDetection)
+        motion_->Show(facts_.motionWindows);
+    else
+        motion_->Hide();
     Relayout();
+}
+
+void OcuviewWidget::ShowMotionLevels(const std::array<int, 4>& levels) {
+    QMetaObject::invokeMethod(
+        this, [this, levels] { motion_->ShowLevels(levels); }, Qt::QueuedConnection);
 }
 
 void OcuviewWidget::SelectFrameRate(int rate) {
@@ -364,6 +379,7 @@ void OcuviewWidget::FitDateLabel() {
 
 void OcuviewWidget::ShowStatusText(const QString& text) {
     statusShown_ = true;
+    motion_->Hide();
     for (QWidget* w : slots_)
         if (w) w->hide();
     dateTime_->setText(text);
@@ -469,11 +485,11 @@ void OcuviewWidget::paintEvent(QPaintEvent*) {
     const ViewerKind kind = facts_.kind;
     p.setRenderHint(QPainter::Antialiasing);
     const Size panel = PanelSize(kind);
-    if (panel.width > 0) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(Colour(ColourRole::CtrlBack));
-        p.drawRoundedRect(QRectF(kMargin, kMargin, panel.width, panel.height), 10, 10);
-    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(Colour(ColourRole::CtrlBack));
+    if (panel.width > 0) p.drawRoundedRect(QRectF(kMargin, kMargin, panel.width, panel.height), 10, 10);
+    // The motion-detection view's column of window settings right of the picture.
+    if (kind == ViewerKind::kMotionDetection) p.drawRoundedRect(QRectF(644, 4, 104, 512), 10, 10);
     const Rect view = ViewRect(kind, view_);
     const QRect target(view.x, view.y, view.width, view.height);
     p.setRenderHint(QPainter::Antialiasing, false);

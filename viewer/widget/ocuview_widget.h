@@ -22,7 +22,9 @@
 
 #include "control/control_model.h"
 #include "control/panel_layout.h"
+#include "core/viewer.h"
 #include "widget/capture_dialog.h"
+#include "widget/motion_editor.h"
 
 class QComboBox;
 class QLabel;
@@ -46,6 +48,9 @@ class ViewerBackend {
     virtual void SetVolume(int volume) = 0;  // 0..100
     virtual void SetMute(bool muted) = 0;
     virtual void SendTrigger(const std::string& text) = 0;  // "e-Mail", "FTP", "Image memory", "Alarm output"
+    // A motion-detection command for window 1..4 (any for kAll) with the four windows as they now stand.
+    virtual void SendMotionDetection(int window, MotionCommand command,
+                                     const std::array<MotionWindow, 4>& windows) = 0;
 };
 
 // What the panel is built from once the camera has answered the inquiry.
@@ -58,6 +63,7 @@ struct PanelFacts {
     std::vector<std::string> triggers;    // "e-Mail", "FTP", "Image memory", "Alarm output" as offered
     bool multicast = true;                // the camera allows multicast
     StreamMode sessionMode = StreamMode::Tcp;
+    std::array<MotionWindow, 4> motionWindows{};  // the motion-detection view's windows
 };
 
 class OcuviewWidget : public QWidget {
@@ -140,6 +146,8 @@ class OcuviewWidget : public QWidget {
     // Any thread: copies one picture of top-down BGR rows into the picture bitmap and schedules a paint.
     void PresentPicture(const uint8_t* bgr, int width, int height, int stride);
     void ShowOverlayText(const QString& text);
+    // Any thread: the four motion levels read from the camera's motion data (motion-detection view).
+    void ShowMotionLevels(const std::array<int, 4>& levels);
     // The viewer ended with a status: the picture and the panel hide and the label shows the text.
     void ShowStatusText(const QString& text);
     // The backend has stopped (after PrmPlayStop or a final status).
@@ -163,6 +171,7 @@ class OcuviewWidget : public QWidget {
     // A copy of the last picture (BGR888), empty before the first.
     [[nodiscard]] QImage currentPicture() const;
     [[nodiscard]] int knob() const { return knob_; }
+    [[nodiscard]] MotionEditor& motionEditor() const { return *motion_; }
 
     // Panel actions (the buttons call these; so may scripts and tests).
     void BeginZoomPick();
@@ -227,6 +236,7 @@ class OcuviewWidget : public QWidget {
     QComboBox* viewSizeBox_ = nullptr;
     QComboBox* triggerBox_ = nullptr;
     VolumeSlider* slider_ = nullptr;
+    MotionEditor* motion_ = nullptr;
     std::array<QPointer<CaptureDialog>, kMaxCaptureDialogs> captures_{};
 };
 
