@@ -1,6 +1,7 @@
 // reeldeck: plays the camera's recordings (.m4f, .jpf) and shows JPEG and bitmap stills.
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QThread>
 #include <cstdio>
 #include <cstring>
@@ -37,7 +38,8 @@ constexpr char kUsage[] =
 
 constexpr int kCannotChooseTwo = 34;
 
-// Message boxes captioned "ERROR", owned by the main window, always shown on the main thread.
+// Message boxes captioned "ERROR", owned by the main window, always shown on the main thread. A report
+// from another thread is queued, never waited for: the main thread may be waiting for that thread to end.
 void InstallMessageBoxes(QWidget* owner) {
     reeldeck::SetMessageBoxSink([owner](std::string_view text, std::string_view caption) {
         const QString body = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -46,7 +48,7 @@ void InstallMessageBoxes(QWidget* owner) {
         if (QThread::currentThread() == owner->thread()) {
             show();
         } else {
-            QMetaObject::invokeMethod(owner, show, Qt::BlockingQueuedConnection);
+            QMetaObject::invokeMethod(owner, show, Qt::QueuedConnection);
         }
     });
 }
@@ -100,6 +102,10 @@ int main(int argc, char** argv) {
     server.Listen(instanceName);
 
     window.show();
+    // Centred on the desktop, as the player always opened.
+    if (const QScreen* screen = window.screen()) {
+        window.move(screen->availableGeometry().center() - window.rect().center());
+    }
     if (args.size() == 2) {
         window.OpenPath(first);
     } else if (args.size() > 2) {

@@ -83,6 +83,8 @@ class MainWindow : public QWidget, public PlayerHost {
     unsigned EnabledMask() const { return mask_.load(); }  // WM_APP+112
     bool IsFullScreenView() const { return fullScreen_; }
     void ToggleFullScreen();
+    // Files opened lately, newest first (kept in the user's settings).
+    QStringList RecentFiles() const;
 
     // PlayerHost.
     void ShowPicture(const DisplayBuffer& buffer, double frameRate) override;
@@ -120,7 +122,6 @@ class MainWindow : public QWidget, public PlayerHost {
     void StepUnits(int delta);
     void SeekPaused(int unit);
     void RememberRecent(const QString& path);
-    QStringList RecentFiles() const;
 
     std::unique_ptr<PlayerControl> player_;
     NotificationQueue notifications_;

@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
+#include <QWheelEvent>
 #include <cstdlib>
 
 #include "gui/capture_viewer.h"
@@ -234,6 +235,28 @@ TEST_F(WindowTest, DroppedFiles) {
     drop({QUrl::fromLocalFile(one)});
     EXPECT_EQ(window.Picture()->Area(), (Extent{100, 80}));
     EXPECT_EQ(reports.boxes.size(), 1u);
+}
+
+TEST_F(WindowTest, FullScreenWheelAndRecentFiles) {
+    ScriptedPlayer& player = UseScriptedPlayer(320, 240);
+    ASSERT_TRUE(window.OpenPath("/rec/REC00.jpf"));
+    EXPECT_EQ(window.RecentFiles().value(0), "/rec/REC00.jpf");
+    QWheelEvent wheel(QPointF(10, 10), window.Picture()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                      QPoint(0, 240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(window.Picture(), &wheel);
+    ASSERT_TRUE(WaitFor([&] { return !player.seeks.empty(); }));
+    EXPECT_EQ(player.seeks.back(), std::make_pair(2, true));
+
+    QTest::keyClick(&window, Qt::Key_F11);
+    EXPECT_TRUE(window.IsFullScreenView());
+    EXPECT_GT(window.Picture()->Area().width, 320);
+    EXPECT_FALSE(window.TimeSlider()->isVisible());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.IsFullScreenView());
+    EXPECT_EQ(window.Picture()->Area(), (Extent{320, 240}));
+    EXPECT_TRUE(window.TimeSlider()->isVisible());
+    QTest::mouseDClick(window.Picture(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_TRUE(window.IsFullScreenView());
 }
 
 TEST_F(WindowTest, EngineErrorStopsClearsAndReports) {
