@@ -39,7 +39,8 @@ std::vector<std::vector<uint8_t>> SplitMpeg4Stream(const std::vector<uint8_t>& s
         // that unit finds them.
         const std::size_t next = FindStartCode(stream, kVopStartCode, vop + 4);
         const std::size_t headers = FindStartCodeIf(stream, OpensPictureOrHeaders, vop + 4);
-        const std::size_t end = headers == std::string::npos ? stream.size() : headers;
+        // After the last picture everything left (a sequence end code, say) stays with it.
+        const std::size_t end = next == std::string::npos ? stream.size() : headers;
         pieces.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(begin),
                             stream.begin() + static_cast<std::ptrdiff_t>(end));
         begin = end;

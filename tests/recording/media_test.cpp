@@ -73,6 +73,25 @@ Bytes WithoutUserData(const Bytes& stream) {
     return out;
 }
 
+// The split keeps every byte: headers travel with the picture they precede, and whatever follows the
+// last picture (a sequence end code) stays with it.
+TEST(SeriesWriterMedia, Mpeg4SplitKeepsEveryByteAndHeadersWithTheirPicture) {
+    const Bytes vol = {0, 0, 1, 0xB0, 0x01, 0, 0, 1, 0xB5, 0x09, 0, 0, 1, 0x00, 0, 0, 1, 0x20, 0x08};
+    const Bytes vop = {0, 0, 1, 0xB6, 0x10, 0x20, 0x30};
+    const Bytes end = {0, 0, 1, 0xB1};
+    Bytes stream;
+    for (const Bytes* part : {&vol, &vop, &vol, &vop, &vop, &end})
+        stream.insert(stream.end(), part->begin(), part->end());
+
+    const auto pieces = series::SplitMpeg4Stream(stream);
+    ASSERT_EQ(pieces.size(), 3u);
+    Bytes joined;
+    for (const auto& piece : pieces) joined.insert(joined.end(), piece.begin(), piece.end());
+    EXPECT_EQ(joined, stream);
+    EXPECT_EQ(pieces[1].size(), vol.size() + vop.size());  // the second I-VOP carries its headers
+    EXPECT_EQ(pieces[2].size(), vop.size() + end.size());  // the end code stays with the last picture
+}
+
 TEST(SeriesWriterMedia, Mpeg4StreamSurvivesTheRecording) {
     if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
     ScratchDir dir;
