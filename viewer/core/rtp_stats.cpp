@@ -93,7 +93,7 @@ void RtpStats::Update(uint16_t sequence, uint32_t timestamp, uint64_t arrivalUs)
 std::array<uint8_t, 32> RtpStats::MakeReceiverReport(uint64_t nowUs, uint32_t tickCountMs) {
     if (!haveOwnSsrc.exchange(true)) ownSsrc = tickCountMs;
     const uint32_t extendedMax = cycles + maxSeq;
-    const int64_t expected = static_cast<int64_t>(extendedMax) - static_cast<int64_t>(baseSeq.load());
+    const int64_t expected = static_cast<int64_t>(extendedMax) - static_cast<int64_t>(baseSeq.load()) + 1;
     const int64_t got = received.load();
     int64_t lost = expected - got;
     // The 24-bit signed field; duplicates can make the count negative.
