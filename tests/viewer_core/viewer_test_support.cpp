@@ -1,5 +1,9 @@
 #include "viewer_test_support.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -135,6 +139,119 @@ std::string Mpeg4File(int width, int height) {
         "x" + std::to_string(height) + ":rate=30 -frames:v 30 -c:v mpeg4 -g 15 -bf 0 -qscale:v 5 -f m4v " +
         path + ".tmp && mv " + path + ".tmp " + path;
     return std::system(command.c_str()) == 0 ? path : std::string();
+}
+
+}  // namespace viewer_test
+
+namespace viewer_test {
+
+namespace {
+
+int Listen(uint16_t* port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    *port = ntohs(a.sin_port);
+    return fd;
+}
+
+// Accepts within 50 ms, or -1.
+int AcceptSoon(int listener) {
+    pollfd p{listener, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) return -1;
+    return ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+}
+
+}  // namespace
+
+SilentServer::SilentServer() {
+    listener_ = Listen(&port_);
+    thread_ = std::thread([this] {
+        while (!stop_) {
+            const int fd = AcceptSoon(listener_);
+            if (fd >= 0) accepted_.push_back(fd);
+        }
+    });
+}
+
+SilentServer::~SilentServer() {
+    stop_ = true;
+    thread_.join();
+    for (const int fd : accepted_) ::close(fd);
+    ::close(listener_);
+}
+
+RecordingProxy::RecordingProxy() {
+    listener_ = Listen(&port_);
+    thread_ = std::thread([this] {
+        while (!stop_) {
+            const int fd = AcceptSoon(listener_);
+            if (fd >= 0) relays_.emplace_back([this, fd] { Relay(fd); });
+        }
+    });
+}
+
+RecordingProxy::~RecordingProxy() {
+    stop_ = true;
+    thread_.join();
+    for (auto& t : relays_) t.join();
+    ::close(listener_);
+}
+
+std::vector<std::string> RecordingProxy::RequestLines() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return lines_;
+}
+
+void RecordingProxy::Relay(int client) {
+    std::string head;
+    char buf[4096];
+    while (head.find("\r\n\r\n") == std::string::npos && !stop_) {
+        pollfd p{client, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        const ssize_t n = ::recv(client, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        head.append(buf, static_cast<std::size_t>(n));
+    }
+    const std::string line = head.substr(0, head.find("\r\n"));
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        lines_.push_back(line);
+    }
+    // "METHOD http://127.0.0.1:PORT/..." names where to go.
+    const std::size_t at = line.find("http://127.0.0.1:");
+    int server = -1;
+    if (at != std::string::npos) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<uint16_t>(std::atoi(line.c_str() + at + 17)));
+        server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::connect(server, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            ::close(server);
+            server = -1;
+        }
+    }
+    if (server >= 0 &&
+        ::send(server, head.data(), head.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(head.size())) {
+        pollfd p[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+        while (!stop_) {
+            if (::poll(p, 2, 50) <= 0) continue;
+            const int from = (p[0].revents != 0) ? client : server;
+            const int to = from == client ? server : client;
+            const ssize_t n = ::recv(from, buf, sizeof buf, 0);
+            if (n <= 0 || ::send(to, buf, static_cast<std::size_t>(n), MSG_NOSIGNAL) != n) break;
+        }
+    }
+    if (server >= 0) ::close(server);
+    ::close(client);
 }
 
 }  // namespace viewer_test

@@ -3,6 +3,7 @@
 #ifndef TESTS_VIEWER_CORE_VIEWER_TEST_SUPPORT_H
 #define TESTS_VIEWER_CORE_VIEWER_TEST_SUPPORT_H
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -11,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/viewer.h"
@@ -99,3 +101,42 @@ std::string Mpeg4File(int width, int height);
 }  // namespace viewer_test
 
 #endif
+
+namespace viewer_test {
+
+// A listening socket on 127.0.0.1 that accepts and never answers (a hung camera).
+class SilentServer {
+  public:
+    SilentServer();
+    ~SilentServer();
+    uint16_t port() const { return port_; }
+
+  private:
+    int listener_ = -1;
+    uint16_t port_ = 0;
+    std::vector<int> accepted_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A plain HTTP proxy on 127.0.0.1: records each request line and relays the exchange to the address the
+// absolute URI names.
+class RecordingProxy {
+  public:
+    RecordingProxy();
+    ~RecordingProxy();
+    uint16_t port() const { return port_; }
+    std::vector<std::string> RequestLines() const;
+
+  private:
+    void Relay(int client);
+    int listener_ = -1;
+    uint16_t port_ = 0;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex lock_;
+    std::vector<std::string> lines_;
+    std::vector<std::thread> relays_;
+    std::thread thread_;
+};
+
+}  // namespace viewer_test

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "core/chunk_queue.h"
-#include "core/session_loop.h"
 #include "core/viewer_state.h"
 
 namespace ocuview {
@@ -68,15 +67,15 @@ std::size_t MultipartAssembly::Append(const uint8_t* data, std::size_t size) {
     return n;
 }
 
-int MultipartAssembly::Fill(StreamSession& session) {
+int MultipartAssembly::Fill(StreamSession& session, const std::atomic<uint32_t>& stop) {
     const std::size_t chunk = static_cast<std::size_t>(session.chunkBytes);
     Append(nullptr, 0);  // unread bytes to the head
     if (kCapacity - fill_ < chunk) return 0;
-    if (StopRequested(session)) return 1;
+    if (stop.load() != 0) return 1;
     uint8_t block[kUdpChunkBytes];
     for (;;) {
         while (QueuedChunks(session) == 0) {
-            if (StopRequested(session)) return 1;
+            if (stop.load() != 0) return 1;
             WaitForChunk(session, 10);
         }
         const int n = TakeChunk(session, block, std::min(sizeof block, kCapacity - fill_));
@@ -91,7 +90,7 @@ int MultipartAssembly::Fill(StreamSession& session) {
             complete = fresh.find(kBoundary) != std::string_view::npos;
         }
         if (complete || kCapacity - fill_ < chunk) return 0;
-        if (StopRequested(session)) return 1;
+        if (stop.load() != 0) return 1;
     }
 }
 

@@ -4,6 +4,7 @@
 #ifndef OCUVIEW_CORE_MULTIPART_H
 #define OCUVIEW_CORE_MULTIPART_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,9 +29,9 @@ class MultipartAssembly {
     [[nodiscard]] bool Ok() const { return buffer_.data() != nullptr; }
 
     // Moves the unread bytes to the head and appends chunks from `session`'s queue until a part is
-    // complete, the room is below one chunk, or the stop flag is set. Returns 1 when it ended on the stop
-    // flag, else 0.
-    int Fill(StreamSession& session);
+    // complete, the room is below one chunk, or `stop` (the consuming thread's stop flag) is set. Returns 1
+    // when it ended on the stop flag, else 0.
+    int Fill(StreamSession& session, const std::atomic<uint32_t>& stop);
     // Appends bytes directly (tests and the fuzz target); returns how many fitted.
     std::size_t Append(const uint8_t* data, std::size_t size);
 

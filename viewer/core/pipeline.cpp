@@ -181,7 +181,7 @@ void MotionJpegThread(ViewerState& v) {
     RateMeter meter;
     if (!assembly.Ok()) return;
     while (!Stopped(v, kChannelMotionJpeg)) {
-        if (assembly.Fill(jpeg) == 1) break;
+        if (assembly.Fill(jpeg, Slot(v, kChannelMotionJpeg).stop) == 1) break;
         const uint64_t received = platform::PerformanceCounter();
         int rc;
         bool closing = false;

@@ -35,6 +35,11 @@ void EndAndWait(StreamSession& s, bool countError) {
     WaitForStop(s);
 }
 
+bool SocketOpen(StreamSession& s) {
+    std::lock_guard<std::mutex> hold(s.socketLock);
+    return s.socket >= 0;
+}
+
 bool ResolveIPv4(const std::string& host, in_addr* address) {
     if (::inet_pton(AF_INET, host.c_str(), address) == 1) return true;
     addrinfo hints{};
@@ -56,7 +61,10 @@ void RunTcp(StreamSession& s) {
     int failures = 0;
     const bool audio = s.kind == StreamKind::kAudio;
     for (;;) {
-        if (!s.headerPassed) {
+        // A new connection whenever the last one was closed; a reply header still being searched for
+        // goes on over the same connection.
+        if (!SocketOpen(s)) {
+            s.headerPassed = false;
             bool connected = false;
             while (!connected && failures < 3 && !StopRequested(s)) {
                 connected = ConnectTcp(s) == 0;

@@ -109,7 +109,7 @@ void CloseSocket(StreamSession& session) {
 
 void ShutdownSocket(StreamSession& session) {
     std::lock_guard<std::mutex> hold(session.socketLock);
-    if (session.socket >= 0) ::shutdown(session.socket, SHUT_RDWR);
+    if (session.socket >= 0) ::shutdown(session.socket, SHUT_RD);
 }
 
 int ConnectTcp(StreamSession& session) {
