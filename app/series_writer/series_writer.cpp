@@ -69,8 +69,12 @@ Bytes WithRecords(const SeriesSpec& spec, const Frame& frame, std::size_t index)
     const uint32_t stamp = static_cast<uint32_t>(
         (spec.firstTimeStamp + static_cast<uint64_t>(ms - spec.startTimeMs)) % 10000000000ull);
     char tail[160];
-    std::snprintf(tail, sizeof tail, "\r\n%s\r\n%s\r\nTimStamp: %010u\r\n\r\n", camTime.c_str(),
-                  alarm.c_str(), stamp);
+    if (spec.variants.noTimeStamps) {
+        std::snprintf(tail, sizeof tail, "\r\n%s\r\n%s\r\n\r\n", camTime.c_str(), alarm.c_str());
+    } else {
+        std::snprintf(tail, sizeof tail, "\r\n%s\r\n%s\r\nTimStamp: %010u\r\n\r\n", camTime.c_str(),
+                      alarm.c_str(), stamp);
+    }
     const std::size_t textLength = 9 + 8 + std::strlen(tail);  // "DataLen: " + 8 digits + the rest
     const std::size_t total = in.size() + 4 + textLength;
     char dataLen[32];

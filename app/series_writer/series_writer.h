@@ -38,6 +38,7 @@ struct Variants {
     int audioChunksPerFrame = 1;       // more than 1 splits each picture's audio: audio-only units follow
     bool unknownIndexEntries = false;  // an "ix00" index entry after every video entry
     bool noRecords = false;            // write the pictures without camera records
+    bool noTimeStamps = false;         // JPEG: the records without "TimStamp: " (an unpaced recording)
 };
 
 struct SeriesSpec {

@@ -105,7 +105,7 @@ std::string MakeSeries(const std::string& directory, const SeriesOptions& o, std
     spec.frameRate = o.frameRate;
     spec.startTimeMs = kStartMs;
     spec.firstTimeStamp = 5000;
-    spec.variants.noRecords = o.noRecords;
+    spec.variants.noTimeStamps = o.noTimeStamps;
     std::vector<uint8_t> audio;
     if (o.audioCodec != 0) {
         spec.audioCodec = o.audioCodec;

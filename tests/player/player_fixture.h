@@ -97,7 +97,7 @@ struct SeriesOptions {
     uint32_t frameRate = 25;
     uint32_t audioCodec = 0;  // 0 none; tag::kG711 or tag::kG726
     uint32_t audioRate = reeldeck::tag::k64kb;
-    bool noRecords = false;
+    bool noTimeStamps = false;
     int width = 64;
     int height = 48;
     int gop = 1;  // MPEG-4 pictures per I-VOP
