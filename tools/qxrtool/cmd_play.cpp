@@ -16,6 +16,7 @@
 #include "core/bmp.h"
 #include "core/string_table.h"
 #include "platform/clock.h"
+#include "platform/input_file.h"
 #include "platform/output_file.h"
 #include "platform/wave_out.h"
 #include "player/notification_queue.h"
@@ -212,6 +213,8 @@ int RunPlay(int argc, char** argv) {
     NotificationQueue queue;
     Player player(host, queue);
     host.Attach(&player);
+    if (std::string reason; platform::CheckInput(file, &reason) != platform::FileStatus::kOk)
+        return Fail("play", reason);
     if (player.Open(file) != 1) return Fail("play", "cannot open " + file);
     if (from >= 0) {
         player.Seek(static_cast<int>(from), 0);
@@ -337,6 +340,8 @@ int RunFrames(int argc, char** argv) {
         return true;
     });
 
+    if (std::string reason; platform::CheckInput(file, &reason) != platform::FileStatus::kOk)
+        return Fail("frames", reason);
     if (player.Open(file) != 1) return Fail("frames", "cannot open " + file);
     if (from >= 0) {
         player.Seek(static_cast<int>(from), 0);

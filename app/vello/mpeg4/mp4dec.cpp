@@ -227,7 +227,14 @@ Mpeg4Status Mpeg4Decoder::DecodeStream(Display& display) {
         }
         display.ReadSideInfo(stream_.pos, stream_.Unread());
         const Mpeg4Status status = ParseVop();
-        if (status != Mpeg4Status::kOk) return status;
+        if (status != Mpeg4Status::kOk) {
+            // A header that ran past the end of a stream that has ended is the last VOP cut short, as
+            // a cut in its data would be: a damaged VOP at the end, not a broken stream.
+            if (!stream_.PastEnd() || !source_->EndOfData() || source_->QueuedPackets() != 0) return status;
+            ++stats_.vopErrors;
+            if (current_ != nullptr) DeliverPicture(display, *current_);
+            return Mpeg4Status::kOk;
+        }
 
         // Is there another start code in the buffered data? If not, and the host has nothing more queued
         // either, this is the last VOP for now. (A VOP larger than the buffer has no start code after it
