@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio_decode.h"
 #include "command.h"
 #include "lumacore/lumacore.h"
 #include "platform/input_file.h"
@@ -102,30 +103,8 @@ int RunDecode(int argc, char** argv) {
         return Fail(kDecode.name, error);
 
     std::vector<int16_t> samples;
-    if (codec->bits == 0) {
-        samples.reserve(input.size());
-        for (uint8_t b : input) samples.push_back(platform::MulawToLinear16(b));
-    } else {
-        const int maxCodes = static_cast<int>(input.size() * 8 / static_cast<std::size_t>(codec->bits));
-        std::vector<uint8_t> codes(static_cast<std::size_t>(maxCodes));
-        const int n = vello::UnpackG726Codes(input.data(), static_cast<int>(input.size()), codec->bits,
-                                             codes.data(), maxCodes);
-        int stateSize = 0;
-        lumsDecodeGetStateSize_G726_8u16s(&stateSize);
-        auto* state = reinterpret_cast<LumsG726DecoderState*>(lumsMalloc_8u(stateSize));
-        if (state == nullptr || lumsDecodeInit_G726_8u16s(state, codec->bits + 10, 2) != lumStsNoErr) {
-            lumsFree(state);
-            return Fail(kDecode.name, "cannot set up the G.726 decoder");
-        }
-        samples.resize(static_cast<std::size_t>(n));
-        // In packets of 360 codes, as the players decode; the 14-bit signal is scaled to 16 bits.
-        for (int at = 0; at < n; at += 360) {
-            const int len = std::min(360, n - at);
-            lumsDecode_G726_8u16s(state, codes.data() + at, samples.data() + at, len);
-        }
-        lumsFree(state);
-        for (int16_t& s : samples) s = static_cast<int16_t>(s * 4);
-    }
+    if (!DecodeCameraAudio(input.data(), input.size(), codec->bits, samples))
+        return Fail(kDecode.name, "cannot set up the G.726 decoder");
     platform::WavFileWriter wav;
     if (wav.Open(files[1], 1, 8000, std::span(files).first(1)) != platform::FileStatus::kOk ||
         wav.Append(samples) != platform::FileStatus::kOk || wav.Finish() != platform::FileStatus::kOk)
