@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "core/byte_stream.h"
+#include "platform/output_file.h"
 #include "series_writer/stream_split.h"
 
 namespace reeldeck::series {
@@ -95,32 +96,28 @@ struct IndexEntry {
     uint32_t size;
 };
 
-bool WriteFile(const std::string& path, const Bytes& bytes, std::string& error) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    // Exclusive while writing, so a reader never indexes a half-written file; a file a reader has open
-    // is not overwritten under it.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error = path + ": in use by a reader";
-        ::close(fd);
-        return false;
-    }
-    bool ok = ::ftruncate(fd, 0) == 0;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += static_cast<std::size_t>(n);
-    }
-    if (!ok) error = path + ": " + std::strerror(errno);
+// True when a reader holds `path` open (readers take a shared lock): such a file is not replaced.
+bool HeldByReader(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
     ::close(fd);
-    return ok;
+    return held;
+}
+
+// Writes one file of the series beside its place; it is put in place with the others once all are
+// written (OutputFile::Commit), so a failure leaves no part of a series and a reader never sees half a file.
+bool WriteFile(platform::OutputFile& out, const std::string& path, const Bytes& bytes, std::string& error) {
+    if (HeldByReader(path)) {
+        error = path + ": in use by a reader";
+        return false;
+    }
+    if (out.Open(path) != platform::FileStatus::kOk ||
+        out.Write(bytes.data(), bytes.size()) != platform::FileStatus::kOk) {
+        error = out.Error();
+        return false;
+    }
+    return true;
 }
 
 // The byte boundaries of each picture's audio: picture i gets [bounds[i], bounds[i+1]). Boundaries fall
@@ -227,6 +224,8 @@ WriteResult WriteSeries(const SeriesSpec& spec, const std::vector<Frame>& frames
     const std::size_t group = AudioGroupBytes(spec);
     const int pieces = std::max(1, v.audioChunksPerFrame);
 
+    // Every file stays beside its place until the whole series is written.
+    std::vector<platform::OutputFile> outputs(static_cast<std::size_t>(spec.fileCount));
     for (int f = 0; f < spec.fileCount; ++f) {
         char number[8];
         std::snprintf(number, sizeof number, "%02d", spec.firstNumber + f);
@@ -346,7 +345,13 @@ WriteResult WriteSeries(const SeriesSpec& spec, const std::vector<Frame>& frames
             result.error = path + ": a file of the series would reach 2 GB; use more files";
             return result;
         }
-        if (!WriteFile(path, file, result.error)) return result;
+        if (!WriteFile(outputs[static_cast<std::size_t>(f)], path, file, result.error)) return result;
+    }
+    for (platform::OutputFile& out : outputs) {
+        if (out.Commit() != platform::FileStatus::kOk) {
+            result.error = out.Error();
+            return result;
+        }
     }
     result.ok = true;
     return result;

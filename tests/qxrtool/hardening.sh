@@ -86,6 +86,10 @@ if [ -d "$streams" ]; then
     check 1 "Screen Size Changed" "$tool" m4v-decode changing.m4v out/x.yuv
     check 1 "Screen Size Changed" "$tool" m4v-decode changing.m4v out/keep.yuv
     [ "$(cat out/keep.yuv)" = previous ] || { echo "FAILED: a failed run replaced out/keep.yuv"; failures=$((failures + 1)); }
+    # A series whose second file cannot be written leaves no first file either.
+    mkdir -p series/REC01.m4f
+    check 1 "series/REC01.m4f: is a directory" "$tool" mux --files 2 -o series/REC00.m4f x.m4v
+    [ ! -e series/REC00.m4f ] || { echo "FAILED: a failed mux left series/REC00.m4f"; failures=$((failures + 1)); }
     # A cut inside the last VOP's header is a damaged last VOP, as a cut inside its data is.
     for bytes in 4 5 8 40; do
         python3 -c "import sys; d=open('x.m4v','rb').read(); sys.stdout.buffer.write(d[:d.rfind(b'\x00\x00\x01\xb6') + $bytes])" > cut.m4v
