@@ -36,6 +36,7 @@ long long DataLength(std::string_view header) {
     for (const char c : digits) {
         if (c < '0' || c > '9') break;
         value = value * 10 + (c - '0');
+        if (value > (1LL << 40)) break;  // far beyond any buffer; the caller treats it as absent
     }
     return value;
 }
