@@ -1,11 +1,11 @@
 #include "platform/ini_file.h"
 
+#include "platform/output_file.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <mutex>
 
 namespace platform {
@@ -57,27 +57,11 @@ IniStatus Load(const std::string& path, IniDocument& doc) {
 }
 
 IniStatus Store(const std::string& path, const IniDocument& doc) {
-    static std::atomic<unsigned> serial{0};
-    const std::string temp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(serial++);
     const std::string text = doc.Format();
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return IniStatus::kCannotWrite;
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return IniStatus::kCannotWrite;
-    }
-    return IniStatus::kOk;
+    std::string error;
+    const FileStatus st = WriteFile(
+        path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()), &error);
+    return st == FileStatus::kOk ? IniStatus::kOk : IniStatus::kCannotWrite;
 }
 
 }  // namespace
