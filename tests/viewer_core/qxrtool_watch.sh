@@ -15,9 +15,9 @@ fail() {
     exit 1
 }
 start_sim() {
-    "$sim" --port 0 --size 160x120 "$@" >"$work/sim.log" 2>&1 &
+    "$sim" --port 0 --video-port 0 --audio-port 0 --size 160x120 "$@" >"$work/sim.log" 2>&1 &
     pid=$!
-    for _ in 1 2 3 4 5 6 7 8 9 10; do
+    for _ in $(seq 50); do
         port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\)\/.*/\1/p' "$work/sim.log")
         [ -n "$port" ] && return 0
         sleep 0.2
