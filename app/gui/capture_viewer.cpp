@@ -35,6 +35,10 @@ QString DefaultSaveDialog(QWidget* parent, const QString& proposed) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({"JPEG ( *.jpg ) (*.jpg)", "Bitmap ( *.bmp ) (*.bmp)", "All ( *.* ) (*)"});
     dialog.setDefaultSuffix("jpg");
+    // A name typed without an extension takes the one of the chosen filter.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        dialog.setDefaultSuffix(filter.contains("*.bmp") ? "bmp" : "jpg");
+    });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.selectFile(proposed);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

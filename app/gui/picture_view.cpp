@@ -111,6 +111,7 @@ void PictureView::ShowPicture(const DisplayBuffer& picture) {
         RenderLocked(picture, back);
         DrawAlarmLocked(back, band);
         front_ ^= 1;
+        hasPicture_ = true;
     }
     shown_.fetch_add(1);
     RequestRepaint();
@@ -161,6 +162,7 @@ void PictureView::Clear() {
     {
         std::lock_guard<std::mutex> hold(lock_);
         for (QImage& buffer : buffers_) buffer.fill(Qt::black);
+        hasPicture_ = false;
         display_.clear();
         display_.shrink_to_fit();
         displayInfo_ = {};
@@ -189,6 +191,12 @@ void PictureView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     std::lock_guard<std::mutex> hold(lock_);
     painter.drawImage(QRect(0, 0, width(), height()), buffers_[front_]);
+    if (!hasPicture_ && width() >= 120) {
+        // An empty player says how to fill it.
+        painter.setPen(QColor(0x8a, 0x8f, 0x98));
+        painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                         "Open a recording or a picture (F6)\nor drop a file here");
+    }
 }
 
 void PictureView::mouseDoubleClickEvent(QMouseEvent*) {

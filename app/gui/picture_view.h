@@ -73,9 +73,11 @@ class PictureView : public QWidget {
     int front_ = 0;
     std::vector<uint8_t> display_;  // the engine's display buffer
     DisplayBuffer displayInfo_;
-    bool displayFromMainThread_ = false;  // the last picture was a still, shown by the main thread
-    std::vector<int> columnOf_;           // source column for each area column (stretching)
-    std::vector<int> rowOf_;              // source row for each area row
+    bool displayFromMainThread_ = false;
+    bool hasPicture_ = false;    // a picture was shown since the last clear  // the last picture was a still,
+                                 // shown by the main thread
+    std::vector<int> columnOf_;  // source column for each area column (stretching)
+    std::vector<int> rowOf_;     // source row for each area row
 
     QImage tinyFont_;  // label glyphs (read-only after construction)
     std::function<AlarmBand()> alarmProbe_;

@@ -120,6 +120,19 @@ TEST_F(PlaybackTest, PlayPauseSeekCaptureSaveStop) {
 }
 
 TEST_F(PlaybackTest, ScreenshotsShowTheDecodedPicture) {
+    // Idle (only Open enabled), and a small still with the narrow control panel, for a look at the skin.
+    QCoreApplication::processEvents();
+    const QImage idle = window.grab().toImage();
+    ASSERT_TRUE(idle.save(ShotPath("main_window_idle", idle.devicePixelRatio())));
+    const std::string small = scratch / "small.bmp";
+    WriteBitmap(small, Pattern(64, 48));
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(small)));
+    QCoreApplication::processEvents();
+    const QImage narrow = window.grab().toImage();
+    ASSERT_TRUE(narrow.save(ShotPath("main_window_small_still", narrow.devicePixelRatio())));
+    EXPECT_EQ(At(narrow, window.Picture()->geometry().topLeft() + QPoint(40, 30), narrow.devicePixelRatio()),
+              PatternRgb(40, 30));
+
     ASSERT_TRUE(window.OpenPath(kSample));
     window.Command(reeldeck::gui::cmd::kInformationKey);
     window.Command(reeldeck::gui::cmd::kPlayKey);
