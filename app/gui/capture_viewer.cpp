@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "core/report.h"
-#include "core/string_table.h"
 #include "gui/skin_button.h"
 #include "gui/still_export.h"
+#include "gui/string_text.h"
 
 namespace reeldeck::gui {
 
@@ -24,11 +24,6 @@ constexpr int kCancelTip = 15;
 constexpr int kCannotCreateBitmap = 65;
 constexpr int kFormatNotSupported = 66;
 constexpr int kCannotCreateJpeg = 67;
-
-QString Text(int number) {
-    const std::string_view text = LoadText(number);
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString DefaultSaveDialog(QWidget* parent, const QString& proposed) {
     QFileDialog dialog(parent);
@@ -50,6 +45,7 @@ QString DefaultSaveDialog(QWidget* parent, const QString& proposed) {
 CaptureSlots::CaptureSlots(QWidget* owner) : owner_(owner), saveDialog_(DefaultSaveDialog) {}
 
 CaptureSlots::~CaptureSlots() {
+    owner_ = nullptr;  // the main window is going: no focus to hand back
     for (QPointer<CaptureViewer>& window : windows_) delete window.data();
 }
 
@@ -155,13 +151,13 @@ CaptureViewer::CaptureViewer(CaptureSlots& slots, int slot, QImage image, Viewer
       picture_(picture),
       cameraTime_(std::move(cameraTime)) {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(Text(kCaptureTitle));
+    setWindowTitle(StringText(kCaptureTitle));
     setFixedSize(geometry.image.width, geometry.image.height);
     const int saveX = (geometry.image.width - 122) / 2;
     const int buttonsY = geometry.image.height - 36;
-    save_ = new SkinButton(kSaveCommand, ":/skin/button_save.svg", QSize(57, 22), Text(kSaveTip), this);
-    cancel_ =
-        new SkinButton(kCancelCommand, ":/skin/button_cancel.svg", QSize(57, 22), Text(kCancelTip), this);
+    save_ = new SkinButton(kSaveCommand, ":/skin/button_save.svg", QSize(57, 22), StringText(kSaveTip), this);
+    cancel_ = new SkinButton(kCancelCommand, ":/skin/button_cancel.svg", QSize(57, 22),
+                             StringText(kCancelTip), this);
     save_->move(saveX, buttonsY);
     cancel_->move(saveX + 65, buttonsY);
     connect(save_, &SkinButton::command, this, &CaptureViewer::OnCommand);

@@ -3,7 +3,7 @@
 #include <QPainter>
 
 #include "core/qxr_format.h"
-#include "core/string_table.h"
+#include "gui/string_text.h"
 
 namespace reeldeck::gui {
 
@@ -15,12 +15,8 @@ constexpr int kValueHeight = 17;
 constexpr int kEntryGap = 6;
 constexpr QRgb kPanelColour = 0xFF505050;
 
-QString FromStd(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString OrUnknown(const std::string& text) {
-    return text.empty() ? FromStd(std::string(LoadText(info::kUnknown))) : FromStd(text);
+    return text.empty() ? StringText(info::kUnknown) : FromUtf8(text);
 }
 
 }  // namespace
@@ -31,14 +27,14 @@ std::array<QString, InfoPanel::kEntries> InformationTexts(const RecordingInfo& i
     texts[0] = OrUnknown(info.model.substr(0, 32));
     texts[1] = OrUnknown(info.ipAddress.substr(0, 32));
     texts[2] = OrUnknown(info.serial.substr(0, 32));
-    texts[3] = FromStd(TriggerText(info.trigger));
+    texts[3] = FromUtf8(TriggerText(info.trigger));
     texts[4] = OrUnknown(info.dateTime.substr(0, 32));
-    QString movie = FromStd(VideoCodecText(info.videoCodec));
+    QString movie = FromUtf8(VideoCodecText(info.videoCodec));
     if (info.videoCodec == tag::kMpeg4 || info.videoCodec == tag::kJpeg) {
         movie += QString(" ( %1 fps )").arg(info.frameRate);
     }
     texts[5] = movie;
-    texts[6] = FromStd(AudioCodecText(info.audio, info.hasAudio));
+    texts[6] = FromUtf8(AudioCodecText(info.audio, info.hasAudio));
     return texts;
 }
 

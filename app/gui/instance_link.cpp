@@ -4,7 +4,7 @@
 #include <QLocalSocket>
 #include <QtEndian>
 
-#include "core/string_table.h"
+#include "gui/string_text.h"
 
 namespace reeldeck::gui {
 
@@ -18,8 +18,7 @@ constexpr uint32_t kMaxPathBytes = 4096;
 }  // namespace
 
 QString DefaultInstanceName() {
-    const std::string_view cls = LoadText(kWindowClass);
-    QString name = QString::fromUtf8(cls.data(), static_cast<qsizetype>(cls.size()));
+    QString name = StringText(kWindowClass);
     name.replace(' ', '_');
     return name + "-" + QString::number(::getuid());
 }

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "core/report.h"
-#include "core/string_table.h"
 #include "gui/command_line.h"
 #include "gui/engine_player.h"
 #include "gui/instance_link.h"
 #include "gui/main_window.h"
+#include "gui/string_text.h"
 
 namespace {
 
@@ -42,8 +42,8 @@ constexpr int kCannotChooseTwo = 34;
 // from another thread is queued, never waited for: the main thread may be waiting for that thread to end.
 void InstallMessageBoxes(QWidget* owner) {
     reeldeck::SetMessageBoxSink([owner](std::string_view text, std::string_view caption) {
-        const QString body = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-        const QString title = QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
+        const QString body = reeldeck::gui::FromUtf8(text);
+        const QString title = reeldeck::gui::FromUtf8(caption);
         auto show = [owner, body, title] { QMessageBox::critical(owner, title, body); };
         if (QThread::currentThread() == owner->thread()) {
             show();

@@ -19,11 +19,11 @@
 #include <algorithm>
 
 #include "core/report.h"
-#include "core/string_table.h"
 #include "gui/command_line.h"
 #include "gui/info_panel.h"
 #include "gui/skin_button.h"
 #include "gui/skin_resources.h"
+#include "gui/string_text.h"
 
 namespace reeldeck::gui {
 
@@ -44,11 +44,6 @@ constexpr int kRowHeight = 24;
 constexpr int kVolumeWidth = 76;
 constexpr int kMaxRecent = 8;
 constexpr int kFirstButton = cmd::kPlay;
-
-QString Text(int number) {
-    const std::string_view text = LoadText(number);
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Two sliders of one look; the thumb widths follow the original controls (8 and 7 pixels).
 QString SliderStyle(int thumbWidth) {
@@ -104,14 +99,13 @@ unsigned MaskBitFor(int id) {
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent), captures_(this), mask_(kStateIdle) {
     InitSkinResources();
-    setWindowTitle(Text(kTitle) + " ver" + QString::fromUtf8(QXR_VERSION_TEXT));
+    setWindowTitle(StringText(kTitle) + " ver" + QString::fromUtf8(QXR_VERSION_TEXT));
     setWindowIcon(QIcon(":/skin/reeldeck.svg"));
     setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
     QFont counterFont("DejaVu Sans Mono");
     counterFont.setStyleHint(QFont::Monospace);
     counterFont.setPixelSize(11);
-    setFont(QFont(font().family(), -1));
     BuildControls();
     counter_->setFont(counterFont);
     BuildShortcuts();
@@ -152,14 +146,14 @@ void MainWindow::BuildControls() {
     connect(picture_, &PictureView::wheelSteps, this, [this](int steps) { StepUnits(steps); });
     for (const ButtonFace& face : kFaces) {
         auto* button =
-            new SkinButton(face.id, face.strip, QSize(kButtonSize, kButtonSize), Text(face.tip), this);
+            new SkinButton(face.id, face.strip, QSize(kButtonSize, kButtonSize), StringText(face.tip), this);
         connect(button, &SkinButton::command, this, &MainWindow::Command);
         buttons_[static_cast<std::size_t>(face.id - kFirstButton)] = button;
     }
     Button(cmd::kMute)->SetToggled(soundOn_);  // toggled means sound on
 
     timeSlider_ = new QSlider(Qt::Horizontal, this);
-    timeSlider_->setToolTip(Text(13));
+    timeSlider_->setToolTip(StringText(13));
     timeSlider_->setStyleSheet(SliderStyle(8));
     timeSlider_->setRange(0, 0);
     timeSlider_->setFocusPolicy(Qt::NoFocus);
@@ -173,7 +167,7 @@ void MainWindow::BuildControls() {
     });
 
     volumeSlider_ = new QSlider(Qt::Horizontal, this);
-    volumeSlider_->setToolTip(Text(12));
+    volumeSlider_->setToolTip(StringText(12));
     volumeSlider_->setStyleSheet(SliderStyle(7));
     volumeSlider_->setRange(0, 100);
     volumeSlider_->setValue((volume_ * 100 + 32767) / 65535);  // 0x7FFF shows as 50
@@ -560,7 +554,7 @@ void MainWindow::ApplyState() {
     timeSlider_->setEnabled((mask & kButtonSlider) != 0);
     if (!timeSlider_->isSliderDown()) timeSlider_->setValue(sliderUnit_.load());
     std::lock_guard<std::mutex> hold(stateLock_);
-    counter_->setText(QString::fromUtf8(cameraTime_.data(), static_cast<qsizetype>(cameraTime_.size())));
+    counter_->setText(FromUtf8(cameraTime_));
 }
 
 // ---- files from outside ----
