@@ -158,11 +158,10 @@ void MainWindow::BuildControls() {
     timeSlider_->setRange(0, 0);
     timeSlider_->setFocusPolicy(Qt::NoFocus);
     // A drag (or a click on the track) positions the player paused at the released unit.
-    connect(timeSlider_, &QSlider::sliderReleased, this,
-            [this] { notifications_.Post(PlayerNotification::kSeekRequest, timeSlider_->value(), 1); });
+    connect(timeSlider_, &QSlider::sliderReleased, this, [this] { SeekPaused(timeSlider_->value()); });
     connect(timeSlider_, &QSlider::actionTriggered, this, [this](int action) {
         if (action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub) {
-            notifications_.Post(PlayerNotification::kSeekRequest, timeSlider_->sliderPosition(), 1);
+            SeekPaused(timeSlider_->sliderPosition());
         }
     });
 
@@ -447,6 +446,8 @@ void MainWindow::StepUnits(int delta) {
 void MainWindow::SeekPaused(int unit) {
     if ((mask_.load() & kButtonSlider) == 0) return;
     unit = std::clamp(unit, timeSlider_->minimum(), timeSlider_->maximum());
+    // The slider stays where the user put it until the engine reports from the new position.
+    sliderUnit_ = unit;
     timeSlider_->setValue(unit);
     notifications_.Post(PlayerNotification::kSeekRequest, unit, 1);
 }
