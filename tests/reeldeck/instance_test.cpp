@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <QFile>
+#include <QLocalServer>
 #include <QProcess>
 #include <QSignalSpy>
 
@@ -78,6 +80,49 @@ TEST_F(InstanceTest, MessagesWithoutTheMarkAreIgnored) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(reports.boxes.empty());
     EXPECT_EQ(window.Picture()->Area(), (Extent{320, 240}));
+}
+
+// Both instances real: the first opens the sample from its command line and plays it (its decoder's
+// diagnostics say so), and later takes a two-file hand-over as message 34 in its report log.
+TEST(InstanceProcesses, CommandLineOpensTheSampleAndTheFirstReportsHandOvers) {
+    recording_test::ScratchDir scratch;
+    const QString sample = QString(QXR_BINARY_DIR) + "/share/reeldeck/sample/SAMPLE00.jpf";
+    ASSERT_TRUE(QFile::exists(sample));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("REELDECK_INSTANCE", QString("reeldeck-cli-%1").arg(::getpid()));
+    env.insert("QXR_DEBUG_OUTPUT", QString::fromStdString(scratch / "debug.txt"));
+    env.insert("XDG_STATE_HOME", QString::fromStdString(scratch.path()));
+    env.insert("QXR_AUDIO_OUTPUT", "null");
+    const std::string log = scratch / "reeldeck/report.txt";
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QString(QXR_BINARY_DIR) + "/bin/reeldeck", {sample});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return recording_test::ReadWholeFile(scratch / "debug.txt").find("Start MotionJpegDecoder") !=
+                   std::string::npos;
+        },
+        30000));
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(QString(QXR_BINARY_DIR) + "/bin/reeldeck", {"a.bmp", "b.bmp"});
+    EXPECT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return recording_test::ReadWholeFile(log).find(") : Cannot chose two or more files.\n") !=
+                   std::string::npos;
+        },
+        20000));
+    first.terminate();
+    if (!first.waitForFinished(10000)) {
+        first.kill();
+        first.waitForFinished();
+    }
+    QLocalServer::removeServer(env.value("REELDECK_INSTANCE"));  // the socket a terminated first leaves
 }
 
 }  // namespace
