@@ -119,6 +119,24 @@ TEST_F(PlaybackTest, PlayPauseSeekCaptureSaveStop) {
     EXPECT_TRUE(reports.boxes.empty());
 }
 
+TEST_F(PlaybackTest, MotionAlarmShowsItsBand) {
+    // The sample's pictures of its fourth second (units 30 to 39) carry a motion alarm record.
+    ASSERT_TRUE(window.OpenPath(kSample));
+    ASSERT_TRUE(WaitForMask(57));
+    const uint64_t shown = window.Picture()->ShownCount();
+    window.TimeSlider()->setSliderDown(true);
+    window.TimeSlider()->setSliderPosition(35);
+    window.TimeSlider()->setSliderDown(false);
+    ASSERT_TRUE(
+        WaitFor([&] { return window.EnabledMask() == 63 && window.Picture()->ShownCount() > shown; }));
+    const QImage picture = window.Picture()->FrontImage();
+    const QRgb band = qRgb(0xE0, 0x8E, 0x0B);
+    EXPECT_EQ(picture.pixel(5, 235), band);
+    EXPECT_EQ(picture.pixel(0, 100), band);  // the two-pixel frame
+    EXPECT_EQ(picture.pixel(319, 100), band);
+    EXPECT_NE(picture.pixel(160, 100), band);
+}
+
 TEST_F(PlaybackTest, ScreenshotsShowTheDecodedPicture) {
     // Idle (only Open enabled), and a small still with the narrow control panel, for a look at the skin.
     QCoreApplication::processEvents();
