@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Recordings, PlayerRecording,
                                            Recording{"MotionJpegG711", tag::kJpeg, tag::kG711, tag::k64kb},
                                            Recording{"Mpeg4G726", tag::kMpeg4, tag::kG726, tag::k32kb},
                                            Recording{"Mpeg4", tag::kMpeg4, 0, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // Waits until `count` pictures were shown, then makes sure no more follow for a while: the engine holds.
 ::testing::AssertionResult HoldsAt(Engine& e, std::size_t count) {
@@ -235,7 +235,7 @@ TEST_P(PlayerCommands, PauseSeekRewindCaptureAndStop) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Waits, PlayerCommands, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Polling" : "EventWaits"; });
+                         [](const auto& p) { return p.param ? "Polling" : "EventWaits"; });
 
 // Stop in every state ends every thread; Open while playing replaces the series; opening a later file
 // of the series starts at its first unit.
