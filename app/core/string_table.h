@@ -20,6 +20,25 @@ inline constexpr int kInvalidExtension = 57;
 inline constexpr int kInvalidFileName = 58;
 inline constexpr int kCannotFindFile = 60;
 inline constexpr int kCannotGetData = 62;
+// The playback engine's: Open's checks, and the errors its threads post.
+inline constexpr int kNoText = 0;
+inline constexpr int kInvalidDataId = 40;
+inline constexpr int kInvalidCount = 41;
+inline constexpr int kInvalidMainHeader = 42;
+inline constexpr int kInvalidMovieHeader = 43;
+inline constexpr int kInvalidAudioHeader = 44;
+inline constexpr int kInvalidFrameRate = 45;
+inline constexpr int kInvalidScreenSize = 46;
+inline constexpr int kInvalidMovieCodec = 47;
+inline constexpr int kInvalidAudioCodec = 48;
+inline constexpr int kInvalidPacketSize = 49;
+inline constexpr int kNoReadingThread = 50;
+inline constexpr int kNoMpeg4Thread = 51;
+inline constexpr int kNoMotionJpegThread = 52;
+inline constexpr int kNoAudioThread = 53;
+inline constexpr int kCannotCreateAudioModule = 76;
+inline constexpr int kCannotDecodeMpeg4 = 77;
+inline constexpr int kCannotDecodeJpeg = 78;
 }  // namespace msg
 
 // Information texts.

@@ -15,22 +15,6 @@ namespace reeldeck {
 
 namespace {
 
-// Open's messages.
-constexpr int kMsgInvalidDataId = 40;
-constexpr int kMsgInvalidCount = 41;
-constexpr int kMsgInvalidMainHeader = 42;
-constexpr int kMsgInvalidMovieHeader = 43;
-constexpr int kMsgInvalidAudioHeader = 44;
-constexpr int kMsgInvalidFrameRate = 45;
-constexpr int kMsgInvalidScreenSize = 46;
-constexpr int kMsgInvalidMovieCodec = 47;
-constexpr int kMsgInvalidAudioCodec = 48;
-constexpr int kMsgInvalidPacketSize = 49;
-constexpr int kMsgNoReadingThread = 50;
-constexpr int kMsgNoMpeg4Thread = 51;
-constexpr int kMsgNoMotionJpegThread = 52;
-constexpr int kMsgNoAudioThread = 53;
-
 constexpr uint32_t kMaxFrameRate = 600;
 constexpr uint32_t kMaxWidth = 640;
 constexpr uint32_t kMaxHeight = 480;
@@ -137,34 +121,35 @@ int Player::Open(const std::string& path) {
         return OpenStill(path, false);
 
     const int startUnit = files_.Open(path);
-    if (startUnit < 0) return Fail(__LINE__, kMsgInvalidDataId);
+    if (startUnit < 0) return Fail(__LINE__, msg::kInvalidDataId);
     // From here on a failed check also closes the series again.
     auto fail = [this](int line, int number) {
         files_.Clear();
         return Fail(line, number);
     };
     const int count = files_.UnitCount();
-    if (count < 1) return fail(__LINE__, kMsgInvalidCount);
+    if (count < 1) return fail(__LINE__, msg::kInvalidCount);
     QxrMainHeader main;
     QxrMovieHeader movie;
     QxrAudioHeader audio = DefaultAudioHeader();
-    if (files_.MainHeader(0, main) != 1) return fail(__LINE__, kMsgInvalidMainHeader);
-    if (files_.MovieHeader(0, movie) != 1) return fail(__LINE__, kMsgInvalidMovieHeader);
+    if (files_.MainHeader(0, main) != 1) return fail(__LINE__, msg::kInvalidMainHeader);
+    if (files_.MovieHeader(0, movie) != 1) return fail(__LINE__, msg::kInvalidMovieHeader);
     const bool hasAudio = main.streamCount != 1;
-    if (hasAudio && files_.AudioHeader(0, audio) != 1) return fail(__LINE__, kMsgInvalidAudioHeader);
-    if (movie.frameRate == 0 || movie.frameRate > kMaxFrameRate) return fail(__LINE__, kMsgInvalidFrameRate);
+    if (hasAudio && files_.AudioHeader(0, audio) != 1) return fail(__LINE__, msg::kInvalidAudioHeader);
+    if (movie.frameRate == 0 || movie.frameRate > kMaxFrameRate)
+        return fail(__LINE__, msg::kInvalidFrameRate);
     if (movie.width < 1 || movie.height < 1 || movie.width > kMaxWidth || movie.height > kMaxHeight)
-        return fail(__LINE__, kMsgInvalidScreenSize);
+        return fail(__LINE__, msg::kInvalidScreenSize);
     if (movie.codec == tag::kJpeg) {
         kind_ = VideoKind::kMotionJpeg;
     } else if (movie.codec == tag::kMpeg4) {
         kind_ = VideoKind::kMpeg4;
     } else {
-        return fail(__LINE__, kMsgInvalidMovieCodec);
+        return fail(__LINE__, msg::kInvalidMovieCodec);
     }
     const AudioFormat format = AudioFormatOf(audio);
-    if (format.type == 0) return fail(__LINE__, kMsgInvalidAudioCodec);
-    if (format.packetBytes == 0) return fail(__LINE__, kMsgInvalidPacketSize);
+    if (format.type == 0) return fail(__LINE__, msg::kInvalidAudioCodec);
+    if (format.packetBytes == 0) return fail(__LINE__, msg::kInvalidPacketSize);
 
     RecordingInfo info;
     info.model = HeaderText(main.model);
@@ -206,16 +191,16 @@ int Player::Open(const std::string& path) {
     }
 
     startUnit_.store(startUnit);
-    if (!StartWorker(supplier_, [this] { SupplierThread(); })) return fail(__LINE__, kMsgNoReadingThread);
+    if (!StartWorker(supplier_, [this] { SupplierThread(); })) return fail(__LINE__, msg::kNoReadingThread);
     Worker& video = VideoWorker();
     if (!StartWorker(video, [this, &video] { VideoThread(video); })) {
         Stop();
-        return Fail(__LINE__, kind_ == VideoKind::kMpeg4 ? kMsgNoMpeg4Thread : kMsgNoMotionJpegThread);
+        return Fail(__LINE__, kind_ == VideoKind::kMpeg4 ? msg::kNoMpeg4Thread : msg::kNoMotionJpegThread);
     }
     Worker& sound = workers_[kAudioWorker];
     if (events_.IsSet(Event::kAudioReady) || !StartWorker(sound, [this, &sound] { AudioThread(sound); })) {
         Stop();
-        return Fail(__LINE__, kMsgNoAudioThread);
+        return Fail(__LINE__, msg::kNoAudioThread);
     }
 
     events_.WaitUntil([&] {

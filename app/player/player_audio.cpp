@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "core/report.h"
+#include "core/string_table.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
 #include "player/player.h"
@@ -10,8 +11,6 @@
 namespace reeldeck {
 
 namespace {
-constexpr int kMsgPlaybackCanceled = 30;
-constexpr int kMsgCannotCreateAudioModule = 76;
 constexpr uint32_t kDiscardStepMs = 1;
 }  // namespace
 
@@ -40,10 +39,10 @@ void Player::AudioThread(Worker& self) {
     auto module =
         std::make_unique<vello::VelloAudio>(vello::AudioVariant::kReeldeck, audioType_, &source, hooks);
     if (!module->Ok()) {
-        posted_.Post(PlayerNotification::kError, kMsgCannotCreateAudioModule);
+        posted_.Post(PlayerNotification::kError, msg::kCannotCreateAudioModule);
         // Nothing waits for a module that will never be: Open and Seek see the thread gone.
         events_.Reset(Event::kAudioRebooting);
-        if (!Stopping(self)) posted_.Post(PlayerNotification::kError, kMsgPlaybackCanceled);
+        if (!Stopping(self)) posted_.Post(PlayerNotification::kError, msg::kPlaybackCanceled);
         return;
     }
     events_.Set(Event::kAudioReady);
@@ -73,7 +72,7 @@ void Player::AudioThread(Worker& self) {
     }
     events_.Reset(Event::kAudioReady);
     platform::DebugOutput("----->End AudioDeoder()\n");
-    if (!Stopping(self)) posted_.Post(PlayerNotification::kError, kMsgPlaybackCanceled);
+    if (!Stopping(self)) posted_.Post(PlayerNotification::kError, msg::kPlaybackCanceled);
     module.reset();
 }
 

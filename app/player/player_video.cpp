@@ -5,6 +5,7 @@
 #include <deque>
 #include <utility>
 
+#include "core/string_table.h"
 #include "platform/debug_output.h"
 #include "player/player.h"
 #include "vello/common/lum_memory.h"
@@ -16,10 +17,6 @@ namespace reeldeck {
 
 namespace {
 
-constexpr int kMsgPlaybackCanceled = 30;
-constexpr int kMsgCannotDecodeMpeg4 = 77;
-constexpr int kMsgCannotDecodeJpeg = 78;
-constexpr int kMsgNoText = 0;
 constexpr uint32_t kMotionJpegStartDelayMs = 10;
 
 }  // namespace
@@ -169,7 +166,7 @@ void Player::RunMpeg4(Worker& self, const DisplayBuffer& display) {
     const vello::mpeg4::Mpeg4Status status = decoder.OpenDecoder();
     events_.Reset(Event::kVideoRebooting);
     if (status != vello::mpeg4::Mpeg4Status::kOk) {
-        if (!FlushOrStop(self)) posted_.Post(PlayerNotification::kError, kMsgCannotDecodeMpeg4);
+        if (!FlushOrStop(self)) posted_.Post(PlayerNotification::kError, msg::kCannotDecodeMpeg4);
         return;
     }
     platform::DebugOutput("Start mp4_Decoder() !!\n");
@@ -180,7 +177,7 @@ void Player::RunMpeg4(Worker& self, const DisplayBuffer& display) {
     // parse) is reported as undecodable too, instead of resting silently as if the data had ended.
     if (decoder.DecodeStream(host) != vello::mpeg4::Mpeg4Status::kOk && !host.Notified() &&
         !FlushOrStop(self))
-        posted_.Post(PlayerNotification::kError, kMsgCannotDecodeMpeg4);
+        posted_.Post(PlayerNotification::kError, msg::kCannotDecodeMpeg4);
 }
 
 void Player::RunMotionJpeg(Worker& self, const DisplayBuffer& display, uint8_t* image, uint8_t* picture,
@@ -189,7 +186,7 @@ void Player::RunMotionJpeg(Worker& self, const DisplayBuffer& display, uint8_t* 
     vello::JpegStreamReader reader(&source);
     if (!reader.Allocate()) {
         events_.Reset(Event::kVideoRebooting);
-        posted_.Post(PlayerNotification::kError, kMsgCannotDecodeJpeg);
+        posted_.Post(PlayerNotification::kError, msg::kCannotDecodeJpeg);
         return;
     }
     events_.Reset(Event::kVideoRebooting);
@@ -199,17 +196,17 @@ void Player::RunMotionJpeg(Worker& self, const DisplayBuffer& display, uint8_t* 
     auto failed = [&](int number) {
         if (!FlushOrStop(self)) posted_.Post(PlayerNotification::kError, number);
     };
-    if (reader.Refill() != 1) return failed(kMsgNoText);
+    if (reader.Refill() != 1) return failed(msg::kNoText);
     for (;;) {
         if (FlushOrStop(self)) return;
         std::size_t length = 0;
         const vello::JpegStreamReader::Extract got = reader.ExtractImage(image, &length);
         if (got == vello::JpegStreamReader::Extract::kNeedData) {
-            if (reader.Refill() != 1) return failed(kMsgNoText);
+            if (reader.Refill() != 1) return failed(msg::kNoText);
             continue;
         }
         if (got == vello::JpegStreamReader::Extract::kEndOfData) return;
-        if (got == vello::JpegStreamReader::Extract::kInvalid) return failed(kMsgNoText);
+        if (got == vello::JpegStreamReader::Extract::kInvalid) return failed(msg::kNoText);
 
         const CameraRecords records = ScanJpegRecords(image, length);
         stamps.Feed(records);
@@ -218,23 +215,23 @@ void Player::RunMotionJpeg(Worker& self, const DisplayBuffer& display, uint8_t* 
         int width = 0, height = 0;
         if (decoder.ReadHeader(&width, &height, nullptr, nullptr, nullptr) != vello::JpegStatus::kOk) {
             decoder.Clean();
-            return failed(kMsgCannotDecodeJpeg);
+            return failed(msg::kCannotDecodeJpeg);
         }
         if (width != display.width || height != display.height) {
             decoder.Clean();
             platform::DebugOutput("Error: Screen Size Changed.\n");
-            return failed(kMsgCannotDecodeJpeg);
+            return failed(msg::kCannotDecodeJpeg);
         }
         decoder.SetDestination(picture, width, pictureStep, height, 3, vello::kJpegColourBGR);
         const vello::JpegStatus decoded = decoder.ReadData();
         decoder.Clean();
-        if (decoded != vello::JpegStatus::kOk) return failed(kMsgCannotDecodeJpeg);
+        if (decoded != vello::JpegStatus::kOk) return failed(msg::kCannotDecodeJpeg);
         for (int y = 0; y < height; ++y)
             std::memcpy(display.pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(display.step),
                         picture + static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureStep),
                         static_cast<std::size_t>(width) * 3);
         ShowPicture(self, display, stamps.PacerArgument(), records);
-        if (reader.Refill() != 1) return failed(kMsgNoText);
+        if (reader.Refill() != 1) return failed(msg::kNoText);
     }
 }
 
@@ -286,7 +283,7 @@ void Player::VideoThread(Worker& self) {
     }
     events_.Reset(Event::kDecoderReady);
     platform::DebugOutput(mpeg4 ? "-----> End MovieDecoder()\n" : "-----> End MotionJpegDecoder()\n");
-    if (!Stopping(self)) posted_.Post(PlayerNotification::kError, kMsgPlaybackCanceled);
+    if (!Stopping(self)) posted_.Post(PlayerNotification::kError, msg::kPlaybackCanceled);
 }
 
 }  // namespace reeldeck

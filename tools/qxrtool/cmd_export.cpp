@@ -121,20 +121,6 @@ bool IsIntraVop(const std::vector<uint8_t>& piece) {
     return vop != std::string::npos && vop + 4 < piece.size() && (piece[vop + 4] >> 6) == 0;
 }
 
-int G726Bits(uint32_t rate) {
-    switch (rate) {
-        case tag::k16kb:
-            return 2;
-        case tag::k24kb:
-            return 3;
-        case tag::k32kb:
-            return 4;
-        case tag::k40kb:
-            return 5;
-    }
-    return 0;
-}
-
 struct Muxer {
     AVFormatContext* context = nullptr;
     AVIOContext* io = nullptr;
@@ -181,15 +167,10 @@ int RunExport(int argc, char** argv) {
         return Fail("export", input + ": bad movie header");
     if (std::strcmp(format, "mp4") == 0 && (jpeg || hasAudio))
         return Fail("export", "MP4 takes neither Motion JPEG nor PCM audio: write .avi, .mov or .mkv");
-    int audioBits = 0;
-    if (hasAudio) {
-        if (audio.codec == tag::kG726) {
-            audioBits = G726Bits(audio.bitRate);
-            if (audioBits == 0) return Fail("export", input + ": unknown G.726 rate");
-        } else if (audio.codec != tag::kG711) {
-            return Fail("export", input + ": unknown audio codec");
-        }
-    }
+    // The audio type code 100 is G.711; 101 to 104 are G.726 with codes of 2 to 5 bits.
+    const reeldeck::AudioFormat audioFormat = reeldeck::AudioFormatOf(audio);
+    if (hasAudio && audioFormat.type == 0) return Fail("export", input + ": unknown audio codec or rate");
+    const int audioBits = audioFormat.type > 100 ? audioFormat.type - 99 : 0;
 
     Muxer mux;
     if (avformat_alloc_output_context2(&mux.context, nullptr, format, nullptr) < 0 || mux.context == nullptr)
