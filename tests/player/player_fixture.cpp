@@ -95,6 +95,8 @@ std::string MakeSeries(const std::string& directory, const SeriesOptions& o, std
         for (auto& piece : series::SplitMpeg4Stream(ReadFileBytes(m4v)))
             frames.push_back({std::move(piece), false, false});
     }
+    if (o.sensorAlarmAt >= 0) frames[static_cast<std::size_t>(o.sensorAlarmAt)].sensorAlarm = true;
+    if (o.motionAlarmAt >= 0) frames[static_cast<std::size_t>(o.motionAlarmAt)].motionAlarm = true;
     series::SeriesSpec spec;
     spec.directory = directory;
     spec.prefix = "REC";

@@ -106,6 +106,8 @@ struct SeriesOptions {
     int codedHeight = 0;
     // Motion JPEG: image `brokenImage` ends without EOI where its "DataLen: " says (-1: none).
     int brokenImage = -1;
+    int sensorAlarmAt = -1;  // the picture whose "AlmEvent: " has the sensor flag (-1: none)
+    int motionAlarmAt = -1;
 };
 
 // Changes a 32-bit field of a written file: the movie header's codec, width, height and frame rate lie at

@@ -524,5 +524,58 @@ TEST(PlayerBackPressure, ASlowHostStallsTheSupplierInsteadOfGrowingMemory) {
                 reeldeck::kVideoHeapBytes, audioMax, reeldeck::kAudioHeapBytes, before, rssMax);
 }
 
+// MPEG-4 pictures are paced by their VOP times.
+TEST(PlayerPacing, Mpeg4FollowsItsVopTimes) {
+    ScratchDir dir;
+    ReportRecorder reports;
+    AudioOutput audio(dir / "out.wav");
+    SeriesOptions o;
+    o.codec = tag::kMpeg4;
+    o.frames = 50;
+    o.files = 2;
+    o.gop = 10;
+    std::string skip;
+    const std::string path = MakeSeries(dir.path(), o, &skip);
+    if (!skip.empty()) GTEST_SKIP() << skip;
+    Engine e;
+    ASSERT_EQ(e.player.Open(path), 1);
+    e.player.Play();
+    ASSERT_TRUE(e.PlayToEnd(50)) << Describe(e, reports);
+    std::vector<int> gaps;
+    const std::vector<Shown> shown = e.host.Pictures();
+    for (std::size_t i = 2; i < shown.size(); ++i)
+        gaps.push_back(static_cast<int>(shown[i].tick - shown[i - 1].tick));
+    std::sort(gaps.begin(), gaps.end());
+    EXPECT_NEAR(gaps[gaps.size() / 2], 40, 2) << "median interval";
+}
+
+// An alarm record raises its alarm when its picture is shown; it lasts 1000 ms, and a seek clears it.
+TEST(PlayerAlarms, SensorAndMotionAlarmsFromTheRecords) {
+    ScratchDir dir;
+    ReportRecorder reports;
+    AudioOutput audio(dir / "out.wav");
+    SeriesOptions o;
+    o.frames = 10;
+    o.files = 1;
+    o.sensorAlarmAt = 4;
+    o.motionAlarmAt = 7;
+    const std::string path = MakeSeries(dir.path(), o);
+    Engine e;
+    ASSERT_EQ(e.player.Open(path), 1);
+    ASSERT_TRUE(HoldsAt(e, 1));
+    EXPECT_FALSE(e.player.SensorAlarmActive());
+    e.player.Seek(4, 1);
+    ASSERT_TRUE(HoldsAt(e, 2));
+    EXPECT_TRUE(e.player.SensorAlarmActive());
+    EXPECT_FALSE(e.player.MotionAlarmActive());
+    e.player.Seek(7, 1);  // the seek clears the sensor alarm; picture 7 raises the motion alarm
+    ASSERT_TRUE(HoldsAt(e, 3));
+    EXPECT_FALSE(e.player.SensorAlarmActive());
+    EXPECT_TRUE(e.player.MotionAlarmActive());
+    platform::SleepMs(1050);
+    EXPECT_FALSE(e.player.MotionAlarmActive());  // expired, and cleared
+    EXPECT_FALSE(e.player.EventIsSet(Event::kMotionAlarm));
+}
+
 }  // namespace
 }  // namespace player_test
