@@ -15,6 +15,7 @@
 #include "command.h"
 #include "core/bmp.h"
 #include "core/string_table.h"
+#include "picture_file.h"
 #include "platform/clock.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
@@ -253,29 +254,6 @@ std::string FileStem(const std::string& time) {
     return stem;
 }
 
-bool EncodePicture(const DisplayBuffer& picture, const std::string& format, std::vector<uint8_t>& out) {
-    if (format == "bmp")
-        return reeldeck::EncodeBmp(picture.pixels, picture.width, picture.height, picture.step, out) ==
-               reeldeck::BmpStatus::kOk;
-    if (format == "jpg") {
-        vello::JpegEncodeResult encoded = vello::EncodeJpeg(
-            {picture.pixels, picture.width, picture.height, 3, picture.step, vello::kJpegColourBGR});
-        out = std::move(encoded.bytes);
-        return encoded.status == vello::JpegStatus::kOk;
-    }
-    // Binary PPM: RGB rows top-down.
-    const std::string header =
-        "P6\n" + std::to_string(picture.width) + " " + std::to_string(picture.height) + "\n255\n";
-    out.assign(header.begin(), header.end());
-    for (int y = 0; y < picture.height; ++y) {
-        const uint8_t* row =
-            picture.pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.step);
-        for (int x = 0; x < picture.width; ++x)
-            out.insert(out.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
-    }
-    return true;
-}
-
 int RunFrames(int argc, char** argv) {
     if (WantsHelp(argc, argv)) return PrintCommandHelp(kFrames);
     std::vector<std::string> positional;
@@ -326,7 +304,7 @@ int RunFrames(int argc, char** argv) {
         std::string name = stem;
         for (int n = 2; !names.insert(name).second; ++n) name = stem + "-" + std::to_string(n);
         std::vector<uint8_t> bytes;
-        if (!EncodePicture(picture, format, bytes)) {
+        if (!EncodePicture(picture.pixels, picture.width, picture.height, picture.step, format, bytes)) {
             writeError = "cannot encode picture " + std::to_string(written);
             return false;
         }

@@ -12,9 +12,9 @@
 
 #include "command.h"
 #include "control/control_model.h"
-#include "control/snapshot.h"
 #include "core/viewer.h"
 #include "core/viewer_state.h"
+#include "picture_file.h"
 #include "platform/clock.h"
 #include "platform/output_file.h"
 
@@ -33,6 +33,11 @@ const Command kWatch{
     "  status (its text printed) or none arrived.",
     RunWatch};
 
+struct Picture {
+    const uint8_t* bgr = nullptr;
+    int width = 0, height = 0, stride = 0;
+};
+
 // Counts pictures and keeps a copy of the last one for the snapshot.
 class WatchSink : public ocuview::FrameSink {
   public:
@@ -47,7 +52,7 @@ class WatchSink : public ocuview::FrameSink {
     }
     void Keep() { keep_ = true; }
     uint64_t Count() const { return count_; }
-    ocuview::SnapshotPicture Last() {
+    Picture Last() {
         std::lock_guard<std::mutex> hold(lock_);
         return {last_.data(), width_, height_, stride_};
     }
@@ -108,30 +113,12 @@ bool EndsWith(const std::string& s, const char* suffix) {
     return true;
 }
 
-bool SavePicture(const std::string& path, const ocuview::SnapshotPicture& p, std::string* error) {
-    if (EndsWith(path, ".ppm")) {
-        std::string header = "P6\n" + std::to_string(p.width) + " " + std::to_string(p.height) + "\n255\n";
-        std::vector<uint8_t> file(header.begin(), header.end());
-        for (int y = 0; y < p.height; ++y) {
-            const uint8_t* row = p.bgr + static_cast<std::size_t>(y) * static_cast<std::size_t>(p.stride);
-            for (int x = 0; x < p.width; ++x) {
-                file.push_back(row[3 * x + 2]);
-                file.push_back(row[3 * x + 1]);
-                file.push_back(row[3 * x]);
-            }
-        }
-        return platform::WriteFile(path, file, error) == platform::FileStatus::kOk;
+// The snapshot's format by the file's extension: ".bmp", ".jpg" or ".ppm" (any case).
+std::string_view SnapshotFormat(const std::string& path) {
+    for (const char* format : {"bmp", "jpg", "ppm"}) {
+        if (EndsWith(path, (std::string(".") + format).c_str())) return format;
     }
-    if (!EndsWith(path, ".bmp") && !EndsWith(path, ".jpg")) {
-        *error = "the snapshot must end in .bmp, .jpg or .ppm";
-        return false;
-    }
-    // The control's snapshot rules: JPEG for ".jpg", a 24-bit bitmap for ".bmp".
-    if (ocuview::SaveSnapshot(path, p) != ocuview::SnapshotStatus::kOk) {
-        *error = "cannot write " + path;
-        return false;
-    }
-    return true;
+    return {};
 }
 
 int RunWatch(int argc, char** argv) {
@@ -164,6 +151,8 @@ int RunWatch(int argc, char** argv) {
         }
     }
     if (url.empty()) return UsageError(kWatch, "expects the camera's URL");
+    if (!snapshot.empty() && SnapshotFormat(snapshot).empty())
+        return UsageError(kWatch, "the snapshot must end in .bmp, .jpg or .ppm");
     if (seconds < 1 || seconds > 86400) return UsageError(kWatch, "--seconds must be 1 to 86400");
     if (user.empty() != password.empty()) return UsageError(kWatch, "--user and --password go together");
     if (url.find('/', url.find("://") == std::string::npos ? 0 : url.find("://") + 3) == std::string::npos)
@@ -226,8 +215,13 @@ int RunWatch(int argc, char** argv) {
     std::printf("%llu pictures in %.1f s\n", static_cast<unsigned long long>(total),
                 static_cast<double>(platform::PerformanceCounter() - start) / static_cast<double>(second));
     if (!snapshot.empty() && total > 0) {
+        const Picture last = sink.Last();
+        std::vector<uint8_t> bytes;
         std::string error;
-        if (!SavePicture(snapshot, sink.Last(), &error)) return Fail(kWatch.name, error);
+        if (!EncodePicture(last.bgr, last.width, last.height, last.stride, SnapshotFormat(snapshot), bytes))
+            return Fail(kWatch.name, "cannot encode the picture");
+        if (platform::WriteFile(snapshot, bytes, &error) != platform::FileStatus::kOk)
+            return Fail(kWatch.name, error);
         std::printf("last picture saved to %s\n", snapshot.c_str());
     }
     return (total > 0 && !observer.Ended()) ? 0 : 1;

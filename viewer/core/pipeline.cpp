@@ -440,11 +440,14 @@ bool StartStreams(ViewerState& v) {
     const int audioChunk = AudioFrameBytes(v.camera.audioCodec);
     const bool audio = v.audioOn && !motionView && audioChunk > 0;
     bool ok = true;
+    // Slot 1 is set up before any thread that reads its queue starts: with MPEG-4 its own network
+    // session, with Motion JPEG the audio parts of the multipart stream (no network of its own).
+    const bool mpeg4 = v.camera.codec == ImageCodec::kMpeg4;
+    SetUpSession(v, 1, StreamKind::kAudio, mpeg4 ? data : Transport::kNone, audioChunk, kChannelAudioNet);
     if (audio) {
         ok = ok && StartThread(v, kChannelAudioPlayer, [&v] { AudioPlayerThread(v); });
         platform::SleepMs(10);
-        if (v.camera.codec == ImageCodec::kMpeg4) {
-            SetUpSession(v, 1, StreamKind::kAudio, data, audioChunk, kChannelAudioNet);
+        if (mpeg4) {
             ok = ok && StartNetworkThread(v, 1);
             if (udp) {
                 SetUpSession(v, 4, StreamKind::kAudio, Transport::kRtcp, kUdpChunkBytes, kChannelAudioRtcp);
@@ -462,8 +465,6 @@ bool StartStreams(ViewerState& v) {
         ok = ok && StartThread(v, kChannelMpeg4Decoder, [&v] { Mpeg4Thread(v); });
         platform::SleepMs(10);
     } else if (v.camera.codec == ImageCodec::kMotionJpeg) {
-        // Slot 1 carries the audio parts of the multipart stream: no network of its own.
-        SetUpSession(v, 1, StreamKind::kAudio, Transport::kNone, audioChunk, kChannelAudioNet);
         SetUpSession(v, 2, StreamKind::kMotionJpeg, Transport::kTcp, kTcpChunkBytes, kChannelJpegNet);
         v.sessions[2].partner = &v.sessions[1];
         v.requestRate = v.frameRate.load();
