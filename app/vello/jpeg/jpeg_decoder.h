@@ -99,17 +99,18 @@ class JpegDecoder {
     struct HuffmanTable;
     struct Component;
 
+    // jpeg_decoder.cpp
     // Remembers why the image is refused and returns kNotSupported.
     JpegStatus Refuse(const char* why);
+    // Header mode: up to the first SOS; data mode: from there to EOI, decoding the scans.
+    JpegStatus RunMarkers(bool dataMode);
 
-    // Source reading, always inside [0, length).
+    // jpeg_markers.cpp: source reading, always inside [0, length).
     int ReadByte();
     int ReadWord();
     JpegStatus SearchMarker(int* marker);
     JpegStatus BeginSegment(int* payload);
     JpegStatus SkipSegment();
-
-    JpegStatus RunMarkers(bool dataMode);
     JpegStatus ReadFrameHeader(bool progressive);
     JpegStatus ReadHuffmanTables();
     JpegStatus ReadQuantTables();
@@ -121,25 +122,27 @@ class JpegDecoder {
     void ComputeGeometry();
     void DecideFileColour();
 
-    JpegStatus PrepareOutput();
+    // jpeg_coefficients.cpp
     JpegStatus AllocateBuffers();
     JpegStatus DecodeSequential();
     JpegStatus DecodeProgressiveScan();
     JpegStatus RestartStep();
     JpegStatus ReconstructProgressive();
-
     // Inverse DCT of one MCU row of coefficients into the component sample buffers.
     JpegStatus InverseTransformRow(const Lum16s* coefficients, int mcuRow, int slot);
-    // Upsampling and colour conversion of sequential MCU row `mcuRow`, held in `slot`.
-    JpegStatus SetLineAbove(int mcuRow, int slot);
-    JpegStatus FinishSequentialRow(int mcuRow, int slot, bool nextRowDecoded);
-    JpegStatus ExtendEdges(Component& c, Lum8u* lines, int lineCount, int firstRealLine, int realLines);
-    JpegStatus Upsample(Component& c, const Lum8u* firstLine, int outRows, Lum8u* plane);
-    JpegStatus ConvertColour(const Lum8u* const planes[4], int firstRow, int rows);
-
     Lum8u* SampleOrigin(Component& c, int slot);
     int SampleStep(const Component& c) const;
     Lum16s* ProgressiveBlock(int mcuX, int mcuY, int blockInMcu);
+
+    // jpeg_upsample_colour.cpp
+    JpegStatus PrepareOutput();
+    // Upsampling and colour conversion of sequential MCU row `mcuRow`, held in `slot`.
+    JpegStatus SetLineAbove(int mcuRow, int slot);
+    JpegStatus FinishSequentialRow(int mcuRow, int slot, bool nextRowDecoded);
+    JpegStatus FinishProgressive();
+    JpegStatus ExtendEdges(Component& c, Lum8u* lines, int lineCount, int firstRealLine, int realLines);
+    JpegStatus Upsample(Component& c, const Lum8u* firstLine, int outRows, Lum8u* plane);
+    JpegStatus ConvertColour(const Lum8u* const planes[4], int firstRow, int rows);
 
     JpegDecoderLimits limits_;
     const char* refusal_ = nullptr;  // a static text, set with kNotSupported

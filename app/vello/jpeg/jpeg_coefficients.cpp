@@ -1,0 +1,254 @@
+// JpegDecoder, coefficients: buffer allocation, Huffman decoding of sequential and progressive scans
+// with the restart step, and the inverse transform of blocks into the components' sample buffers.
+#include <algorithm>
+
+#include "vello/jpeg/jpeg_decoder.h"
+#include "vello/jpeg/jpeg_decoder_parts.h"
+
+namespace vello {
+
+using jpeg_detail::CeilDiv;
+
+JpegStatus JpegDecoder::AllocateBuffers() {
+    if (buffersReady_) return JpegStatus::kOk;
+    if (componentCount_ == 2) return Refuse("2-component images are not supported");
+    if (sampling_ == kJpegSamplingOther)
+        return Refuse("this sampling layout is not supported (4:4:4, 4:2:2 and 4:2:0 are)");
+    // The coefficient buffer is checked first, so that a refused file allocates nothing.
+    const std::int64_t mcuCoefficientBytes = static_cast<std::int64_t>(blocksPerMcu_) * 64 * 2;
+    std::int64_t coefficientBytes = mcuCoefficientBytes * mcusPerRow_;
+    if (progressive_) {
+        coefficientBytes *= mcuRows_;
+        if (coefficientBytes > limits_.maxCoefficientBytes)
+            return Refuse("the progressive coefficients exceed the decoder's memory limit");
+        // Every block takes at least one bit in the DC scans, so a file too short for that many blocks is
+        // cut off or hostile: refuse it before allocating for the whole picture.
+        std::int64_t blocks = 0;
+        for (int i = 0; i < componentCount_; ++i) {
+            const Component& c = *components_[i];
+            blocks += static_cast<std::int64_t>(CeilDiv(c.sampleWidth, 8)) * CeilDiv(c.sampleHeight, 8);
+        }
+        if (static_cast<std::int64_t>(srcLength_) * 8 < blocks) return JpegStatus::kDataExhausted;
+    }
+    const std::int64_t rowWidth = rowWidth_;
+    for (int i = 0; i < componentCount_; ++i) {
+        Component& c = *components_[i];
+        const std::int64_t planeRows =
+            progressive_ ? paddedHeight_ : 2 * mcuHeight_;  // sequential: two slots
+        if (!c.plane.Allocate(rowWidth * planeRows)) return JpegStatus::kInternalError;
+        if (c.hUp != 1 || c.vUp != 1) {
+            c.upsampleStep = rowWidth_ / c.hUp + 2;
+            std::int64_t lines = 0;
+            if (progressive_) {
+                c.upsampleSlotLines = paddedHeight_ / c.vUp + 2;
+                lines = c.upsampleSlotLines;
+            } else {
+                c.upsampleSlotLines = c.v * 8 + 2;
+                lines = 2 * c.upsampleSlotLines;
+            }
+            if (!c.upsample.Allocate(lines * c.upsampleStep)) return JpegStatus::kInternalError;
+        }
+    }
+    if (!coefficients_.Allocate(coefficientBytes / 2)) return JpegStatus::kInternalError;
+    if (huffState_ == nullptr && LumInitAlloc(huffState_, lumiDecodeHuffmanStateInitAlloc_JPEG_8u) < 0)
+        return JpegStatus::kInternalError;
+    buffersReady_ = true;
+    return JpegStatus::kOk;
+}
+
+Lum8u* JpegDecoder::SampleOrigin(Component& c, int slot) {
+    if (c.hUp == 1 && c.vUp == 1)
+        return c.plane.data() + static_cast<std::ptrdiff_t>(slot) * rowWidth_ * mcuHeight_;
+    return c.upsample.data() + static_cast<std::ptrdiff_t>(slot) * c.upsampleSlotLines * c.upsampleStep +
+           c.upsampleStep + 1;
+}
+
+int JpegDecoder::SampleStep(const Component& c) const {
+    return (c.hUp == 1 && c.vUp == 1) ? rowWidth_ : c.upsampleStep;
+}
+
+Lum16s* JpegDecoder::ProgressiveBlock(int mcuX, int mcuY, int blockInMcu) {
+    const std::ptrdiff_t mcu = static_cast<std::ptrdiff_t>(mcuY) * mcusPerRow_ + mcuX;
+    return coefficients_.data() + (mcu * blocksPerMcu_ + blockInMcu) * 64;
+}
+
+// ---- Entropy-coded data ----
+
+JpegStatus JpegDecoder::RestartStep() {
+    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
+    for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
+    if (pendingMarker_ == 0xFF) {
+        if (pos_ > 0) --pos_;
+        pendingMarker_ = 0;
+    }
+    if (pendingMarker_ == 0) {
+        // Resynchronise at the next marker after a damaged interval. A marker other than RSTn (the end of
+        // the image, say) stays pending, so that the blocks after it fail instead of reading a segment's
+        // bytes as entropy-coded data; not finding any marker is not an error by itself.
+        int marker = 0;
+        if (SearchMarker(&marker) == JpegStatus::kOk && (marker < 0xD0 || marker > 0xD7))
+            pendingMarker_ = marker;
+    } else if (pendingMarker_ >= 0xD0 && pendingMarker_ <= 0xD7) {
+        pendingMarker_ = 0;
+    }
+    expectedRestart_ = (expectedRestart_ + 1) & 7;
+    restartsToGo_ = restartInterval_;
+    return JpegStatus::kOk;
+}
+
+JpegStatus JpegDecoder::DecodeSequential() {
+    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
+    pendingMarker_ = 0;
+    for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
+    Lum16s* const rowCoefficients = coefficients_.data();
+    // Row r is entropy-decoded and transformed into slot r % 2 before row r - 1 is upsampled and
+    // converted: the triangle filter of a 4:2:0 image needs the first chroma line of the next row.
+    for (int row = 0; row <= mcuRows_; ++row) {
+        if (row < mcuRows_) {
+            Lum16s* block = rowCoefficients;
+            for (int mx = 0; mx < mcusPerRow_; ++mx) {
+                if (restartInterval_ != 0 && restartsToGo_ == 0) {
+                    const JpegStatus st = RestartStep();
+                    if (st != JpegStatus::kOk) return st;
+                }
+                for (int i = 0; i < componentCount_; ++i) {
+                    Component& c = *components_[i];
+                    const HuffmanTable* dc = dcTables_[c.dcSelector].get();
+                    const HuffmanTable* ac = acTables_[c.acSelector].get();
+                    for (int b = 0; b < c.h * c.v; ++b) {
+                        const LumStatus ls = lumiDecodeHuffman8x8_JPEG_1u16s_C1(
+                            src_, srcLength_, &pos_, block, &c.lastDc, &pendingMarker_,
+                            dc ? dc->spec.get() : nullptr, ac ? ac->spec.get() : nullptr, huffState_.get());
+                        if (ls < 0) return JpegStatus::kInternalError;
+                        block += 64;
+                    }
+                }
+                if (restartInterval_ != 0) --restartsToGo_;
+            }
+            JpegStatus st = InverseTransformRow(rowCoefficients, row, row & 1);
+            if (st == JpegStatus::kOk) st = SetLineAbove(row, row & 1);
+            if (st != JpegStatus::kOk) return st;
+        }
+        if (row > 0) {
+            const JpegStatus st = FinishSequentialRow(row - 1, (row - 1) & 1, row < mcuRows_);
+            if (st != JpegStatus::kOk) return st;
+        }
+    }
+    return JpegStatus::kOk;
+}
+
+JpegStatus JpegDecoder::InverseTransformRow(const Lum16s* coefficients, int mcuRow, int slot) {
+    for (int mx = 0; mx < mcusPerRow_; ++mx) {
+        const Lum16s* block = coefficients + static_cast<std::ptrdiff_t>(mx) * blocksPerMcu_ * 64;
+        for (int i = 0; i < componentCount_; ++i) {
+            Component& c = *components_[i];
+            const QuantTable* q = quant_[c.quantSelector].get();
+            const int step = SampleStep(c);
+            Lum8u* origin = SampleOrigin(c, slot);
+            const int firstLine = progressive_ ? mcuRow * c.v * 8 : 0;
+            for (int v = 0; v < c.v; ++v) {
+                for (int h = 0; h < c.h; ++h) {
+                    Lum8u* out =
+                        origin + static_cast<std::ptrdiff_t>(firstLine + v * 8) * step + (mx * c.h + h) * 8;
+                    if (lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(block, out, step, q ? q->inverse : nullptr) < 0)
+                        return JpegStatus::kInternalError;
+                    block += 64;
+                }
+            }
+        }
+    }
+    return JpegStatus::kOk;
+}
+
+// ---- Progressive ----
+
+JpegStatus JpegDecoder::DecodeProgressiveScan() {
+    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
+    pendingMarker_ = 0;
+    for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
+    const bool dcScan = (ss_ == 0 || se_ == 0);
+
+    auto decodeBlock = [&](Component& c, Lum16s* block) -> bool {
+        LumStatus ls;
+        if (dcScan) {
+            const HuffmanTable* dc = dcTables_[c.dcSelector].get();
+            ls = ah_ == 0 ? lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1(
+                                src_, srcLength_, &pos_, block, &c.lastDc, &pendingMarker_, al_,
+                                dc ? dc->spec.get() : nullptr, huffState_.get())
+                          : lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1(
+                                src_, srcLength_, &pos_, block, &pendingMarker_, al_, huffState_.get());
+        } else {
+            const HuffmanTable* ac = acTables_[c.acSelector].get();
+            const LumiDecodeHuffmanSpec* spec = ac ? ac->spec.get() : nullptr;
+            ls = ah_ == 0 ? lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1(src_, srcLength_, &pos_, block,
+                                                                       &pendingMarker_, ss_, se_, al_, spec,
+                                                                       huffState_.get())
+                          : lumiDecodeHuffman8x8_ACRefine_JPEG_1u16s_C1(src_, srcLength_, &pos_, block,
+                                                                        &pendingMarker_, ss_, se_, al_, spec,
+                                                                        huffState_.get());
+        }
+        return ls >= 0;
+    };
+
+    if (scanComponentCount_ > 1) {
+        // Interleaved (DC only): MCU by MCU over the scan's components.
+        for (int my = 0; my < mcuRows_; ++my) {
+            for (int mx = 0; mx < mcusPerRow_; ++mx) {
+                if (restartInterval_ != 0 && restartsToGo_ == 0) {
+                    const JpegStatus st = RestartStep();
+                    if (st != JpegStatus::kOk) return st;
+                }
+                for (int k = 0; k < scanComponentCount_; ++k) {
+                    Component& c = *components_[scanComponents_[k]];
+                    for (int b = 0; b < c.h * c.v; ++b)
+                        if (!decodeBlock(c, ProgressiveBlock(mx, my, c.blockOffset + b)))
+                            return JpegStatus::kInternalError;
+                }
+                if (restartInterval_ != 0) --restartsToGo_;
+            }
+        }
+    } else {
+        // One component: its blocks in raster order, only those that hold image samples (T.81 A.2.2).
+        Component& c = *components_[scanComponents_[0]];
+        const int blocksAcross = CeilDiv(c.sampleWidth, 8);
+        const int blocksDown = CeilDiv(c.sampleHeight, 8);
+        for (int by = 0; by < blocksDown; ++by) {
+            for (int bx = 0; bx < blocksAcross; ++bx) {
+                if (restartInterval_ != 0 && restartsToGo_ == 0) {
+                    const JpegStatus st = RestartStep();
+                    if (st != JpegStatus::kOk) return st;
+                }
+                Lum16s* block =
+                    ProgressiveBlock(bx / c.h, by / c.v, c.blockOffset + (by % c.v) * c.h + bx % c.h);
+                if (!decodeBlock(c, block)) return JpegStatus::kInternalError;
+                if (restartInterval_ != 0) --restartsToGo_;
+            }
+        }
+    }
+
+    for (int k = 0; k < scanComponentCount_; ++k) {
+        Component& c = *components_[scanComponents_[k]];
+        if (al_ == 0) (dcScan ? c.finalDcDone : c.finalAcDone) = true;
+    }
+    progressiveDirty_ = true;
+    bool complete = true;
+    for (int i = 0; i < componentCount_; ++i)
+        complete = complete && components_[i]->finalDcDone && components_[i]->finalAcDone;
+    // Reconstruct once the last refinement is in. A later scan marks the image dirty again, and the end of
+    // the image reconstructs it then, so a hostile run of scans cannot force a reconstruction per scan.
+    if (complete && !reconstructed_) return ReconstructProgressive();
+    return JpegStatus::kOk;
+}
+
+JpegStatus JpegDecoder::ReconstructProgressive() {
+    progressiveDirty_ = false;
+    reconstructed_ = true;
+    const std::ptrdiff_t rowCoefficients = static_cast<std::ptrdiff_t>(mcusPerRow_) * blocksPerMcu_ * 64;
+    for (int my = 0; my < mcuRows_; ++my) {
+        const JpegStatus st = InverseTransformRow(coefficients_.data() + my * rowCoefficients, my, 0);
+        if (st != JpegStatus::kOk) return st;
+    }
+    return FinishProgressive();
+}
+
+}  // namespace vello
