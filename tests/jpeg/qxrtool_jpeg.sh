@@ -28,6 +28,12 @@ if "$tool" jpeg-decode "$corpus/refused_arithmetic.jpg" "$work/refused.ppm" 2> "
 fi
 grep -q "JpegStatus -1 (arithmetic coding is not supported)" "$work/refused.err"
 test "$(wc -l < "$work/refused.err")" -eq 1
+# A file cut short inside its scan: the picture is still written, with a one-line warning.
+head -c 20000 "$corpus/base_420.jpg" > "$work/cut.jpg"
+"$tool" jpeg-decode "$work/cut.jpg" "$work/cut.ppm" 2> "$work/cut.err"
+head -c 20 "$work/cut.ppm" | grep -q "451 300"
+grep -q "JpegStatus -11 (corrupt entropy-coded data); the picture is written" "$work/cut.err"
+test "$(wc -l < "$work/cut.err")" -eq 1
 if "$tool" jpeg-encode "$corpus/photo_17x9.ppm" "$work/bad.jpg" --sampling 411 2> /dev/null; then
     echo "a bad --sampling was accepted" >&2
     exit 1

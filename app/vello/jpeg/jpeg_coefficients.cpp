@@ -74,6 +74,29 @@ Lum16s* JpegDecoder::ProgressiveBlock(int mcuX, int mcuY, int blockInMcu) {
 
 // ---- Entropy-coded data ----
 
+JpegStatus JpegDecoder::BlockDecoded(LumStatus ls) {
+    if (ls >= 0) return JpegStatus::kOk;
+    if (ls != lumStsJpegOutOfBufErr) return JpegStatus::kInternalError;
+    damaged_ = true;
+    skipping_ = true;
+    return JpegStatus::kOk;
+}
+
+JpegStatus JpegDecoder::CheckScanTables() const {
+    for (int k = 0; k < scanComponentCount_; ++k) {
+        const Component& c = *components_[scanComponents_[k]];
+        // A sequential scan codes both; a progressive DC scan its first pass only (a refinement reads raw
+        // bits), an AC scan its band.
+        const bool dcScan = ss_ == 0 || se_ == 0;
+        const bool needsDc = !progressive_ || (dcScan && ah_ == 0);
+        const bool needsAc = !progressive_ || !dcScan;
+        if ((needsDc && dcTables_[c.dcSelector] == nullptr) ||
+            (needsAc && acTables_[c.acSelector] == nullptr))
+            return JpegStatus::kBadHuffmanTable;
+    }
+    return JpegStatus::kOk;
+}
+
 JpegStatus JpegDecoder::RestartStep() {
     if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
@@ -93,12 +116,16 @@ JpegStatus JpegDecoder::RestartStep() {
     }
     expectedRestart_ = (expectedRestart_ + 1) & 7;
     restartsToGo_ = restartInterval_;
+    skipping_ = false;  // a damaged interval ends here
     return JpegStatus::kOk;
 }
 
 JpegStatus JpegDecoder::DecodeSequential() {
+    const JpegStatus tables = CheckScanTables();
+    if (tables != JpegStatus::kOk) return tables;
     if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
     pendingMarker_ = 0;
+    skipping_ = false;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
     Lum16s* const rowCoefficients = coefficients_.data();
     // Row r is entropy-decoded and transformed into slot r % 2 before row r - 1 is upsampled and
@@ -116,10 +143,15 @@ JpegStatus JpegDecoder::DecodeSequential() {
                     const HuffmanTable* dc = dcTables_[c.dcSelector].get();
                     const HuffmanTable* ac = acTables_[c.acSelector].get();
                     for (int b = 0; b < c.h * c.v; ++b) {
-                        const LumStatus ls = lumiDecodeHuffman8x8_JPEG_1u16s_C1(
-                            src_, srcLength_, &pos_, block, &c.lastDc, &pendingMarker_,
-                            dc ? dc->spec.get() : nullptr, ac ? ac->spec.get() : nullptr, huffState_.get());
-                        if (ls < 0) return JpegStatus::kInternalError;
+                        if (!skipping_) {
+                            const JpegStatus st = BlockDecoded(lumiDecodeHuffman8x8_JPEG_1u16s_C1(
+                                src_, srcLength_, &pos_, block, &c.lastDc, &pendingMarker_, dc->spec.get(),
+                                ac->spec.get(), huffState_.get()));
+                            if (st != JpegStatus::kOk) return st;
+                        }
+                        // Blocks of a damaged interval, the one that broke off included, are all zero:
+                        // level 128, the grey the damage shows as.
+                        if (skipping_) std::fill_n(block, 64, Lum16s{0});
                         block += 64;
                     }
                 }
@@ -163,23 +195,27 @@ JpegStatus JpegDecoder::InverseTransformRow(const Lum16s* coefficients, int mcuR
 // ---- Progressive ----
 
 JpegStatus JpegDecoder::DecodeProgressiveScan() {
+    const JpegStatus tables = CheckScanTables();
+    if (tables != JpegStatus::kOk) return tables;
     if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
     pendingMarker_ = 0;
+    skipping_ = false;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
     const bool dcScan = (ss_ == 0 || se_ == 0);
 
-    auto decodeBlock = [&](Component& c, Lum16s* block) -> bool {
+    // The blocks of a damaged interval keep what earlier scans gave them.
+    auto decodeBlock = [&](Component& c, Lum16s* block) -> JpegStatus {
+        if (skipping_) return JpegStatus::kOk;
         LumStatus ls;
         if (dcScan) {
             const HuffmanTable* dc = dcTables_[c.dcSelector].get();
-            ls = ah_ == 0 ? lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1(
-                                src_, srcLength_, &pos_, block, &c.lastDc, &pendingMarker_, al_,
-                                dc ? dc->spec.get() : nullptr, huffState_.get())
+            ls = ah_ == 0 ? lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1(src_, srcLength_, &pos_, block,
+                                                                       &c.lastDc, &pendingMarker_, al_,
+                                                                       dc->spec.get(), huffState_.get())
                           : lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1(
                                 src_, srcLength_, &pos_, block, &pendingMarker_, al_, huffState_.get());
         } else {
-            const HuffmanTable* ac = acTables_[c.acSelector].get();
-            const LumiDecodeHuffmanSpec* spec = ac ? ac->spec.get() : nullptr;
+            const LumiDecodeHuffmanSpec* spec = acTables_[c.acSelector]->spec.get();
             ls = ah_ == 0 ? lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1(src_, srcLength_, &pos_, block,
                                                                        &pendingMarker_, ss_, se_, al_, spec,
                                                                        huffState_.get())
@@ -187,7 +223,7 @@ JpegStatus JpegDecoder::DecodeProgressiveScan() {
                                                                         &pendingMarker_, ss_, se_, al_, spec,
                                                                         huffState_.get());
         }
-        return ls >= 0;
+        return BlockDecoded(ls);
     };
 
     if (scanComponentCount_ > 1) {
@@ -200,9 +236,10 @@ JpegStatus JpegDecoder::DecodeProgressiveScan() {
                 }
                 for (int k = 0; k < scanComponentCount_; ++k) {
                     Component& c = *components_[scanComponents_[k]];
-                    for (int b = 0; b < c.h * c.v; ++b)
-                        if (!decodeBlock(c, ProgressiveBlock(mx, my, c.blockOffset + b)))
-                            return JpegStatus::kInternalError;
+                    for (int b = 0; b < c.h * c.v; ++b) {
+                        const JpegStatus st = decodeBlock(c, ProgressiveBlock(mx, my, c.blockOffset + b));
+                        if (st != JpegStatus::kOk) return st;
+                    }
                 }
                 if (restartInterval_ != 0) --restartsToGo_;
             }
@@ -220,7 +257,8 @@ JpegStatus JpegDecoder::DecodeProgressiveScan() {
                 }
                 Lum16s* block =
                     ProgressiveBlock(bx / c.h, by / c.v, c.blockOffset + (by % c.v) * c.h + bx % c.h);
-                if (!decodeBlock(c, block)) return JpegStatus::kInternalError;
+                const JpegStatus st = decodeBlock(c, block);
+                if (st != JpegStatus::kOk) return st;
                 if (restartInterval_ != 0) --restartsToGo_;
             }
         }

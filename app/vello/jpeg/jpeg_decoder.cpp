@@ -52,6 +52,8 @@ void JpegDecoder::Clean() {
     pendingMarker_ = 0;
     progressiveDirty_ = false;
     reconstructed_ = false;
+    damaged_ = false;
+    skipping_ = false;
 }
 
 JpegStatus JpegDecoder::Refuse(const char* why) {
@@ -106,9 +108,19 @@ JpegStatus JpegDecoder::ReadHeader(int* width, int* height, int* components, Jpe
 
 JpegStatus JpegDecoder::ReadData() {
     if (!haveFrame_ || !headerRead_) return JpegStatus::kBadFrameHeader;
-    const JpegStatus st = PrepareOutput();
+    JpegStatus st = PrepareOutput();
     if (st != JpegStatus::kOk) return st;
-    return RunMarkers(true);
+    damaged_ = false;
+    st = RunMarkers(true);
+    // Damaged entropy-coded data, or a file that ends early, still gives what its scans held; the rest
+    // of the picture is grey (a progressive image is reconstructed from the coefficients it has).
+    const bool cutShort = st == JpegStatus::kDataExhausted;
+    if (scansDecoded_ == 0 || !(cutShort || (damaged_ && st == JpegStatus::kOk))) return st;
+    if (progressive_ && progressiveDirty_) {
+        st = ReconstructProgressive();
+        if (st != JpegStatus::kOk) return st;
+    }
+    return JpegStatus::kCorruptData;
 }
 
 // ---- Marker loop ----

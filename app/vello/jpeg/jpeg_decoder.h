@@ -127,6 +127,12 @@ class JpegDecoder {
     JpegStatus DecodeSequential();
     JpegStatus DecodeProgressiveScan();
     JpegStatus RestartStep();
+    // Takes one block's Huffman decoding status. Data that breaks off inside the block (a marker or the end
+    // of the source where bits were due) damages the rest of the restart interval: the image is marked
+    // damaged and the interval's remaining blocks are passed over. Any other failure is the decoder's own.
+    JpegStatus BlockDecoded(LumStatus ls);
+    // kBadHuffmanTable when a table the scan's blocks need was never defined.
+    JpegStatus CheckScanTables() const;
     JpegStatus ReconstructProgressive();
     // Inverse DCT of one MCU row of coefficients into the component sample buffers.
     JpegStatus InverseTransformRow(const Lum16s* coefficients, int mcuRow, int slot);
@@ -205,6 +211,8 @@ class JpegDecoder {
     int pendingMarker_ = 0;          // second byte of a marker the bit reader met, 0 for none
     bool progressiveDirty_ = false;  // coefficients changed since the last reconstruction
     bool reconstructed_ = false;
+    bool damaged_ = false;   // some entropy-coded data of this image could not be decoded
+    bool skipping_ = false;  // passing over the rest of a damaged restart interval
 
     // Buffers.
     LumBuffer<Lum16s> coefficients_;  // progressive: the whole image; sequential: one MCU row

@@ -254,8 +254,13 @@ JpegStatus JpegDecoder::ReadScanHeader() {
     const int ahal = ReadByte();
     ah_ = ahal >> 4;
     al_ = ahal & 15;
-    // An AC band belongs to one component (T.81 G.1.1.1.1).
-    if (progressive_ && ss_ != 0 && se_ != 0 && count != 1) return JpegStatus::kBadScanHeader;
+    if (progressive_) {
+        // An AC band belongs to one component (T.81 G.1.1.1.1) and lies inside the block; successive
+        // approximation goes no further than 13 bits.
+        const bool acScan = ss_ != 0 && se_ != 0;
+        if (acScan && (count != 1 || se_ < ss_ || se_ > 63)) return JpegStatus::kBadScanHeader;
+        if (ah_ > 13 || al_ > 13) return JpegStatus::kBadScanHeader;
+    }
 
     DecideFileColour();
     restartsToGo_ = restartInterval_;
