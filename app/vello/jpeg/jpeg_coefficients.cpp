@@ -114,7 +114,6 @@ JpegStatus JpegDecoder::RestartStep() {
     } else if (pendingMarker_ >= 0xD0 && pendingMarker_ <= 0xD7) {
         pendingMarker_ = 0;
     }
-    expectedRestart_ = (expectedRestart_ + 1) & 7;
     restartsToGo_ = restartInterval_;
     skipping_ = false;  // a damaged interval ends here
     return JpegStatus::kOk;

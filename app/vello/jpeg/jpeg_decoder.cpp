@@ -155,7 +155,8 @@ JpegStatus JpegDecoder::RunMarkers(bool dataMode) {
         } else if (marker == 0xC4) {
             st = ReadHuffmanTables();
         } else if (marker >= 0xD0 && marker <= 0xD7) {
-            expectedRestart_ = (expectedRestart_ + 1) & 7;
+            // RSTn outside a scan: the restart number is not checked (a damaged interval resynchronises
+            // at whichever marker comes next), so there is nothing to do
         } else if (marker == 0xD8) {
             // SOI: nothing to do
         } else if (marker == 0xD9) {

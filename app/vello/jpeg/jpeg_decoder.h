@@ -200,7 +200,6 @@ class JpegDecoder {
 
     // Scan state.
     int restartsToGo_ = 0;
-    int expectedRestart_ = 0;
     int scanComponents_[4] = {0, 0, 0, 0};  // frame indices, in scan order
     int scanComponentCount_ = 0;
     int ss_ = 0;

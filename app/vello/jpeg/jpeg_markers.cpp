@@ -264,7 +264,6 @@ JpegStatus JpegDecoder::ReadScanHeader() {
 
     DecideFileColour();
     restartsToGo_ = restartInterval_;
-    expectedRestart_ = 0;
     return JpegStatus::kOk;
 }
 
