@@ -803,5 +803,89 @@ TEST(JpegPicture, EncodeGrowsItsOutputForPicturesThatCodeLarge) {
     EXPECT_GT(Psnr(d.picture.pixels, noise), 40.0);
 }
 
+// ---- Work bound ----
+
+// A progressive 8192 x 8192 YCbCr 4:4:4 file of 427 KB: one DC scan coded in one bit a block, then 255
+// AC refinement scans that are nothing but end-of-band runs. Within the pixel, memory and scan limits, it
+// asks for 16 G coefficient visits (about 14 s and 800 MB before the bound).
+Bytes HostileProgressive() {
+    Bytes f = {0xFF, 0xD8, 0xFF, 0xC2, 0, 17, 8, 0x20, 0, 0x20, 0, 3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0};
+    const Bytes dqt = {0xFF, 0xDB, 0, 67, 0};
+    f.insert(f.end(), dqt.begin(), dqt.end());
+    f.insert(f.end(), 64, 1);
+    for (const std::uint8_t classAndSymbol : {0x00, 0x10}) {  // DC: category 0; AC: EOB run of 2^14
+        const Bytes dht = {0xFF,
+                           0xC4,
+                           0,
+                           20,
+                           classAndSymbol,
+                           1,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           static_cast<std::uint8_t>(classAndSymbol == 0 ? 0x00 : 0xE0)};
+        f.insert(f.end(), dht.begin(), dht.end());
+    }
+    const Bytes dcScan = {0xFF, 0xDA, 0, 12, 3, 1, 0, 2, 0, 3, 0, 0, 0, 0};
+    f.insert(f.end(), dcScan.begin(), dcScan.end());
+    f.insert(f.end(), 3 * 1024 * 1024 / 8, 0);
+    for (int k = 0; k < 255; ++k) {
+        const Bytes acScan = {0xFF, 0xDA, 0, 8, 1, static_cast<std::uint8_t>(1 + k % 3), 0, 1, 63, 0x10};
+        f.insert(f.end(), acScan.begin(), acScan.end());
+        f.insert(f.end(), 64 * 15 / 8, 0);  // 64 runs of 16384 blocks, 15 bits each
+    }
+    f.push_back(0xFF);
+    f.push_back(0xD9);
+    return f;
+}
+
+TEST(JpegDecoder, WorkBoundRefusesFilesThatAskForMoreThanTheirSize) {
+    const Bytes hostile = HostileProgressive();
+    ASSERT_LT(hostile.size(), 430000u);
+    JpegDecoder dec;
+    dec.SetSource(hostile.data(), static_cast<int>(hostile.size()));
+    int w = 0, h = 0;
+    ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), JpegStatus::kOk);
+    ASSERT_EQ(w, 8192);
+    Bytes out(16);
+    dec.SetDestination(out.data(), 1, 4, 1, 3, kJpegColourBGR);
+    const JpegStatus st = dec.ReadData();
+    EXPECT_EQ(st, JpegStatus::kNotSupported);
+    EXPECT_STREQ(dec.Reason(st), "the file asks for more decoding work than its size allows");
+
+    // The budget's edge on a small sequential file: 40 x 24 at 4:2:0 is 6 MCUs of 6 blocks, 2304 visits.
+    const Bytes small = SmallFile();
+    const std::int64_t size = static_cast<std::int64_t>(small.size());
+    const struct {
+        std::int64_t perByte, minimum;
+        JpegStatus expected;
+    } cases[] = {
+        {0, 2304, JpegStatus::kOk},
+        {0, 2303, JpegStatus::kNotSupported},
+        {(2304 + size - 1) / size, 0, JpegStatus::kOk},
+        {2303 / size, 0, JpegStatus::kNotSupported},
+    };
+    for (const auto& c : cases) {
+        JpegDecoderLimits limits;
+        limits.coefficientVisitsPerByte = c.perByte;
+        limits.minCoefficientVisits = c.minimum;
+        JpegDecodeOptions options;
+        options.limits = limits;
+        EXPECT_EQ(DecodeJpeg(small, options).status, c.expected) << c.perByte << " " << c.minimum;
+    }
+}
+
 }  // namespace
 }  // namespace vello

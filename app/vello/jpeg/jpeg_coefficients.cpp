@@ -72,6 +72,58 @@ Lum16s* JpegDecoder::ProgressiveBlock(int mcuX, int mcuY, int blockInMcu) {
     return coefficients_.data() + (mcu * blocksPerMcu_ + blockInMcu) * 64;
 }
 
+// ---- Work bound ----
+
+std::int64_t JpegDecoder::ScanWork(const int* components, int count, int ss, int se) const {
+    if (!progressive_) return static_cast<std::int64_t>(mcusPerRow_) * mcuRows_ * blocksPerMcu_ * 64;
+    const bool dcScan = ss == 0 || se == 0;
+    const std::int64_t band = dcScan ? 1 : std::max(se - ss + 1, 1);
+    std::int64_t blocks = 0;
+    if (count > 1) {
+        std::int64_t perMcu = 0;
+        for (int k = 0; k < count; ++k)
+            perMcu += components_[components[k]]->h * components_[components[k]]->v;
+        blocks = perMcu * mcusPerRow_ * mcuRows_;
+    } else if (count == 1) {
+        const Component& c = *components_[components[0]];
+        blocks = static_cast<std::int64_t>(CeilDiv(c.sampleWidth, 8)) * CeilDiv(c.sampleHeight, 8);
+    }
+    return blocks * band;
+}
+
+std::int64_t JpegDecoder::WorkBudget() const {
+    return std::max(limits_.minCoefficientVisits, limits_.coefficientVisitsPerByte * srcLength_);
+}
+
+std::int64_t JpegDecoder::PlannedWork() const {
+    std::int64_t total = ScanWork(scanComponents_, scanComponentCount_, ss_, se_);
+    int p = pos_;
+    int marker = 0;
+    while (FindMarker(&p, &marker) == JpegStatus::kOk && marker != 0xD9) {
+        if ((marker >= 0xD0 && marker <= 0xD8) || marker == 0x01) continue;  // no length field
+        if (srcLength_ - p < 2) break;
+        const int length = (src_[p] << 8) | src_[p + 1];
+        if (length < 2 || length > srcLength_ - p) break;
+        const int end = p + length;
+        if (marker == 0xDA && length >= 3) {
+            // Scan header: components by identifier, then Ss and Se; one that names no frame component
+            // will be refused when it is read, and counts for nothing here.
+            const int count = src_[p + 2];
+            int indices[4] = {0, 0, 0, 0};
+            int found = 0;
+            if (count >= 1 && count <= 4 && length == 2 * count + 6) {
+                for (int k = 0; k < count; ++k)
+                    for (int i = 0; i < componentCount_; ++i)
+                        if (components_[i]->id == src_[p + 3 + 2 * k] && found < 4) indices[found++] = i;
+                if (found == count)
+                    total += ScanWork(indices, count, src_[p + 3 + 2 * count], src_[p + 4 + 2 * count]);
+            }
+        }
+        p = end;  // entropy-coded data after a scan header is passed over by the next marker search
+    }
+    return total;
+}
+
 // ---- Entropy-coded data ----
 
 JpegStatus JpegDecoder::BlockDecoded(LumStatus ls) {

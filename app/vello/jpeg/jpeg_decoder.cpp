@@ -54,6 +54,7 @@ void JpegDecoder::Clean() {
     reconstructed_ = false;
     damaged_ = false;
     skipping_ = false;
+    workDone_ = 0;
 }
 
 JpegStatus JpegDecoder::Refuse(const char* why) {
@@ -111,6 +112,7 @@ JpegStatus JpegDecoder::ReadData() {
     JpegStatus st = PrepareOutput();
     if (st != JpegStatus::kOk) return st;
     damaged_ = false;
+    workDone_ = 0;
     st = RunMarkers(true);
     // Damaged entropy-coded data, or a file that ends early, still gives what its scans held; the rest
     // of the picture is grey (a progressive image is reconstructed from the coefficients it has).
@@ -171,6 +173,13 @@ JpegStatus JpegDecoder::RunMarkers(bool dataMode) {
                 headerRead_ = true;
                 return JpegStatus::kOk;
             }
+            // The work bound: checked for the whole file before the first scan allocates anything (its
+            // scan headers are all there to read), then scan by scan as a hard limit.
+            if (scansDecoded_ == 0 && PlannedWork() > WorkBudget())
+                return Refuse("the file asks for more decoding work than its size allows");
+            workDone_ += ScanWork(scanComponents_, scanComponentCount_, ss_, se_);
+            if (workDone_ > WorkBudget())
+                return Refuse("the file asks for more decoding work than its size allows");
             st = AllocateBuffers();
             if (st != JpegStatus::kOk) return st;
             if (++scansDecoded_ > limits_.maxScans) return Refuse("more scans than the decoder's limit");

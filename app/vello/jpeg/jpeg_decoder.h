@@ -24,6 +24,14 @@ struct JpegDecoderLimits {
     int64_t maxPixels = int64_t{1} << 26;            // width x height (64 Mpixel, e.g. 8192 x 8192)
     int64_t maxCoefficientBytes = int64_t{1} << 29;  // the progressive coefficient buffer, in bytes
     int maxScans = 256;                              // SOS segments decoded for one image
+    // The decoding work a file may ask for, in coefficient visits: each scan counts the blocks it covers
+    // times the coefficients of its band (64 for a sequential scan, 1 for a DC scan). At most this many
+    // per byte of input, but always minCoefficientVisits, so that small files of ordinary pictures pass.
+    // Real files need from a few to a few hundred per byte; a file of empty refinement scans asks for
+    // tens of thousands, and is refused before anything is allocated.
+    int64_t coefficientVisitsPerByte = 4096;
+    // 64 Mi visits: a 40 Mpixel 4:2:0 picture decoded sequentially, or about 16 Mpixel progressively.
+    int64_t minCoefficientVisits = int64_t{1} << 26;
 };
 
 // The JFIF APP0 facts of the last image that had them.
@@ -108,7 +116,9 @@ class JpegDecoder {
     // jpeg_markers.cpp: source reading, always inside [0, length).
     int ReadByte();
     int ReadWord();
-    JpegStatus SearchMarker(int* marker);
+    // From *position: skips to the next marker, leaves *position after it. kDataExhausted at the end.
+    JpegStatus FindMarker(int* position, int* marker) const;
+    JpegStatus SearchMarker(int* marker);  // FindMarker from the read position
     JpegStatus BeginSegment(int* payload);
     JpegStatus SkipSegment();
     JpegStatus ReadFrameHeader(bool progressive);
@@ -123,6 +133,12 @@ class JpegDecoder {
     void DecideFileColour();
 
     // jpeg_coefficients.cpp
+    // Coefficient visits of a scan over frame components `components[0..count)` with band Ss..Se.
+    std::int64_t ScanWork(const int* components, int count, int ss, int se) const;
+    // The visits allowed for this source.
+    std::int64_t WorkBudget() const;
+    // The visits of the scan just read and of every later scan header in the source, without decoding.
+    std::int64_t PlannedWork() const;
     JpegStatus AllocateBuffers();
     JpegStatus DecodeSequential();
     JpegStatus DecodeProgressiveScan();
@@ -210,8 +226,9 @@ class JpegDecoder {
     int pendingMarker_ = 0;          // second byte of a marker the bit reader met, 0 for none
     bool progressiveDirty_ = false;  // coefficients changed since the last reconstruction
     bool reconstructed_ = false;
-    bool damaged_ = false;   // some entropy-coded data of this image could not be decoded
-    bool skipping_ = false;  // passing over the rest of a damaged restart interval
+    std::int64_t workDone_ = 0;  // coefficient visits of the scans decoded so far
+    bool damaged_ = false;       // some entropy-coded data of this image could not be decoded
+    bool skipping_ = false;      // passing over the rest of a damaged restart interval
 
     // Buffers.
     LumBuffer<Lum16s> coefficients_;  // progressive: the whole image; sequential: one MCU row

@@ -23,17 +23,26 @@ int JpegDecoder::ReadWord() {
     return (hi << 8) | ReadByte();
 }
 
-JpegStatus JpegDecoder::SearchMarker(int* marker) {
+JpegStatus JpegDecoder::FindMarker(int* position, int* marker) const {
+    int p = *position;
     for (;;) {
-        while (pos_ < srcLength_ && src_[pos_] != 0xFF) ++pos_;
-        while (pos_ < srcLength_ && src_[pos_] == 0xFF) ++pos_;  // fill bytes
-        if (pos_ >= srcLength_) return JpegStatus::kDataExhausted;
-        const int m = src_[pos_++];
+        while (p < srcLength_ && src_[p] != 0xFF) ++p;
+        while (p < srcLength_ && src_[p] == 0xFF) ++p;  // fill bytes
+        if (p >= srcLength_) {
+            *position = p;
+            return JpegStatus::kDataExhausted;
+        }
+        const int m = src_[p++];
         if (m != 0) {  // FF 00 is a stuffed data byte, not a marker
+            *position = p;
             *marker = m;
             return JpegStatus::kOk;
         }
     }
+}
+
+JpegStatus JpegDecoder::SearchMarker(int* marker) {
+    return FindMarker(&pos_, marker);
 }
 
 // Reads a segment's length and checks that the whole segment is in the source. `payload` is the
