@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include "viewer_test_support.h"
 #include "widget/core_backend.h"
 #include "widget/ocuview_widget.h"
@@ -193,14 +194,51 @@ TEST(LiveControl, MotionEditorCommandsReachTheCamera) {
     EXPECT_TRUE(editor.frame(0)->isVisibleTo(&live.widget));
     editor.okButton()->click();
     const auto sent = [&](const std::string& prefix) {
-        for (const auto& c : camera.sim().state().Commands())
-            if (c.cgi == "motiondetection" && c.body.rfind(prefix, 0) == 0) return true;
+        for (const auto& command : camera.sim().state().Commands())
+            if (command.cgi == "motiondetection" && command.body.rfind(prefix, 0) == 0) return true;
         return false;
     };
     EXPECT_TRUE(WaitUntil([&] { return sent("mdwin1area=220,160,420,320&"); }, 10000));
     editor.enableBox(2)->setChecked(true);
     EXPECT_TRUE(WaitUntil([&] { return sent("mdtwin3=on"); }, 10000));
     live.widget.PrmPlayStop();
+}
+
+// "Select TCP/UDP" on an MPEG-4 camera: OK with UDP unicast restarts the viewer, which asks for the RTP
+// stream; the view size stays.
+TEST(LiveControl, TransmissionDialogRestartsOverUdp) {
+    camsim::Config c;
+    c.codec = "mpeg4";
+    c.mpeg4File = viewer_test::Mpeg4File(320, 240);
+    if (c.mpeg4File.empty()) GTEST_SKIP() << "FFmpeg could not make the MPEG-4 clip";
+    c.width = 320;
+    c.height = 240;
+    Camera camera(c);
+    LiveControl live(camera.port());
+    live.widget.PrmPlayStart();
+    ASSERT_TRUE(live.WaitForPictures(3));
+    EXPECT_EQ(live.widget.PrmGetControlParam("PRM_PARAM_STREAMMODE"), "PRM_MODE_TCPUNICAST");
+    const Size view = live.widget.viewSize();
+    QTimer::singleShot(0, [] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        for (QRadioButton* r : d->findChildren<QRadioButton*>())
+            if (r->text() == "UDP" || r->text() == "Unicast") r->setChecked(true);
+        d->accept();
+    });
+    live.widget.OpenTransmissionDialog();
+    const auto udpAsked = [&] {
+        for (const auto& r : camera.sim().state().Requests())
+            if (r.target.find("UdpMode=unicast") != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil(udpAsked, 20000));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return live.widget.PrmGetControlParam("PRM_PARAM_STREAMMODE") == "PRM_MODE_UDPUNICAST"; },
+        20000));
+    const uint64_t before = live.backend->pictures();
+    EXPECT_TRUE(live.WaitForPictures(before + 3));
+    EXPECT_EQ(live.widget.viewSize(), view);
 }
 
 TEST(LiveControl, UnreachableCameraEndsInTheStatusText) {
