@@ -13,6 +13,7 @@
 #include "core/byte_stream.h"
 #include "platform/output_file.h"
 #include "series_writer/stream_split.h"
+#include "vello/mpeg4/start_code.h"
 
 namespace reeldeck::series {
 
@@ -51,11 +52,11 @@ Bytes WithRecords(const SeriesSpec& spec, const Frame& frame, std::size_t index)
 
     Bytes out;
     if (spec.codec == tag::kMpeg4) {
-        std::size_t vop = FindStartCode(frame.bytes, kVopStartCode);
-        if (vop == std::string::npos) vop = 0;
+        std::size_t vop = vello::mpeg4::FindStartCode(frame.bytes, vello::mpeg4::kVopStartCode);
+        if (vop == vello::mpeg4::kNoStartCode) vop = 0;
         out.assign(frame.bytes.begin(), frame.bytes.begin() + static_cast<std::ptrdiff_t>(vop));
         for (const std::string& record : {camTime, alarm}) {
-            out.insert(out.end(), {0x00, 0x00, 0x01, kUserDataStartCode});
+            out.insert(out.end(), {0x00, 0x00, 0x01, vello::mpeg4::kUserDataStartCode});
             Append(out, record);
         }
         out.insert(out.end(), frame.bytes.begin() + static_cast<std::ptrdiff_t>(vop), frame.bytes.end());

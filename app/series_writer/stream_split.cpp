@@ -1,21 +1,15 @@
 #include "series_writer/stream_split.h"
 
 #include <algorithm>
-#include <functional>
+
+#include "vello/mpeg4/start_code.h"
 
 namespace reeldeck::series {
 
-std::size_t FindStartCode(const std::vector<uint8_t>& bytes, uint8_t code, std::size_t from) {
-    return FindStartCodeIf(
-        bytes, [code](uint8_t value) { return value == code; }, from);
-}
-
-std::size_t FindStartCodeIf(const std::vector<uint8_t>& bytes, const std::function<bool(uint8_t)>& wanted,
-                            std::size_t from) {
-    for (std::size_t i = from; i + 3 < bytes.size(); ++i)
-        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && wanted(bytes[i + 3])) return i;
-    return std::string::npos;
-}
+using vello::mpeg4::FindStartCode;
+using vello::mpeg4::FindStartCodeIf;
+using vello::mpeg4::kNoStartCode;
+using vello::mpeg4::kVopStartCode;
 
 namespace {
 
@@ -31,16 +25,16 @@ bool OpensPictureOrHeaders(uint8_t value) {
 std::vector<std::vector<uint8_t>> SplitMpeg4Stream(const std::vector<uint8_t>& stream) {
     std::vector<std::vector<uint8_t>> pieces;
     std::size_t vop = FindStartCode(stream, kVopStartCode);
-    if (vop == std::string::npos) return pieces;
+    if (vop == kNoStartCode) return pieces;
     std::size_t begin = 0;
-    while (vop != std::string::npos) {
+    while (vop != kNoStartCode) {
         // A picture's piece ends where the next picture or its headers begin, so that the headers an
         // I-VOP needs (sequence, object, layer, group) travel in its own unit: a player that starts at
         // that unit finds them.
         const std::size_t next = FindStartCode(stream, kVopStartCode, vop + 4);
         const std::size_t headers = FindStartCodeIf(stream, OpensPictureOrHeaders, vop + 4);
         // After the last picture everything left (a sequence end code, say) stays with it.
-        const std::size_t end = next == std::string::npos ? stream.size() : headers;
+        const std::size_t end = next == kNoStartCode ? stream.size() : headers;
         pieces.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(begin),
                             stream.begin() + static_cast<std::ptrdiff_t>(end));
         begin = end;
@@ -77,14 +71,9 @@ class BitReader {
 
 bool ParseMpeg4Geometry(const std::vector<uint8_t>& stream, PictureGeometry& out) {
     // The video object layer start codes are 00 00 01 20 .. 2F.
-    std::size_t at = std::string::npos;
-    for (std::size_t i = 0; i + 3 < stream.size(); ++i) {
-        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1 && (stream[i + 3] & 0xF0) == 0x20) {
-            at = i + 4;
-            break;
-        }
-    }
-    if (at == std::string::npos) return false;
+    std::size_t at = FindStartCode(stream, 0x20, 0x2F);
+    if (at == kNoStartCode) return false;
+    at += 4;
     BitReader bits(stream.data() + at, stream.size() - at);
     bits.Get(1);  // random_accessible_vol
     bits.Get(8);  // video_object_type_indication

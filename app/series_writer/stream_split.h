@@ -5,21 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace reeldeck::series {
-
-// The VOP start code 00 00 01 B6 and the user-data start code 00 00 01 B2.
-inline constexpr uint8_t kVopStartCode = 0xB6;
-inline constexpr uint8_t kUserDataStartCode = 0xB2;
-
-// Position of the next start code 00 00 01 `code` at or after `from`, or npos.
-std::size_t FindStartCode(const std::vector<uint8_t>& bytes, uint8_t code, std::size_t from = 0);
-// Position of the next start code whose value `wanted` accepts, at or after `from`, or npos.
-std::size_t FindStartCodeIf(const std::vector<uint8_t>& bytes, const std::function<bool(uint8_t)>& wanted,
-                            std::size_t from = 0);
 
 // One piece per VOP, each ending where the next VOP or the headers in front of it begin; whatever
 // precedes a VOP (sequence, object, layer and group headers, user data) stays in front of it in its own

@@ -483,6 +483,34 @@ TEST(Mpeg4Stream, ReaderNeverReadsPastTheData) {
     s.Release();
 }
 
+// The one start-code scanner: runs of zeros before the prefix, a prefix cut off before its value byte,
+// a value range, and the short-video marker.
+TEST(Mpeg4Stream, FindStartCode) {
+    using vello::mpeg4::FindStartCode;
+    using vello::mpeg4::kNoStartCode;
+    struct Case {
+        std::vector<std::uint8_t> bytes;
+        int low;
+        int high;
+        std::size_t expected;
+    };
+    const Case cases[] = {
+        {{0, 0, 0, 0, 1, 0xB6}, 0xB6, 0xB6, 2},
+        {{0xFF, 0, 1, 0, 0, 1, 0xB6}, 0xB6, 0xB6, 3},
+        {{0, 0, 1, 0xB3, 0, 0, 1, 0xB6}, 0xB6, 0xB6, 4},  // another value first
+        {{0, 0, 1, 0x25}, 0x20, 0x2F, 0},
+        {{0, 0, 1, 0x30}, 0x20, 0x2F, kNoStartCode},
+        {{7, 0, 0, 1}, 0x00, 0xFF, kNoStartCode},  // no value byte yet
+        {{0, 0, 2, 0, 0, 1}, 0x00, 0xFF, kNoStartCode},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FindStartCode(c.bytes, c.low, c.high), c.expected) << ::testing::PrintToString(c.bytes);
+    }
+    const std::uint8_t marker[] = {0x12, 0, 0, 0x83, 0x44};
+    EXPECT_EQ(vello::mpeg4::FindStartCodeOrShortHeader(marker, marker + 5), marker + 1);
+    EXPECT_EQ(vello::mpeg4::FindStartCode(marker, marker + 5), marker + 5);
+}
+
 TEST(Mpeg4Stream, ResyncMarkerAhead) {
     struct Case {
         std::vector<std::uint8_t> bytes;

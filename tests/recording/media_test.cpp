@@ -13,6 +13,7 @@
 #include "series_writer/series_writer.h"
 #include "series_writer/stream_split.h"
 #include "test_support.h"
+#include "vello/mpeg4/start_code.h"
 
 namespace reeldeck {
 namespace {
@@ -57,18 +58,15 @@ Bytes WithoutUserData(const Bytes& stream) {
     Bytes out;
     std::size_t i = 0;
     while (i < stream.size()) {
-        const std::size_t ud = series::FindStartCode(stream, series::kUserDataStartCode, i);
-        if (ud == std::string::npos) {
+        const std::size_t ud = vello::mpeg4::FindStartCode(stream, vello::mpeg4::kUserDataStartCode, i);
+        if (ud == vello::mpeg4::kNoStartCode) {
             out.insert(out.end(), stream.begin() + static_cast<std::ptrdiff_t>(i), stream.end());
             break;
         }
         out.insert(out.end(), stream.begin() + static_cast<std::ptrdiff_t>(i),
                    stream.begin() + static_cast<std::ptrdiff_t>(ud));
-        std::size_t next = ud + 4;
-        while (next + 2 < stream.size() &&
-               !(stream[next] == 0 && stream[next + 1] == 0 && stream[next + 2] == 1))
-            ++next;
-        i = next + 2 < stream.size() ? next : stream.size();
+        const std::size_t next = vello::mpeg4::FindStartCode(stream, 0x00, 0xFF, ud + 4);
+        i = next == vello::mpeg4::kNoStartCode ? stream.size() : next;
     }
     return out;
 }
@@ -126,7 +124,7 @@ TEST(SeriesWriterMedia, Mpeg4StreamSurvivesTheRecording) {
     for (int k = 0; k < m.UnitCount(); ++k) {
         const Bytes chunk = ReadAll(m, true, k);
         // Each picture's records stand before its VOP start code.
-        const std::size_t vop = series::FindStartCode(chunk, series::kVopStartCode);
+        const std::size_t vop = vello::mpeg4::FindStartCode(chunk, vello::mpeg4::kVopStartCode);
         const std::string head(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(vop));
         const std::size_t camTim = head.find("CamTim: ");
         ASSERT_NE(camTim, std::string::npos) << k;

@@ -1,19 +1,24 @@
 #include "media.h"
 
 #include <cmath>
+#include <cstdint>
+#include <span>
 
 #include "config.h"
 #include "platform/input_file.h"
+#include "vello/mpeg4/start_code.h"
 
 namespace camsim {
 namespace {
 
 // Offsets of every start code 00 00 01 xx with the given xx.
 std::vector<std::size_t> FindStartCodes(const std::string& s, unsigned char code) {
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
     std::vector<std::size_t> out;
-    for (std::size_t i = 0; i + 3 < s.size(); ++i)
-        if (s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1 && static_cast<unsigned char>(s[i + 3]) == code)
-            out.push_back(i);
+    for (std::size_t at = vello::mpeg4::FindStartCode(bytes, code); at != vello::mpeg4::kNoStartCode;
+         at = vello::mpeg4::FindStartCode(bytes, code, at + 4)) {
+        out.push_back(at);
+    }
     return out;
 }
 

@@ -23,6 +23,7 @@ extern "C" {
 #include "core/qxr_format.h"
 #include "platform/output_file.h"
 #include "series_writer/stream_split.h"
+#include "vello/mpeg4/start_code.h"
 
 namespace qxrtool {
 namespace {
@@ -117,8 +118,8 @@ std::vector<uint8_t> ReadChunk(reeldeck::QXRFileManager& files, int unit, bool v
 
 // An MPEG-4 piece is a key frame when its VOP is an I-VOP (the two bits after the start code are 00).
 bool IsIntraVop(const std::vector<uint8_t>& piece) {
-    const std::size_t vop = reeldeck::series::FindStartCode(piece, reeldeck::series::kVopStartCode);
-    return vop != std::string::npos && vop + 4 < piece.size() && (piece[vop + 4] >> 6) == 0;
+    const std::size_t vop = vello::mpeg4::FindStartCode(piece, vello::mpeg4::kVopStartCode);
+    return vop != vello::mpeg4::kNoStartCode && vop + 4 < piece.size() && (piece[vop + 4] >> 6) == 0;
 }
 
 struct Muxer {
@@ -188,8 +189,8 @@ int RunExport(int argc, char** argv) {
     if (!jpeg) {
         // The decoder configuration (everything before the first VOP) as the stream's global header.
         const std::vector<uint8_t> first = ReadChunk(files, 0, true);
-        const std::size_t vop = reeldeck::series::FindStartCode(first, reeldeck::series::kVopStartCode);
-        if (vop != std::string::npos && vop > 0) {
+        const std::size_t vop = vello::mpeg4::FindStartCode(first, vello::mpeg4::kVopStartCode);
+        if (vop != vello::mpeg4::kNoStartCode && vop > 0) {
             video->codecpar->extradata =
                 static_cast<uint8_t*>(av_mallocz(vop + AV_INPUT_BUFFER_PADDING_SIZE));
             if (video->codecpar->extradata == nullptr) return Fail("export", "out of memory");

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/debug_output.h"
+#include "vello/mpeg4/start_code.h"
 
 namespace vello::mpeg4 {
 
@@ -239,10 +240,8 @@ Mpeg4Status Mpeg4Decoder::DecodeStream(Display& display) {
         // Is there another start code in the buffered data? If not, and the host has nothing more queued
         // either, this is the last VOP for now. (A VOP larger than the buffer has no start code after it
         // in the buffer, but the stream goes on behind it.)
-        bool last = source_->EndOfData() && source_->QueuedPackets() == 0;
-        for (const Lum8u* p = stream_.pos; last && p + 3 <= stream_.End(); ++p) {
-            if (p[0] == 0 && p[1] == 0 && p[2] == 1) last = false;
-        }
+        const bool last = source_->EndOfData() && source_->QueuedPackets() == 0 &&
+                          FindStartCode(stream_.pos, stream_.End()) == stream_.End();
 
         // The size is checked before the VOP is decoded: a picture of another size must not be
         // decoded into this frame store, nor a store handed to a display of another size.

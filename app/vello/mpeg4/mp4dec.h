@@ -16,6 +16,7 @@
 
 #include "lumacore/lumacore.h"
 #include "vello/mpeg4/mp4stream.h"
+#include "vello/mpeg4/start_code.h"
 
 namespace vello::mpeg4 {
 

@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "vello/mpeg4/mp4dec.h"
+#include "vello/mpeg4/start_code.h"
 
 namespace vello::mpeg4 {
 
@@ -20,11 +21,9 @@ constexpr int kLagMax = 1000;
 
 // True when the packet holds a user-data or VOP start code, which begins the next picture's data.
 bool HoldsPictureStart(const std::uint8_t* data, std::size_t size) {
-    for (std::size_t i = 0; i + 4 <= size; ++i) {
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 &&
-            (data[i + 3] == kUserDataStartCode || data[i + 3] == kVopStartCode)) {
-            return true;
-        }
+    const std::uint8_t* const end = data + size;
+    for (const std::uint8_t* p = FindStartCode(data, end); p != end; p = FindStartCode(p + 1, end)) {
+        if (p[3] == kUserDataStartCode || p[3] == kVopStartCode) return true;
     }
     return false;
 }
@@ -293,22 +292,14 @@ bool Mpeg4Decoder::ScanForStartCode(bool shortHeaderToo) {
     }
     for (;;) {
         if (stream_.pos > stream_.End()) stream_.pos = stream_.End();
-        const Lum8u* p = stream_.pos;
         const Lum8u* end = stream_.End();
         // A start code counts only with its value byte buffered (four bytes); the short-video marker
         // needs its three.
-        while (p + 3 <= end) {
-            if (p[0] == 0 && p[1] == 0) {
-                if (p[2] == 1 && p + 4 <= end) {
-                    stream_.pos = p + 3;
-                    return true;
-                }
-                if (shortHeaderToo && (p[2] & 0xFC) == 0x80) {
-                    stream_.pos = p;
-                    return true;
-                }
-            }
-            ++p;
+        const Lum8u* p =
+            shortHeaderToo ? FindStartCodeOrShortHeader(stream_.pos, end) : FindStartCode(stream_.pos, end);
+        if (p != end) {
+            stream_.pos = p[2] == 1 ? p + 3 : p;
+            return true;
         }
         // Keep the last three bytes: a prefix may continue in the next packet.
         stream_.pos = stream_.filled >= 3 ? end - 3 : stream_.base;

@@ -133,12 +133,6 @@ struct StreamBuffer {
     bool ResyncMarkerAhead(int length) const;
 };
 
-// Start-code prefixes that end a refill (user data and VOP), and the start-code values the decoder uses.
-inline constexpr int kUserDataStartCode = 0xB2;
-inline constexpr int kVopStartCode = 0xB6;
-inline constexpr int kVisualObjectStartCode = 0xB5;
-inline constexpr int kVisualObjectSequenceStartCode = 0xB0;
-
 }  // namespace vello::mpeg4
 
 #endif
