@@ -73,10 +73,14 @@ std::string FormatReportLine(const char* sourceFile, int line, std::string_view 
     return out;
 }
 
-void LogReport(const char* sourceFile, int line, int number) {
-    const std::string entry = FormatReportLine(sourceFile, line, LoadText(number));
+void LogText(const char* sourceFile, int line, std::string_view text) {
+    const std::string entry = FormatReportLine(sourceFile, line, text);
     AppendToLog(entry);
     platform::DebugOutput(entry);
+}
+
+void LogReport(const char* sourceFile, int line, int number) {
+    LogText(sourceFile, line, LoadText(number));
 }
 
 void ReportError(const char* sourceFile, int line, int number) {

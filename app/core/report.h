@@ -29,6 +29,10 @@ void ReportError(const char* sourceFile, int line, int number);
 // of showing a box itself.
 void LogReport(const char* sourceFile, int line, int number);
 
+// Log and debugger output of a text that is not in the string table: the codecs' failure messages. Its
+// signature is the codecs' report function (vello::ReportFn), so Reeldeck hands it to them as it is.
+void LogText(const char* sourceFile, int line, std::string_view text);
+
 // Replaces the message-box sink (an empty function restores the standard-error default) and returns the
 // previous one.
 MessageBoxSink SetMessageBoxSink(MessageBoxSink sink);

@@ -40,8 +40,10 @@ struct Reports {
         h.notify = [this](int n) { numbers.push_back(n); };
         h.errorBox = [this](std::string_view t) { boxes.emplace_back(t); };
         h.started = [this] { ++started; };
-        h.diagnostic = [this](std::string_view source, int, std::string_view text) {
-            diagnostics.push_back(std::string(source) + ": " + std::string(text));
+        h.diagnostic = [this](const char* sourceFile, int, std::string_view text) {
+            const std::string_view source(sourceFile);
+            diagnostics.push_back(std::string(source.substr(source.rfind('/') + 1)) + ": " +
+                                  std::string(text));
         };
         return h;
     }
@@ -376,8 +378,7 @@ TEST(VelloAudio, DeviceFailuresAreReportedTheVariantsWay) {
         VelloAudio ocu(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
         EXPECT_EQ(ocu.StartPlayback(), 0);
     }
-    EXPECT_EQ(r.diagnostics,
-              std::vector<std::string>{"app/vello/audio/VelloAudio: Cannot open audio device."});
+    EXPECT_EQ(r.diagnostics, std::vector<std::string>{"VelloAudio.cpp: Cannot open audio device."});
     EXPECT_EQ(r.boxes, std::vector<std::string>{"waveOutOpen error!"});
 
     BackendScope scope(platform::NullWaveBackend());

@@ -50,9 +50,7 @@ DecodeResult DecodeOurs(const std::vector<std::uint8_t>& data, vello::mpeg4::Hos
     config.maxWidth = maxWidth;
     config.maxHeight = maxHeight;
     if (streamCapacity != 0) config.streamCapacity = streamCapacity;
-    config.report = [&r](std::string_view, int, std::string_view message) {
-        r.messages.emplace_back(message);
-    };
+    config.report = [&r](const char*, int, std::string_view message) { r.messages.emplace_back(message); };
     vello::mpeg4::Mpeg4Decoder decoder(config, &source);
     r.openStatus = vello::mpeg4::StatusCode(decoder.OpenDecoder());
     r.vol = decoder.Vol();

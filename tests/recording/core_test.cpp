@@ -192,13 +192,15 @@ TEST(Report, GoesToTheLogTheDebuggerAndAnErrorBox) {
     WriteBytes(ReportLogPath(), "> old.cpp(1) : from before\n");
     ReportError("/src/app/core/qxr_file_manager.cpp", 123, 60);
     LogReport("C:\\src\\player.cpp", 7, 30);
+    LogText("/src/app/vello/mpeg4/mp4parse.cpp", 250, "Error: interlaced vol is not supported.");
     EXPECT_EQ(recorder.Log(),
               "> qxr_file_manager.cpp(123) : Cannot find a file.\n"
-              "> player.cpp(7) : Playback is canceled due to an error.\n");
-    ASSERT_EQ(recorder.boxes.size(), 1u);  // LogReport shows no box
+              "> player.cpp(7) : Playback is canceled due to an error.\n"
+              "> mp4parse.cpp(250) : Error: interlaced vol is not supported.\n");
+    ASSERT_EQ(recorder.boxes.size(), 1u);  // LogReport and LogText show no box
     EXPECT_EQ(recorder.boxes[0].text, "Cannot find a file.");
     EXPECT_EQ(recorder.boxes[0].caption, "ERROR");
-    ASSERT_EQ(recorder.debug.size(), 2u);
+    ASSERT_EQ(recorder.debug.size(), 3u);
     EXPECT_EQ(recorder.debug[0], "> qxr_file_manager.cpp(123) : Cannot find a file.\n");
     EXPECT_EQ(ReportLogPath(), recorder.Directory() + "/report.txt");
 }

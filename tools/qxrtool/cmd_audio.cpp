@@ -143,9 +143,7 @@ int RunPlay(int argc, char** argv) {
     vello::AudioHooks hooks;
     hooks.notify = [&](int n) { reported += std::string(vello::AudioMessageText(n)) + "\n"; };
     hooks.errorBox = [&](std::string_view text) { reported += std::string(text) + "\n"; };
-    hooks.diagnostic = [&](std::string_view, int, std::string_view text) {
-        reported += std::string(text) + "\n";
-    };
+    hooks.diagnostic = [&](const char*, int, std::string_view text) { reported += std::string(text) + "\n"; };
 
     PacedQueue queue;
     // Packet sizes as the camera sends them: 256 mu-law bytes, or 360 G.726 codes.

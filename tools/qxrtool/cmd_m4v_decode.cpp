@@ -64,7 +64,7 @@ int RunM4vDecode(int argc, char** argv) {
     config.maxWidth = 4096;
     config.maxHeight = 4096;
     std::string lastMessage;
-    config.report = [&lastMessage](std::string_view, int, std::string_view message) {
+    config.report = [&lastMessage](const char*, int, std::string_view message) {
         lastMessage.assign(message);
     };
     vello::mpeg4::Mpeg4Decoder decoder(config, &source);

@@ -18,7 +18,6 @@ constexpr int kCodesPerPacket = 360;
 constexpr uint32_t kG726BufferBytes = 720;
 constexpr uint32_t kG711BufferBytes = 256;
 constexpr int kMaxPacketBytes = 8192;
-constexpr std::string_view kSourceName = "app/vello/audio/VelloAudio";
 
 }  // namespace
 
@@ -266,10 +265,9 @@ int VelloAudio::StartPlayback() {
     if (platform::WaveOutOpen(&device, format_, &VelloAudio::DeviceCallback, this) != platform::kMmNoError) {
         if (reeldeck) {
             if (hooks_.diagnostic) {
-                hooks_.diagnostic(kSourceName, __LINE__, "Cannot open audio device.");
+                VELLO_REPORT(hooks_.diagnostic, "Cannot open audio device.");
             } else {
-                platform::DebugOutput("> " + std::string(kSourceName) + "(" + std::to_string(__LINE__) +
-                                      ") : Cannot open audio device.\n");
+                platform::DebugOutput("Cannot open audio device.\n");
             }
         } else {
             Fail(0, "waveOutOpen error!");

@@ -29,6 +29,7 @@
 #include "platform/signal_event.h"
 #include "platform/wave_out.h"
 #include "vello/audio/audio_packets.h"
+#include "vello/common/codec_report.h"
 
 namespace vello {
 
@@ -66,8 +67,8 @@ struct AudioHooks {
     std::function<void(int number)> notify;               // Reeldeck: numbered notification
     std::function<void(std::string_view text)> errorBox;  // Ocuview: message box titled "ERROR"
     std::function<void()> started;                        // Ocuview: audio started (WM_USER + 3)
-    // Reeldeck's diagnostic log: source name, line, text.
-    std::function<void(std::string_view source, int line, std::string_view text)> diagnostic;
+    // Reeldeck's diagnostic log (its host passes reeldeck::LogText).
+    ReportFn diagnostic;
 };
 
 class VelloAudio {

@@ -13,8 +13,6 @@ namespace vello::mpeg4 {
 
 namespace {
 
-constexpr const char* kFile = "app/vello/mpeg4/mp4dec.cpp";
-
 // Extra bytes after each plane: vector loads of the motion compensation may read a little past the
 // last sample of a row, and the last row has no next row to read into.
 constexpr int kPlaneSlack = 64;
@@ -36,16 +34,6 @@ DecoderConfig ReeldeckConfig() {
     DecoderConfig c;
     c.variant = HostVariant::kReeldeck;
     c.streamCapacity = 131072;
-    c.report = [](std::string_view file, int line, std::string_view message) {
-        std::string text = "> ";
-        text.append(file);
-        text.append("(");
-        text.append(std::to_string(line));
-        text.append(") : ");
-        text.append(message);
-        text.append("\n");
-        platform::DebugOutput(text);
-    };
     return c;
 }
 
@@ -78,10 +66,6 @@ Mpeg4Decoder::~Mpeg4Decoder() {
     CloseDecoder();
 }
 
-void Mpeg4Decoder::Report(const char* file, int line, std::string_view message) {
-    if (config_.report) config_.report(file, line, message);
-}
-
 Mpeg4Status Mpeg4Decoder::OpenDecoder() {
     CloseDecoder();
     vo_ = VisualObjectHeader{};
@@ -97,11 +81,11 @@ Mpeg4Status Mpeg4Decoder::OpenDecoder() {
     currentTimeIncrement_ = 0;
 
     if (source_ == nullptr || !stream_.Allocate(config_.streamCapacity)) {
-        Report(kFile, __LINE__, "Error: No memory to allocate buffer for MPEG-4 bitstream.");
+        VELLO_REPORT(config_.report, "Error: No memory to allocate buffer for MPEG-4 bitstream.");
         return Mpeg4Status::kNoMemory;
     }
     if (!Refill()) {
-        Report(kFile, __LINE__, "Error: reading MPEG-4 bitstream file.");
+        VELLO_REPORT(config_.report, "Error: reading MPEG-4 bitstream file.");
         return Mpeg4Status::kStreamError;
     }
     return ParseHeadersAndAllocate();
@@ -217,7 +201,7 @@ bool Mpeg4Decoder::SizeMatches(const Display& display) const {
 Mpeg4Status Mpeg4Decoder::DecodeStream(Display& display) {
     if (stream_.base == nullptr || current_ == nullptr) return Mpeg4Status::kStreamError;
     if (!SeekStartCode(kVopStartCode)) {
-        Report(kFile, __LINE__, "Error: Failed seeking VOP Start Code.");
+        VELLO_REPORT(config_.report, "Error: Failed seeking VOP Start Code.");
         display.NotifyError(kHostErrorNoVop);
         return Mpeg4Status::kStreamError;
     }
@@ -252,7 +236,7 @@ Mpeg4Status Mpeg4Decoder::DecodeStream(Display& display) {
                 DeliverPicture(display, *current_);
             }
             if (config_.variant == HostVariant::kReeldeck) {
-                Report(kFile, __LINE__, "Error: Screen Size Changed.");
+                VELLO_REPORT(config_.report, "Error: Screen Size Changed.");
                 display.NotifyError(kHostErrorNoVop);
                 return Mpeg4Status::kSizeChanged;
             }

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "lumacore/lumacore.h"
+#include "vello/common/codec_report.h"
 #include "vello/mpeg4/mp4stream.h"
 #include "vello/mpeg4/start_code.h"
 
@@ -46,8 +47,7 @@ enum class HostVariant {
     kOcuview,   // lag counter, leave a packet that does not fit queued, follow picture size changes
 };
 
-// Receives a failure message with the source file and line it comes from.
-using ReportFn = std::function<void(std::string_view file, int line, std::string_view message)>;
+using vello::ReportFn;
 
 struct DecoderConfig {
     HostVariant variant = HostVariant::kReeldeck;
@@ -55,10 +55,10 @@ struct DecoderConfig {
     // The largest picture the frame store may be made for: the hosts' display buffers hold 640 x 480.
     int maxWidth = 640;
     int maxHeight = 480;
-    ReportFn report;  // empty: messages are not emitted
+    ReportFn report;  // empty: messages are not emitted (Reeldeck's host passes reeldeck::LogText)
 };
 
-// Reeldeck: 128 KiB buffer, messages to the debugger output (the host adds its diagnostic log).
+// Reeldeck: 128 KiB buffer; its host sets `report` to its report channel.
 DecoderConfig ReeldeckConfig();
 // Ocuview: 512 KiB buffer, no messages, statuses only.
 DecoderConfig OcuviewConfig();
@@ -290,8 +290,6 @@ class Mpeg4Decoder {
     int ReadDquant();
     Mpeg4Status CheckVideoPacket(int* packetStart, int nextMb);
     void NoteQuant();
-
-    void Report(const char* file, int line, std::string_view message);
 
     DecoderConfig config_;
     PacketSource* source_;

@@ -21,8 +21,6 @@ namespace vello::mpeg4 {
 
 namespace {
 
-constexpr const char* kFile = "app/vello/mpeg4/mp4decvop.cpp";
-
 // Use the intra DC VLC while the quantiser is below the threshold of intra_dc_vlc_thr.
 constexpr int kIntraDcThreshold[8] = {512, 13, 15, 17, 19, 21, 23, 0};
 constexpr int kDquant[4] = {-1, -2, 1, 2};
@@ -281,7 +279,7 @@ Mpeg4Status Mpeg4Decoder::DecodeIVop() {
         for (;;) {
             m = DecodeIMcbpc(stream_.PeekBits(9));
             if (m.length == 0) {
-                Report(kFile, __LINE__, "Error: when decode mcbpc of I-VOP macroblock.");
+                VELLO_REPORT(config_.report, "Error: when decode mcbpc of I-VOP macroblock.");
                 return Mpeg4Status::kMacroblockError;
             }
             stream_.SkipBits(m.length);
@@ -290,7 +288,7 @@ Mpeg4Status Mpeg4Decoder::DecodeIVop() {
         const bool acPred = stream_.GetBits(1) != 0;
         const CbpyEntry cbpy = kCbpy[stream_.PeekBits(6)];
         if (cbpy.length == 0) {
-            Report(kFile, __LINE__, "Error: when decode cbpy of I-VOP macroblock.");
+            VELLO_REPORT(config_.report, "Error: when decode cbpy of I-VOP macroblock.");
             return Mpeg4Status::kMacroblockError;
         }
         stream_.SkipBits(cbpy.length);
@@ -330,7 +328,7 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
         upRight ? mv - 4 * mbWidth_ + 4 : kZeroVectors, mv, &availLeft, &availUp, &availUpRight, availCur,
         vop_.vop_fcode_forward, mbType);
     if (st != lumStsNoErr) {
-        Report(kFile, __LINE__, "Error: when decode motion vector.");
+        VELLO_REPORT(config_.report, "Error: when decode motion vector.");
         return Mpeg4Status::kMacroblockError;
     }
 
@@ -424,7 +422,7 @@ Mpeg4Status Mpeg4Decoder::DecodePVop() {
             }
             m = kPMcbpc[stream_.PeekBits(9)];
             if (m.length == 0) {
-                Report(kFile, __LINE__, "Error: when decode mcbpc of P-VOP macroblock.");
+                VELLO_REPORT(config_.report, "Error: when decode mcbpc of P-VOP macroblock.");
                 return Mpeg4Status::kMacroblockError;
             }
             stream_.SkipBits(m.length);
@@ -447,7 +445,7 @@ Mpeg4Status Mpeg4Decoder::DecodePVop() {
             const bool acPred = intra && stream_.GetBits(1) != 0;
             const CbpyEntry cbpy = kCbpy[stream_.PeekBits(6)];
             if (cbpy.length == 0) {
-                Report(kFile, __LINE__, "Error: when decode cbpy of P-VOP macroblock.");
+                VELLO_REPORT(config_.report, "Error: when decode cbpy of P-VOP macroblock.");
                 return Mpeg4Status::kMacroblockError;
             }
             stream_.SkipBits(cbpy.length);

@@ -9,8 +9,6 @@ namespace vello::mpeg4 {
 
 namespace {
 
-constexpr const char* kFile = "app/vello/mpeg4/mp4parse.cpp";
-
 // Zigzag scan: the natural (row-major) position of the i-th coefficient.
 constexpr Lum8u kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
                                12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
@@ -39,13 +37,13 @@ int TimeIncrementBits(int resolution) {
 
 bool Mpeg4Decoder::MarkerBit(int line) {
     if (stream_.GetBits(1) == 1) return true;
-    Report(kFile, line, "Error: wrong marker bit in video_header.");
+    ReportAt(config_.report, __FILE__, line, "Error: wrong marker bit in video_header.");
     return false;
 }
 
 Mpeg4Status Mpeg4Decoder::ParseHeadersAndAllocate() {
     if (!NextStartCodeOrShortHeader()) {
-        Report(kFile, __LINE__, kNoStartCodes);
+        VELLO_REPORT(config_.report, kNoStartCodes);
         return Mpeg4Status::kUnsupported;
     }
     bool shortHeader = false;
@@ -65,19 +63,19 @@ Mpeg4Status Mpeg4Decoder::ParseHeadersAndAllocate() {
             sawSequenceStart_ = true;
         }
         if (!NextStartCodeOrShortHeader()) {
-            Report(kFile, __LINE__, kNoStartCodes);
+            VELLO_REPORT(config_.report, kNoStartCodes);
             return Mpeg4Status::kUnsupported;
         }
     }
     if (shortHeader) {
         // H.263 baseline pictures have no VOL; reading their bits as one would decode garbage.
-        Report(kFile, __LINE__, "Error: short_video_header is not supported.");
+        VELLO_REPORT(config_.report, "Error: short_video_header is not supported.");
         return Mpeg4Status::kUnsupported;
     }
     // The VOL start code: other codes between the video_object and it (user data) are passed over.
     for (;;) {
         if (!NextStartCode()) {
-            Report(kFile, __LINE__, kNoStartCodes);
+            VELLO_REPORT(config_.report, kNoStartCodes);
             return Mpeg4Status::kUnsupported;
         }
         const int value = static_cast<int>(stream_.PeekBits(8));
@@ -92,13 +90,12 @@ Mpeg4Status Mpeg4Decoder::ParseHeadersAndAllocate() {
     // The chroma planes need 8 samples for their border padding; the hosts' display buffers bound the
     // top end, and the frame store is never made for a picture they could not take.
     if (width < 16 || height < 16 || width > config_.maxWidth || height > config_.maxHeight) {
-        Report(kFile, __LINE__, "Error: picture size is not supported.");
+        VELLO_REPORT(config_.report, "Error: picture size is not supported.");
         return Mpeg4Status::kUnsupported;
     }
     if (AllocateFrameStore() != Mpeg4Status::kOk) {
         ReleaseFrameStore();
-        Report("app/vello/mpeg4/mp4dec.cpp", __LINE__,
-               "Error: No memory to allocate buffers for decoded frames.");
+        VELLO_REPORT(config_.report, "Error: No memory to allocate buffers for decoded frames.");
         return Mpeg4Status::kNoMemory;
     }
     return Mpeg4Status::kOk;
@@ -110,14 +107,14 @@ Mpeg4Status Mpeg4Decoder::ParseVisualObject() {
     if (vo_.is_visual_object_identifier) {
         vo_.visual_object_verid = static_cast<int>(s.GetBits(4));
         if (vo_.visual_object_verid != 1) {
-            Report(kFile, __LINE__, "Error: wrong VisualObject.verid.");
+            VELLO_REPORT(config_.report, "Error: wrong VisualObject.verid.");
             return Mpeg4Status::kUnsupported;
         }
         vo_.visual_object_priority = static_cast<int>(s.GetBits(3));
     }
     vo_.visual_object_type = static_cast<int>(s.GetBits(4));
     if (vo_.visual_object_type != 1) {
-        Report(kFile, __LINE__, "Error: Unsupported object: visual_object_type != video ID.");
+        VELLO_REPORT(config_.report, "Error: Unsupported object: visual_object_type != video ID.");
         return Mpeg4Status::kUnsupportedObject;
     }
     vo_.video_signal_type = static_cast<int>(s.GetBits(1));
@@ -222,7 +219,7 @@ Mpeg4Status Mpeg4Decoder::ParseVol() {
     if (v.vol_control_parameters) {
         v.chroma_format = get(2);
         if (v.chroma_format != 1) {
-            Report(kFile, __LINE__, "Error: vol_control_parameters.chroma_format != 4:2:0.");
+            VELLO_REPORT(config_.report, "Error: vol_control_parameters.chroma_format != 4:2:0.");
             return Mpeg4Status::kUnsupported;
         }
         v.low_delay = get(1);
@@ -243,14 +240,14 @@ Mpeg4Status Mpeg4Decoder::ParseVol() {
     }
     v.video_object_layer_shape = get(2);
     if (v.video_object_layer_shape != 0) {
-        Report(kFile, __LINE__,
-               "Error: video_object_layer_shape != rectangular\nThis mode is not supported.");
+        VELLO_REPORT(config_.report,
+                     "Error: video_object_layer_shape != rectangular\nThis mode is not supported.");
         return Mpeg4Status::kUnsupported;
     }
     if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
     v.vop_time_increment_resolution = get(16);
     if (v.vop_time_increment_resolution == 0) {
-        Report(kFile, __LINE__, "Error: wrong value for vop_time_increment_resolution.");
+        VELLO_REPORT(config_.report, "Error: wrong value for vop_time_increment_resolution.");
         return Mpeg4Status::kUnsupported;
     }
     if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
@@ -264,18 +261,18 @@ Mpeg4Status Mpeg4Decoder::ParseVol() {
     if (!MarkerBit(__LINE__)) return Mpeg4Status::kUnsupported;
     v.interlaced = get(1);
     if (v.interlaced) {
-        Report(kFile, __LINE__, "Error: interlaced vol is not supported.");
+        VELLO_REPORT(config_.report, "Error: interlaced vol is not supported.");
         return Mpeg4Status::kUnsupported;
     }
     v.obmc_disable = get(1);
     v.sprite_enable = get(v.video_object_layer_verid == 1 ? 1 : 2);
     if (v.sprite_enable) {
-        Report(kFile, __LINE__, "Error: sprites are not supported.");
+        VELLO_REPORT(config_.report, "Error: sprites are not supported.");
         return Mpeg4Status::kUnsupported;
     }
     v.not_8_bit = get(1);
     if (v.not_8_bit) {
-        Report(kFile, __LINE__, "Error: only 8-bits data is supported.");
+        VELLO_REPORT(config_.report, "Error: only 8-bits data is supported.");
         return Mpeg4Status::kUnsupported;
     }
     v.quant_precision = 5;
@@ -299,7 +296,7 @@ Mpeg4Status Mpeg4Decoder::ParseVol() {
     if (v.video_object_layer_verid != 1) {
         v.quarter_sample = get(1);
         if (v.quarter_sample) {
-            Report(kFile, __LINE__, "Error: Quarter sample is not supported.");
+            VELLO_REPORT(config_.report, "Error: Quarter sample is not supported.");
             return Mpeg4Status::kUnsupported;
         }
     }
@@ -310,25 +307,25 @@ Mpeg4Status Mpeg4Decoder::ParseVol() {
     if (v.data_partitioned) {
         v.reversible_vlc = get(1);
         if (v.reversible_vlc) {
-            Report(kFile, __LINE__, "Error: reversible_vlc for data_partitioned VOL is not supported.");
+            VELLO_REPORT(config_.report, "Error: reversible_vlc for data_partitioned VOL is not supported.");
             return Mpeg4Status::kUnsupported;
         }
         // The macroblock layer has no data-partitioned syntax: its motion and texture parts would be
         // read as ordinary macroblocks.
-        Report(kFile, __LINE__, "Error: data_partitioned VOL is not supported.");
+        VELLO_REPORT(config_.report, "Error: data_partitioned VOL is not supported.");
         return Mpeg4Status::kUnsupported;
     }
     if (v.video_object_layer_verid != 1) {
         v.newpred_enable = get(1);
         if (v.newpred_enable) {
-            Report(kFile, __LINE__, "Error: NEWPRED mode is not supported.");
+            VELLO_REPORT(config_.report, "Error: NEWPRED mode is not supported.");
             return Mpeg4Status::kUnsupported;
         }
         v.reduced_resolution_vop_enable = get(1);
     }
     v.scalability = get(1);
     if (v.scalability) {
-        Report(kFile, __LINE__, "Error: VOL scalability is not supported.");
+        VELLO_REPORT(config_.report, "Error: VOL scalability is not supported.");
         return Mpeg4Status::kUnsupported;
     }
     return Mpeg4Status::kOk;
@@ -353,7 +350,7 @@ Mpeg4Status Mpeg4Decoder::ParseVop() {
     if (v.reduced_resolution_vop_enable && (intra || predicted)) {
         h.vop_reduced_resolution = get(1);
         if (h.vop_reduced_resolution) {
-            Report(kFile, __LINE__, "Error: Reduced Resolution VOP is not supported.");
+            VELLO_REPORT(config_.report, "Error: Reduced Resolution VOP is not supported.");
             return Mpeg4Status::kUnsupported;
         }
     }
