@@ -73,12 +73,9 @@ Mpeg4Status Mpeg4Decoder::OpenDecoder() {
     vop_ = VopHeader{};
     stats_ = DecoderStats{};
     sawVisualObject_ = false;
-    sawSequenceStart_ = false;
     lag_ = 0;
     nextSerial_ = 1;
     lastDeliveredSerial_ = 0;
-    previousTimeIncrement_ = 0;
-    currentTimeIncrement_ = 0;
 
     if (source_ == nullptr || !stream_.Allocate(config_.streamCapacity)) {
         VELLO_REPORT(config_.report, "Error: No memory to allocate buffer for MPEG-4 bitstream.");
@@ -132,7 +129,6 @@ Mpeg4Status Mpeg4Decoder::AllocateFrameStore() {
     output_ = nullptr;
     decodedAny_ = false;
 
-    mbFlags_ = lumsMalloc_8u(mbCount);
     mvs_ = reinterpret_cast<LumMotionVector*>(lumsMalloc_16s(mbCount * 8));
     rowY_ = lumsMalloc_16s(16 + 16 * mbWidth_);
     rowCb_ = lumsMalloc_16s(8 + 8 * mbWidth_);
@@ -142,9 +138,8 @@ Mpeg4Status Mpeg4Decoder::AllocateFrameStore() {
     leftCr_ = lumsMalloc_16s(8);
     quantAbove_ = lumsMalloc_8u(mbWidth_ + 1);
     residual_ = lumsMalloc_16s(64);
-    if (mbFlags_ == nullptr || mvs_ == nullptr || rowY_ == nullptr || rowCb_ == nullptr ||
-        rowCr_ == nullptr || leftY_ == nullptr || leftCb_ == nullptr || leftCr_ == nullptr ||
-        quantAbove_ == nullptr || residual_ == nullptr) {
+    if (mvs_ == nullptr || rowY_ == nullptr || rowCb_ == nullptr || rowCr_ == nullptr || leftY_ == nullptr ||
+        leftCb_ == nullptr || leftCr_ == nullptr || quantAbove_ == nullptr || residual_ == nullptr) {
         return Mpeg4Status::kNoMemory;
     }
     return Mpeg4Status::kOk;
@@ -159,7 +154,6 @@ void Mpeg4Decoder::ReleaseFrameStore() {
     reference_ = nullptr;
     output_ = nullptr;
     decodedAny_ = false;
-    ReleaseArray(mbFlags_);
     Lum16s* mvs = reinterpret_cast<Lum16s*>(mvs_);
     ReleaseArray(mvs);
     mvs_ = nullptr;

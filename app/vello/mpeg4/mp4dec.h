@@ -300,7 +300,6 @@ class Mpeg4Decoder {
     VopHeader vop_;
     DecoderStats stats_;
     bool sawVisualObject_ = false;
-    bool sawSequenceStart_ = false;
     int lag_ = 0;
 
     // Frame store, from OpenDecoder to CloseDecoder.
@@ -316,11 +315,8 @@ class Mpeg4Decoder {
     std::uint64_t nextSerial_ = 1;
     std::uint64_t lastDeliveredSerial_ = 0;
     bool decodedAny_ = false;
-    int previousTimeIncrement_ = 0;
-    int currentTimeIncrement_ = 0;
 
-    // Per macroblock: kind (0 not coded, 1 intra, 2 inter) and four vectors in half samples.
-    Lum8u* mbFlags_ = nullptr;
+    // Per macroblock: four vectors in half samples.
     LumMotionVector* mvs_ = nullptr;
     // Intra DC/AC prediction stores (-1 DC marks a missing intra neighbour). Row stores: 8 entries per
     // 8-sample block column after one leading macroblock's worth of entries standing for the column left

@@ -176,9 +176,6 @@ Mpeg4Status Mpeg4Decoder::CheckVideoPacket(int* packetStart, int nextMb) {
 Mpeg4Status Mpeg4Decoder::DecodeVop() {
     ++stats_.vops;
     ++stats_.vopsByType[vop_.vop_coding_type & 3];
-    // Every VOP's time becomes the current picture time, decoded or not.
-    previousTimeIncrement_ = currentTimeIncrement_;
-    currentTimeIncrement_ = vop_.vop_time_increment;
     if (!vop_.vop_coded) {
         ++stats_.vopsNotCoded;
         return Mpeg4Status::kOk;
@@ -256,7 +253,6 @@ Mpeg4Status Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool 
 // prediction stores, and the quantiser matrices of the VOL.
 void Mpeg4Decoder::BeginVop() {
     const int total = mbWidth_ * mbHeight_;
-    lumsZero_8u(mbFlags_, total);
     lumsZero_8u(reinterpret_cast<Lum8u*>(mvs_), total * 16);
     quant_ = vop_.vop_quant;
     lumsSet_8u(static_cast<Lum8u>(quant_), quantAbove_, mbWidth_ + 1);
@@ -299,7 +295,6 @@ Mpeg4Status Mpeg4Decoder::DecodeIVop() {
             DecodeIntraMacroblock(mbx, mby, (cbpy.value << 2) | m.cbpc, acPred, quantBefore);
         if (status != Mpeg4Status::kOk) return status;
         firstCodedInPacket_ = false;
-        mbFlags_[mb] = 1;
         quantAbove_[mbx] = static_cast<Lum8u>(quant_);
         quantLeft_ = quant_;
         ++mb;
@@ -437,7 +432,6 @@ Mpeg4Status Mpeg4Decoder::DecodePVop() {
                 st = lumiCopyBlock_H263_8u(ref.origin[c] + o, cur.origin[c] + o, cur.step[c]);
             }
             if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
-            mbFlags_[mb] = 0;
             MarkNonIntraPrediction(mbx);
             ++stats_.notCodedMacroblocks;
         } else {
@@ -457,11 +451,9 @@ Mpeg4Status Mpeg4Decoder::DecodePVop() {
             Mpeg4Status status;
             if (intra) {
                 status = DecodeIntraMacroblock(mbx, mby, cbp, acPred, quantBefore);
-                mbFlags_[mb] = 1;
                 ++stats_.intraMacroblocksInP;
             } else {
                 status = DecodeInterMacroblock(mbx, mby, m.type, cbp, packetStart);
-                mbFlags_[mb] = 2;
                 if (m.type == 2) ++stats_.fourVectorMacroblocks;
                 MarkNonIntraPrediction(mbx);
             }

@@ -59,9 +59,7 @@ Mpeg4Status Mpeg4Decoder::ParseHeadersAndAllocate() {
             if (status != Mpeg4Status::kOk) return status;
         } else if (value <= 0x1F) {
             break;  // video_object: the VOL follows
-        } else if (value == kVisualObjectSequenceStartCode) {
-            sawSequenceStart_ = true;
-        }
+        }           // visual_object_sequence and any other code: passed over
         if (!NextStartCodeOrShortHeader()) {
             VELLO_REPORT(config_.report, kNoStartCodes);
             return Mpeg4Status::kUnsupported;

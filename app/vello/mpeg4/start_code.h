@@ -14,7 +14,6 @@ namespace vello::mpeg4 {
 inline constexpr std::uint8_t kUserDataStartCode = 0xB2;
 inline constexpr std::uint8_t kVopStartCode = 0xB6;
 inline constexpr std::uint8_t kVisualObjectStartCode = 0xB5;
-inline constexpr std::uint8_t kVisualObjectSequenceStartCode = 0xB0;
 
 inline constexpr std::size_t kNoStartCode = static_cast<std::size_t>(-1);
 
