@@ -33,9 +33,7 @@ void Player::AudioThread(Worker& self) {
     AudioSource source(*this);
     vello::AudioHooks hooks;
     hooks.notify = [this](int number) { posted_.Post(PlayerNotification::kError, number); };
-    hooks.diagnostic = [](std::string_view file, int line, std::string_view text) {
-        platform::DebugOutput(FormatReportLine(std::string(file).c_str(), line, text));
-    };
+    hooks.diagnostic = LogText;
     auto module =
         std::make_unique<vello::VelloAudio>(vello::AudioVariant::kReeldeck, audioType_, &source, hooks);
     if (!module->Ok()) {

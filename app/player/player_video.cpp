@@ -5,6 +5,7 @@
 #include <deque>
 #include <utility>
 
+#include "core/report.h"
 #include "core/string_table.h"
 #include "platform/debug_output.h"
 #include "player/player.h"
@@ -162,7 +163,9 @@ void Player::ShowPicture(Worker& self, const DisplayBuffer& display, int pacerAr
 
 void Player::RunMpeg4(Worker& self, const DisplayBuffer& display) {
     VideoSource source(*this, self);
-    vello::mpeg4::Mpeg4Decoder decoder(vello::mpeg4::ReeldeckConfig(), &source);
+    vello::mpeg4::DecoderConfig config = vello::mpeg4::ReeldeckConfig();
+    config.report = LogText;  // the decoder's messages go to the report log and the debugger output
+    vello::mpeg4::Mpeg4Decoder decoder(config, &source);
     const vello::mpeg4::Mpeg4Status status = decoder.OpenDecoder();
     events_.Reset(Event::kVideoRebooting);
     if (status != vello::mpeg4::Mpeg4Status::kOk) {
