@@ -518,8 +518,9 @@ TEST(PlayerBackPressure, ASlowHostStallsTheSupplierInsteadOfGrowingMemory) {
     // The heaps were full while the host held the pictures: the supplier waited on them.
     EXPECT_GT(videoMax, reeldeck::kVideoHeapBytes / 2);
     EXPECT_GT(audioMax, reeldeck::kAudioHeapBytes / 2);
-    if (!kSanitized)
+    if (!kSanitized) {
         EXPECT_LT(rssMax - before, 4096) << "resident memory grew by " << (rssMax - before) << " KiB";
+    }
     std::printf("heap fill: video %zu of %zu, audio %zu of %zu bytes; RSS %ld -> %ld KiB\n", videoMax,
                 reeldeck::kVideoHeapBytes, audioMax, reeldeck::kAudioHeapBytes, before, rssMax);
 }

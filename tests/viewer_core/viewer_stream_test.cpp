@@ -88,7 +88,9 @@ TEST_F(ViewerStream, MotionJpegPicturesArriveInOrderWithTheCameraTime) {
         EXPECT_EQ(frames[i].width, 320);
         EXPECT_EQ(frames[i].height, 240);
         EXPECT_EQ(frames[i].sizeChanged, i == 0);
-        if (i > 0) EXPECT_LE(frames[i - 1].cameraTime, frames[i].cameraTime);
+        if (i > 0) {
+            EXPECT_LE(frames[i - 1].cameraTime, frames[i].cameraTime);
+        }
     }
     EXPECT_EQ(frames.back().cameraTime.size(), 23u);
     EXPECT_NE(frames.back().checksum, frames.front().checksum);  // the scene moves
@@ -174,9 +176,7 @@ TEST_P(ViewerAudio, AudioReachesTheOutput) {
 INSTANTIATE_TEST_SUITE_P(Codecs, ViewerAudio,
                          ::testing::Values(AudioCase{"jpeg", "g711_64"}, AudioCase{"jpeg", "g726_32"},
                                            AudioCase{"mpeg4", "g726_24"}, AudioCase{"mpeg4", "g711_64"}),
-                         [](const auto& info) {
-                             return std::string(info.param.codec) + "_" + info.param.audioCodec;
-                         });
+                         [](const auto& p) { return std::string(p.param.codec) + "_" + p.param.audioCodec; });
 
 // RTP unicast with an RTCP session: pictures decode, and the receiver reports the camera records agree
 // with the loss it injected.
@@ -331,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"rtp_no_sender_reports", "mpeg4", "rtp-video:no-sr", -1, true, true},
                       FaultCase{"rtp_duplicate_reorder", "mpeg4", "rtp-video:duplicate=0.1", -1, false, true},
                       FaultCase{"rtp_silent", "mpeg4", "rtp-video:loss=1", -1, true, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 // A command that does not finish: "Can not connect." after the command limit, and no retry.
 TEST_F(ViewerStream, HungCommandEndsWithCannotConnect) {
