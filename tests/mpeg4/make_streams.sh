@@ -45,6 +45,8 @@ ff qcif_gop4 -f lavfi -i "$(src 176x144)" -frames:v 8 -c:v mpeg4 -g 4 -qscale:v 
 # Sizes: VGA, and a width that is not a multiple of 16.
 ff vga -f lavfi -i "$(src 640x480)" -frames:v 6 -c:v mpeg4 -g 30 -qscale:v 6 -flags +mv4
 ff odd_width -f lavfi -i "$(src 200x120)" -frames:v 8 -c:v mpeg4 -g 30 -qscale:v 4
+ff odd_size -f lavfi -i "testsrc2=size=640x360:rate=25,crop=320:180:x='n*6':y='n*3',scale=203:117" -frames:v 8 -c:v mpeg4 \
+    -g 30 -qscale:v 3 -pix_fmt yuv420p
 # Xvid: its own GOP of I- and P-VOPs, and its MPEG quantisation.
 ff xvid_gop -f lavfi -i "$(src 176x144)" -frames:v 30 -c:v libxvid -g 30 -bf 0 -qscale:v 4
 ff xvid_mpegq -f lavfi -i "$(src 352x288)" -frames:v 8 -c:v libxvid -g 30 -bf 0 -mpeg_quant 1 -qscale:v 3

@@ -46,8 +46,8 @@ const StreamCase kStreams[] = {
     {"qcif_q31", 176, 144, 8, kNone, 31, 31}, {"qcif_aq", 176, 144, 12, kDquant},
     {"qcif_still", 176, 144, 10, kNotCoded},  {"qcif_gop4", 176, 144, 8, kNone},
     {"vga", 640, 480, 6, kFourVectors},       {"odd_width", 200, 120, 8, kNone},
-    {"xvid_gop", 176, 144, 30, kNone},        {"xvid_mpegq", 352, 288, 8, kNone},
-    {"qcif_bframes", 176, 144, 5, kBVops},
+    {"odd_size", 203, 117, 8, kNone},         {"xvid_gop", 176, 144, 30, kNone},
+    {"xvid_mpegq", 352, 288, 8, kNone},       {"qcif_bframes", 176, 144, 5, kBVops},
 };
 
 class Mpeg4Streams : public ::testing::TestWithParam<StreamCase> {};

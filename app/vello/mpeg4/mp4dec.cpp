@@ -105,9 +105,10 @@ Mpeg4Status Mpeg4Decoder::AllocateFrameStore() {
     mbNumberBits_ = std::max(1, static_cast<int>(std::bit_width(static_cast<unsigned>(mbCount - 1))));
 
     const int lumaStep = (w + 47) & ~15;
-    const int chromaStep = (w / 2 + 23) & ~7;
+    // Chroma keeps the last column and row of an odd-sized picture: (w + 1) / 2 by (h + 1) / 2.
+    const int chromaStep = ((w + 1) / 2 + 23) & ~7;
     const int lumaRows = h + 32;
-    const int chromaRows = h / 2 + 16;
+    const int chromaRows = (h + 1) / 2 + 16;
     for (PictureRecord& p : pictures_) {
         const int steps[3] = {lumaStep, chromaStep, chromaStep};
         const int rows[3] = {lumaRows, chromaRows, chromaRows};

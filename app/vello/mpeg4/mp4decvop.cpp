@@ -206,8 +206,8 @@ Mpeg4Status Mpeg4Decoder::DecodeVop() {
         const int w = storeWidth_;
         const int h = storeHeight_;
         lumiExpandFrame_H263_8u(current_->plane[0], w, h, 16, current_->step[0]);
-        lumiExpandFrame_H263_8u(current_->plane[1], w / 2, h / 2, 8, current_->step[1]);
-        lumiExpandFrame_H263_8u(current_->plane[2], w / 2, h / 2, 8, current_->step[2]);
+        lumiExpandFrame_H263_8u(current_->plane[1], (w + 1) / 2, (h + 1) / 2, 8, current_->step[1]);
+        lumiExpandFrame_H263_8u(current_->plane[2], (w + 1) / 2, (h + 1) / 2, 8, current_->step[2]);
     }
     return status;
 }
@@ -376,7 +376,7 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
     st = mbType == 2 ? lumiComputeChroma4MV_MPEG4(mv, &chroma, availCur)
                      : lumiComputeChromaMV_MPEG4(&mv[0], &chroma);
     if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
-    const LumiRect chromaRect{-8, -8, storeWidth_ / 2 + 16, storeHeight_ / 2 + 16};
+    const LumiRect chromaRect{-8, -8, (storeWidth_ + 1) / 2 + 16, (storeHeight_ + 1) / 2 + 16};
     st = lumiLimitMVToRect_MPEG4(&chroma, &chromaLimited, &chromaRect, 8 * mbx, 8 * mby, 8);
     if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
     for (int c = 1; c <= 2; ++c) {
