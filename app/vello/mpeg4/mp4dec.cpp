@@ -104,11 +104,13 @@ Mpeg4Status Mpeg4Decoder::AllocateFrameStore() {
     const int mbCount = mbWidth_ * mbHeight_;
     mbNumberBits_ = std::max(1, static_cast<int>(std::bit_width(static_cast<unsigned>(mbCount - 1))));
 
-    const int lumaStep = (w + 47) & ~15;
-    // Chroma keeps the last column and row of an odd-sized picture: (w + 1) / 2 by (h + 1) / 2.
-    const int chromaStep = ((w + 1) / 2 + 23) & ~7;
-    const int lumaRows = h + 32;
-    const int chromaRows = (h + 1) / 2 + 16;
+    // The planes hold whole macroblocks plus the border: the last macroblock column and row are decoded
+    // in full, and the border is expanded from them (see DecodeVop). For the cameras' sizes, multiples of
+    // 16, this is the picture itself.
+    const int lumaStep = 16 * mbWidth_ + 32;
+    const int chromaStep = 8 * mbWidth_ + 16;
+    const int lumaRows = 16 * mbHeight_ + 32;
+    const int chromaRows = 8 * mbHeight_ + 16;
     for (PictureRecord& p : pictures_) {
         const int steps[3] = {lumaStep, chromaStep, chromaStep};
         const int rows[3] = {lumaRows, chromaRows, chromaRows};

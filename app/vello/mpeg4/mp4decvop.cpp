@@ -201,13 +201,15 @@ Mpeg4Status Mpeg4Decoder::DecodeVop() {
     current_->serial = nextSerial_++;
     current_->timeIncrement = vop_.vop_time_increment;
     if (status == Mpeg4Status::kOk) {
-        // Borders for the unrestricted vectors of the next P-VOP. After an error the picture keeps
-        // whatever it held and its borders are not refreshed.
-        const int w = storeWidth_;
-        const int h = storeHeight_;
+        // Borders for the unrestricted vectors of the next P-VOP, expanded from the picture in whole
+        // macroblocks as ISO/IEC 14496-2 pads the reference (and FFmpeg does): expanding from the
+        // displayed size, as some old encoders did, makes P-VOPs of other sizes drift. After an error
+        // the picture keeps whatever it held and its borders are not refreshed.
+        const int w = 16 * mbWidth_;
+        const int h = 16 * mbHeight_;
         lumiExpandFrame_H263_8u(current_->plane[0], w, h, 16, current_->step[0]);
-        lumiExpandFrame_H263_8u(current_->plane[1], (w + 1) / 2, (h + 1) / 2, 8, current_->step[1]);
-        lumiExpandFrame_H263_8u(current_->plane[2], (w + 1) / 2, (h + 1) / 2, 8, current_->step[2]);
+        lumiExpandFrame_H263_8u(current_->plane[1], w / 2, h / 2, 8, current_->step[1]);
+        lumiExpandFrame_H263_8u(current_->plane[2], w / 2, h / 2, 8, current_->step[2]);
     }
     return status;
 }
@@ -328,8 +330,8 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
     }
 
     // The stored vectors stay as decoded (they predict later ones); compensation uses them limited to
-    // the padded reference: 16 samples round the luma picture, 8 round the chroma.
-    const LumiRect lumaRect{-16, -16, storeWidth_ + 32, storeHeight_ + 32};
+    // the padded reference: 16 samples round the luma picture in whole macroblocks, 8 round the chroma.
+    const LumiRect lumaRect{-16, -16, 16 * mbWidth_ + 32, 16 * mbHeight_ + 32};
     LumMotionVector limited[4];
     if (mbType == 2) {
         for (int i = 0; i < 4; ++i) {
@@ -376,7 +378,7 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
     st = mbType == 2 ? lumiComputeChroma4MV_MPEG4(mv, &chroma, availCur)
                      : lumiComputeChromaMV_MPEG4(&mv[0], &chroma);
     if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
-    const LumiRect chromaRect{-8, -8, (storeWidth_ + 1) / 2 + 16, (storeHeight_ + 1) / 2 + 16};
+    const LumiRect chromaRect{-8, -8, 8 * mbWidth_ + 16, 8 * mbHeight_ + 16};
     st = lumiLimitMVToRect_MPEG4(&chroma, &chromaLimited, &chromaRect, 8 * mbx, 8 * mby, 8);
     if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
     for (int c = 1; c <= 2; ++c) {
