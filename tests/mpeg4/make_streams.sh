@@ -55,6 +55,9 @@ ff qcif_bframes -f lavfi -i "$(src 176x144)" -frames:v 9 -c:v mpeg4 -g 30 -bf 1 
 # Tools that are refused.
 ff interlaced -f lavfi -i "$(src 176x144)" -frames:v 2 -c:v mpeg4 -flags +ildct
 ff qpel -f lavfi -i "$(src 176x144)" -frames:v 2 -c:v mpeg4 -flags +qpel -profile:v 0
+# Without a profile FFmpeg writes visual_object_verid 5 for B-VOPs and quarter samples.
+ff qcif_bframes_v5 -f lavfi -i "$(src 176x144)" -frames:v 9 -c:v mpeg4 -g 30 -bf 1 -qscale:v 4
+ff qpel_v5 -f lavfi -i "$(src 176x144)" -frames:v 2 -c:v mpeg4 -flags +qpel
 ff gmc -f lavfi -i "$(src 176x144)" -frames:v 2 -c:v libxvid -gmc 1
 ff partitioned -f lavfi -i "$(src 176x144)" -frames:v 2 -c:v mpeg4 -data_partitioning 1
 ff263 -f lavfi -i "$(src 176x144)" -frames:v 2 -c:v h263 -f h263 "$out/short_header.m4v"

@@ -48,6 +48,7 @@ const StreamCase kStreams[] = {
     {"vga", 640, 480, 6, kFourVectors},       {"odd_width", 200, 120, 8, kNone},
     {"odd_size", 203, 117, 8, kNone},         {"xvid_gop", 176, 144, 30, kNone},
     {"xvid_mpegq", 352, 288, 8, kNone},       {"qcif_bframes", 176, 144, 5, kBVops},
+    {"qcif_bframes_v5", 176, 144, 5, kBVops},
 };
 
 class Mpeg4Streams : public ::testing::TestWithParam<StreamCase> {};
@@ -174,6 +175,7 @@ TEST(Mpeg4Refusals, UnsupportedToolsAreRefused) {
     const Case cases[] = {
         {"interlaced", "Error: interlaced vol is not supported."},
         {"qpel", "Error: Quarter sample is not supported."},
+        {"qpel_v5", "Error: Quarter sample is not supported."},
         {"gmc", "Error: sprites are not supported."},
         {"partitioned", "Error: data_partitioned VOL is not supported."},
         {"short_header", "Error: short_video_header is not supported."},

@@ -183,7 +183,7 @@ TEST(Mpeg4Headers, RefusalsAndMessages) {
         "marker", [](VolSpec& v) { v.markerAfterResolution = 0; }, -4,
         "Error: wrong marker bit in video_header.");
     add(
-        "VO verid", [](VolSpec& v) { v.visualObjectVerid = 2; }, -4, "Error: wrong VisualObject.verid.");
+        "VO verid", [](VolSpec& v) { v.visualObjectVerid = 3; }, -4, "Error: wrong VisualObject.verid.");
     add(
         "VO type", [](VolSpec& v) { v.visualObjectType = 2; }, -3,
         "Error: Unsupported object: visual_object_type != video ID.");
@@ -197,6 +197,13 @@ TEST(Mpeg4Headers, RefusalsAndMessages) {
         EXPECT_EQ(r.openStatus, c.status);
         ASSERT_EQ(r.messages.size(), 1u);
         EXPECT_EQ(r.messages[0], c.message);
+    }
+
+    // The versions the standard defines are accepted (verid 3 and the others are reserved).
+    for (int verid : {1, 2, 4, 5}) {
+        VolSpec v;
+        v.visualObjectVerid = verid;
+        EXPECT_EQ(Open(v).openStatus, 0) << verid;
     }
 
     // No start codes at all, and no data at all.

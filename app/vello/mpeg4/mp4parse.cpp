@@ -104,7 +104,10 @@ Mpeg4Status Mpeg4Decoder::ParseVisualObject() {
     vo_.is_visual_object_identifier = static_cast<int>(s.GetBits(1));
     if (vo_.is_visual_object_identifier) {
         vo_.visual_object_verid = static_cast<int>(s.GetBits(4));
-        if (vo_.visual_object_verid != 1) {
+        // The versions ISO/IEC 14496-2 defines (1, 2, 4 and 5; the others are reserved). What a later
+        // version adds is refused tool by tool in the VOL, each with its own message.
+        const int verid = vo_.visual_object_verid;
+        if (verid != 1 && verid != 2 && verid != 4 && verid != 5) {
             VELLO_REPORT(config_.report, "Error: wrong VisualObject.verid.");
             return Mpeg4Status::kUnsupported;
         }
