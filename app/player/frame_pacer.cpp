@@ -8,7 +8,7 @@ namespace reeldeck {
 
 FramePacer::FramePacer()
     : FramePacer(platform::TickCountMs, [](uint32_t due) {
-          // Sleep in 1 ms steps, as the pacing was designed, but never past the due millisecond.
+          // Sleep in 1 ms steps, never past the due millisecond.
           while (static_cast<int32_t>(due - platform::TickCountMs()) > 0) platform::SleepMs(1);
       }) {}
 
