@@ -15,14 +15,6 @@ constexpr qsizetype kHeaderBytes = 8;
 // A Linux path with its NUL; a longer claim is not one of our messages.
 constexpr uint32_t kMaxPathBytes = 4096;
 
-}  // namespace
-
-QString DefaultInstanceName() {
-    QString name = StringText(kWindowClass);
-    name.replace(' ', '_');
-    return name + "-" + QString::number(::getuid());
-}
-
 QByteArray EncodeHandOver(uint32_t dataWord, const QString& path) {
     QByteArray bytes = path.toUtf8();
     bytes.append('\0');
@@ -30,6 +22,14 @@ QByteArray EncodeHandOver(uint32_t dataWord, const QString& path) {
     qToLittleEndian<uint32_t>(dataWord, message.data());
     qToLittleEndian<uint32_t>(static_cast<uint32_t>(bytes.size()), message.data() + 4);
     return message + bytes;
+}
+
+}  // namespace
+
+QString DefaultInstanceName() {
+    QString name = StringText(kWindowClass);
+    name.replace(' ', '_');
+    return name + "-" + QString::number(::getuid());
 }
 
 InstanceServer::InstanceServer(QObject* parent) : QObject(parent) {

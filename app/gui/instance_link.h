@@ -8,7 +8,6 @@
 #ifndef REELDECK_GUI_INSTANCE_LINK_H
 #define REELDECK_GUI_INSTANCE_LINK_H
 
-#include <QByteArray>
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
@@ -41,9 +40,6 @@ enum class HandOverResult { kDelivered, kNoInstance };
 // a bare connection that only raises the first window). Waits at most `timeoutMs` in all.
 HandOverResult SendHandOver(const QString& name, bool withFile, uint32_t dataWord, const QString& path,
                             int timeoutMs = 3000);
-
-// The message bytes (exposed for tests).
-QByteArray EncodeHandOver(uint32_t dataWord, const QString& path);
 
 }  // namespace reeldeck::gui
 

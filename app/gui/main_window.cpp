@@ -592,7 +592,6 @@ void MainWindow::RememberRecent(const QString& path) {
     list.prepend(path);
     while (list.size() > kMaxRecent) list.removeLast();
     QSettings().setValue("recentFiles", list);
-    Q_EMIT recentFilesChanged();
 }
 
 QStringList MainWindow::RecentFiles() const {

@@ -99,9 +99,6 @@ class MainWindow : public QWidget, public PlayerHost {
     void SetButtonState(unsigned mask) override;
     void ClearPicture() override;
 
-  Q_SIGNALS:
-    void recentFilesChanged();
-
   protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -20,7 +20,6 @@ class SkinButton : public QWidget {
     int Id() const { return id_; }
     bool Toggled() const { return toggled_; }
     void SetToggled(bool toggled);
-    bool Hovered() const { return hovered_; }
     // The frame index that paintEvent draws now (tests check the state machine through it).
     int FaceIndex() const;
 
