@@ -25,7 +25,7 @@
 namespace reeldeck_gui_test {
 
 // Runs the main thread's events until `done` holds (false after `timeoutMs`).
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
