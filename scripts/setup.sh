@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/debian-packages.txt that are not installed yet.
+# Installs the Debian packages the programs need (scripts/debian-packages.txt) that are not installed yet;
+# with --test also those the tests, fuzz targets and benchmarks need (scripts/debian-packages-test.txt).
 # Needs root (or sudo) only when something is missing; does nothing when everything is there.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
-mapfile -t wanted < <(sed -e 's/#.*//' -e 's/[[:space:]]//g' "$here/debian-packages.txt" | grep -v '^$')
+lists=("$here/debian-packages.txt")
+for arg in "$@"; do
+  case "$arg" in
+    --test) lists+=("$here/debian-packages-test.txt") ;;
+    *) echo "usage: scripts/setup.sh [--test]" >&2; exit 2 ;;
+  esac
+done
+
+mapfile -t wanted < <(sed -e 's/#.*//' -e 's/[[:space:]]//g' "${lists[@]}" | grep -v '^$' | sort -u)
 missing=()
 for pkg in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
