@@ -83,16 +83,33 @@ int MultipartAssembly::Fill(StreamSession& session, const std::atomic<uint32_t>&
         if (n < 0) continue;
         const std::size_t before = fill_;
         if (n > 0) Append(block, static_cast<std::size_t>(n));
-        // A part is complete once a boundary arrived behind bytes held before.
+        // A part is complete once a boundary arrived behind bytes held before, or as soon as its
+        // "DataLen: " bytes are all held (a picture is shown without waiting for the next part).
         bool complete = false;
         if (n > 0 && before > 0) {
             const std::size_t from = before > kBoundary.size() ? before - kBoundary.size() : 0;
             const std::string_view fresh(reinterpret_cast<const char*>(buffer_.data()) + from, fill_ - from);
             complete = fresh.find(kBoundary) != std::string_view::npos;
         }
+        complete = complete || (n > 0 && NextPartHeld());
         if (complete || kCapacity - fill_ < chunk) return 0;
         if (stop.load() != 0) return 1;
     }
+}
+
+bool MultipartAssembly::NextPartHeld() const {
+    std::string_view held = View();
+    if (!atPart_) {
+        const std::size_t at = held.find(kBoundary);
+        if (at == std::string_view::npos || at + kBoundaryLine > held.size()) return false;
+        held.remove_prefix(at + kBoundaryLine);
+    }
+    // Only the first lines are looked at: a header that long is not waited for here.
+    const std::size_t headerEnd = held.substr(0, 1024).find(kHeaderEnd);
+    if (headerEnd == std::string_view::npos) return false;
+    const std::size_t headerBytes = headerEnd + kHeaderEnd.size();
+    const long long length = DataLength(held.substr(0, headerBytes));
+    return length >= 0 && static_cast<unsigned long long>(length) <= held.size() - headerBytes;
 }
 
 int MultipartAssembly::Extract(std::vector<uint8_t>& out) {

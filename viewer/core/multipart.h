@@ -45,6 +45,8 @@ class MultipartAssembly {
 
   private:
     int ExtractBody(std::vector<uint8_t>& out);
+    // True when the next part is held whole by its "DataLen: " (without waiting for the boundary after it).
+    bool NextPartHeld() const;
     std::string_view View() const;
 
     vello::LumBuffer<std::uint8_t> buffer_;

@@ -1,5 +1,7 @@
 #include "core/proxy.h"
 
+#include "core/stream_request.h"
+
 #include <arpa/inet.h>
 #include <netdb.h>
 
@@ -12,18 +14,8 @@ namespace {
 
 // The first IPv4 address of a name or dotted text, or 0 (INADDR_ANY never names a host here).
 uint32_t FirstAddress(std::string_view name) {
-    if (name.empty()) return 0;
-    const std::string text(name);
     in_addr a{};
-    if (::inet_pton(AF_INET, text.c_str(), &a) == 1) return a.s_addr;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return 0;
-    const uint32_t address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-    ::freeaddrinfo(found);
-    return address;
+    return !name.empty() && ResolveIPv4(std::string(name), &a) ? a.s_addr : 0;
 }
 
 // Finds `piece` in `host` from `from`; returns the position after it, or npos.

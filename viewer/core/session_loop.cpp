@@ -40,18 +40,6 @@ bool SocketOpen(StreamSession& s) {
     return s.socket >= 0;
 }
 
-bool ResolveIPv4(const std::string& host, in_addr* address) {
-    if (::inet_pton(AF_INET, host.c_str(), address) == 1) return true;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
-    *address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-    return true;
-}
-
 void RunTcp(StreamSession& s) {
     ViewerState& v = *s.viewer;
     NewHeap(s);
@@ -268,7 +256,8 @@ void RunSession(StreamSession& session) {
 int OpenUdpSocket(StreamSession& s, int* localPort, int remotePort) {
     ViewerState& v = *s.viewer;
     CloseSocket(s);
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, s.multicast ? IPPROTO_UDP : 0);
+    // The default protocol of a datagram socket is UDP, multicast or not.
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     {
         std::lock_guard<std::mutex> hold(s.socketLock);

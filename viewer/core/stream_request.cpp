@@ -25,18 +25,6 @@ constexpr std::string_view kReplyPrefix = "HTTP/1.";
 constexpr std::string_view kJpegSeparator = "--myboundary\r\n";
 constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 
-bool Resolve(const std::string& host, in_addr* address) {
-    if (::inet_pton(AF_INET, host.c_str(), address) == 1) return true;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
-    *address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-    return true;
-}
-
 // Connects with a poll loop so that a stop request ends a slow connect within 100 ms.
 bool ConnectInterruptibly(StreamSession& s, int fd, const sockaddr_in& to) {
     const int flags = ::fcntl(fd, F_GETFL, 0);
@@ -66,6 +54,18 @@ bool ConnectInterruptibly(StreamSession& s, int fd, const sockaddr_in& to) {
 }
 
 }  // namespace
+
+bool ResolveIPv4(const std::string& host, in_addr* address) {
+    if (::inet_pton(AF_INET, host.c_str(), address) == 1) return true;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+    *address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+    ::freeaddrinfo(found);
+    return true;
+}
 
 std::string MakeHostField(std::string_view host, std::string_view port) {
     if (port == "80" || host.empty() || port.empty()) return std::string(host);
@@ -128,7 +128,7 @@ int ConnectTcp(StreamSession& session) {
     to.sin_family = AF_INET;
     bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0 &&
               ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0 &&
-              Resolve(v.cameraHost, &to.sin_addr);
+              ResolveIPv4(v.cameraHost, &to.sin_addr);
     const int port = std::atoi(v.cameraPort.c_str());
     to.sin_port = htons(static_cast<uint16_t>(port));
     if (ok) {
@@ -141,7 +141,7 @@ int ConnectTcp(StreamSession& session) {
             }
             to.sin_port = htons(static_cast<uint16_t>(std::atoi(proxy.port.c_str())));
             in_addr proxyAddress{};
-            if (Resolve(proxy.host, &proxyAddress)) to.sin_addr = proxyAddress;
+            if (ResolveIPv4(proxy.host, &proxyAddress)) to.sin_addr = proxyAddress;
         }
         const int one = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);

@@ -3,6 +3,8 @@
 #ifndef OCUVIEW_CORE_STREAM_REQUEST_H
 #define OCUVIEW_CORE_STREAM_REQUEST_H
 
+#include <netinet/in.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,6 +41,9 @@ enum ReceiveResult : int {
 // at the buffer head; returns kChunkHandled with the body's offset in `bodyStart` (size when none yet),
 // or kChunkRetry after a status event. Sets the session's header flags.
 [[nodiscard]] int HandleReplyHeader(StreamSession& session, std::size_t size, std::size_t* bodyStart);
+
+// The first IPv4 address of a host name or dotted text; false when it does not resolve.
+[[nodiscard]] bool ResolveIPv4(const std::string& host, in_addr* address);
 
 // Socket helpers shared with the UDP sessions; all take the session's socket lock.
 void CloseSocket(StreamSession& session);
