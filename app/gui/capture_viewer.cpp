@@ -35,6 +35,7 @@ QString DefaultSaveDialog(QWidget* parent, const QString& proposed) {
         dialog.setDefaultSuffix(filter.contains("*.bmp") ? "bmp" : "jpg");
     });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);  // the texts already name their patterns
     dialog.selectFile(proposed);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front();

@@ -118,7 +118,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), captures_(this), mask
                                             "QXR File ( *.m4f, *.jpf ) (*.m4f *.jpf);;"
                                             "JPEG File ( *.jpg, *.jpe, *.jpeg ) (*.jpg *.jpe *.jpeg);;"
                                             "Bitmap File ( *.bmp ) (*.bmp);;"
-                                            "All ( *.* ) (*)");
+                                            "All ( *.* ) (*)",
+                                            nullptr, QFileDialog::HideNameFilterDetails);
     };
     picture_->SetAlarmProbe([this] { return player_ ? player_->ActiveAlarm() : AlarmBand::kNone; });
     LayOut({320, 240});
