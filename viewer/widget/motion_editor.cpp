@@ -181,6 +181,12 @@ void MotionEditor::ShowLevels(const std::array<int, 4>& levels) {
         meters_[i]->setValue(windows_[i].active ? std::clamp(levels[i], 0, MotionLevelReader::kMaxLevel) : 0);
 }
 
+void MotionEditor::SetTextColour(const QColor& colour) {
+    const QString style = QStringLiteral("color: %1; background: transparent;").arg(colour.name());
+    for (QWidget* w : labels_) w->setStyleSheet(style);
+    for (QCheckBox* box : enable_) box->setStyleSheet(QStringLiteral("QCheckBox { %1 }").arg(style));
+}
+
 void MotionEditor::FrameReleased(int n) {
     // Every frame moved since the last release sends its area once.
     for (int k = 0; k < 4; ++k) {

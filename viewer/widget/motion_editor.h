@@ -68,6 +68,8 @@ class MotionEditor : public QObject {
     void Hide();
     // The levels from the motion data (each limited to 2000; an inactive window shows 0).
     void ShowLevels(const std::array<int, 4>& levels);
+    // The column's texts in the panel's foreground colour.
+    void SetTextColour(const QColor& colour);
 
     [[nodiscard]] const std::array<MotionWindow, 4>& windows() const { return windows_; }
     [[nodiscard]] MotionFrame* frame(int n) const { return frames_[static_cast<std::size_t>(n)]; }

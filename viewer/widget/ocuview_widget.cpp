@@ -107,6 +107,7 @@ OcuviewWidget::OcuviewWidget(QWidget* parent)
         [this](int window, MotionCommand command, const std::array<MotionWindow, 4>& windows) {
             if (backend_) backend_->SendMotionDetection(window, command, windows);
         });
+    ApplyColours();  // again, now that the editor exists
     timer_.setInterval(kTimerMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (backend_) backend_->Tick();
@@ -250,6 +251,7 @@ void OcuviewWidget::ApplyColours() {
     for (QComboBox* c : {frameRateBox_, viewSizeBox_, triggerBox_}) c->setStyleSheet(comboStyle);
     dateTime_->setStyleSheet(
         QStringLiteral("color: %1; background: transparent;").arg(Colour(ColourRole::DateFore).name()));
+    if (motion_) motion_->SetTextColour(fore);
     // The volume slider sits on the control's own background, under the picture.
     slider_->setColours(back, kControlBackground.lighter(180));
     update();
