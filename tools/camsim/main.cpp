@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "jpeg_encoder_adapter.h"
@@ -62,7 +63,9 @@ void PrintHelp(std::FILE* out) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     camsim::Config config;
     int srInterval = 5000;
     auto need = [&](int& i) -> const char* {
@@ -192,4 +195,17 @@ int main(int argc, char** argv) {
     std::printf("qxrcamsim: %s, stopping\n", received == SIGINT ? "interrupted" : "terminated");
     sim.Stop();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Failures are messages and exit statuses; what the library throws (threads or memory running out
+    // at start) is one too, never an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "qxrcamsim: %s\n", e.what());
+        return 1;
+    }
 }

@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -98,7 +100,16 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const Command& c : Commands()) {
-        if (c.name == first) return c.run(argc - 1, argv + 1);
+        if (c.name != first) continue;
+        // The commands report their failures as messages; what the library throws (memory or threads
+        // running out) ends the command the same way instead of aborting the process.
+        try {
+            return c.run(argc - 1, argv + 1);
+        } catch (const std::bad_alloc&) {
+            return Fail(c.name, "out of memory");
+        } catch (const std::exception& e) {
+            return Fail(c.name, e.what());
+        }
     }
     std::fprintf(stderr, "qxrtool: unknown command '%s'; see 'qxrtool --help'\n", argv[1]);
     return 2;
