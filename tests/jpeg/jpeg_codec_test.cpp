@@ -854,14 +854,10 @@ Bytes HostileProgressive() {
 TEST(JpegDecoder, WorkBoundRefusesFilesThatAskForMoreThanTheirSize) {
     const Bytes hostile = HostileProgressive();
     ASSERT_LT(hostile.size(), 430000u);
+    // Refused by the header already, so that no caller allocates 200 MB of pixels for it.
     JpegDecoder dec;
     dec.SetSource(hostile.data(), static_cast<int>(hostile.size()));
-    int w = 0, h = 0;
-    ASSERT_EQ(dec.ReadHeader(&w, &h, nullptr, nullptr, nullptr), JpegStatus::kOk);
-    ASSERT_EQ(w, 8192);
-    Bytes out(16);
-    dec.SetDestination(out.data(), 1, 4, 1, 3, kJpegColourBGR);
-    const JpegStatus st = dec.ReadData();
+    const JpegStatus st = dec.ReadHeader(nullptr, nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(st, JpegStatus::kNotSupported);
     EXPECT_STREQ(dec.Reason(st), "the file asks for more decoding work than its size allows");
 

@@ -169,14 +169,14 @@ JpegStatus JpegDecoder::RunMarkers(bool dataMode) {
             st = ReadScanHeader();
             if (st != JpegStatus::kOk) return st;
             if (!dataMode) {
+                // The work bound, for the whole file before anybody allocates for its picture: every
+                // scan header is there to read. ReadData keeps it scan by scan as a hard limit.
+                if (PlannedWork() > WorkBudget())
+                    return Refuse("the file asks for more decoding work than its size allows");
                 pos_ = sosStart;
                 headerRead_ = true;
                 return JpegStatus::kOk;
             }
-            // The work bound: checked for the whole file before the first scan allocates anything (its
-            // scan headers are all there to read), then scan by scan as a hard limit.
-            if (scansDecoded_ == 0 && PlannedWork() > WorkBudget())
-                return Refuse("the file asks for more decoding work than its size allows");
             workDone_ += ScanWork(scanComponents_, scanComponentCount_, ss_, se_);
             if (workDone_ > WorkBudget())
                 return Refuse("the file asks for more decoding work than its size allows");

@@ -28,7 +28,7 @@ struct JpegDecoderLimits {
     // times the coefficients of its band (64 for a sequential scan, 1 for a DC scan). At most this many
     // per byte of input, but always minCoefficientVisits, so that small files of ordinary pictures pass.
     // Real files need from a few to a few hundred per byte; a file of empty refinement scans asks for
-    // tens of thousands, and is refused before anything is allocated.
+    // tens of thousands, and is refused by ReadHeader, before anything is allocated for it.
     int64_t coefficientVisitsPerByte = 4096;
     // 64 Mi visits: a 40 Mpixel 4:2:0 picture decoded sequentially, or about 16 Mpixel progressively.
     int64_t minCoefficientVisits = int64_t{1} << 26;
