@@ -7,10 +7,13 @@
 #ifndef LUMACORE_JPEG_HUFFMAN_INTERNAL_H
 #define LUMACORE_JPEG_HUFFMAN_INTERNAL_H
 
+#include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "lumacore/lumacore.h"
+#include "lumacore/zigzag.h"
 
 // Decoder table. Codes of up to 8 bits resolve with one look-up of the next 8 stream bits; longer codes
 // walk minCode/maxCode/valPtr one length at a time (T.81 F.2.2.3).
@@ -55,11 +58,11 @@ namespace lumacore::c::huffman {
 // Natural (row-major) index of each zig-zag position (T.81 Figure A.6). The 16 entries past 63 absorb
 // a run that a corrupt stream pushes beyond the block: position 63 plus a run of up to 15 still lands on
 // coefficient 63 instead of outside the table.
-inline constexpr Lum8u kZigzag[64 + 16] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-                                           12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-                                           35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-                                           58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
-                                           63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+inline constexpr std::array<Lum8u, 64 + 16> kZigzag = [] {
+    std::array<Lum8u, 64 + 16> padded{};
+    for (std::size_t i = 0; i < padded.size(); ++i) padded[i] = i < 64 ? lumacore::kZigzagToNatural[i] : 63;
+    return padded;
+}();
 
 // Number of significant bits of a magnitude (the T.81 size category): 0 for 0.
 inline int BitLength(uint32_t magnitude) {

@@ -2,8 +2,8 @@
 // tables in natural order that the transforms take.
 #include <cstdint>
 
-#include "jpeg/zigzag.h"
 #include "lumacore/lumacore.h"
+#include "lumacore/zigzag.h"
 
 namespace lumacore::c {
 namespace {
@@ -43,7 +43,7 @@ LumStatus lumiQuantFwdTableInit_JPEG_8u16u(const Lum8u* pQuantRawTable, Lum16u* 
     if (pQuantRawTable == nullptr || pQuantFwdTable == nullptr) return lumStsNullPtrErr;
     LumStatus status = lumStsNoErr;
     for (int i = 0; i < 64; ++i) {
-        const unsigned q = pQuantRawTable[kZigzagOfNatural[i]];
+        const unsigned q = pQuantRawTable[lumacore::kNaturalToZigzag[static_cast<std::size_t>(i)]];
         if (q == 0) {
             pQuantFwdTable[i] = 65535;
             status = lumStsDivByZero;
@@ -56,7 +56,8 @@ LumStatus lumiQuantFwdTableInit_JPEG_8u16u(const Lum8u* pQuantRawTable, Lum16u* 
 
 LumStatus lumiQuantInvTableInit_JPEG_8u16u(const Lum8u* pQuantRawTable, Lum16u* pQuantInvTable) {
     if (pQuantRawTable == nullptr || pQuantInvTable == nullptr) return lumStsNullPtrErr;
-    for (int i = 0; i < 64; ++i) pQuantInvTable[i] = pQuantRawTable[kZigzagOfNatural[i]];
+    for (int i = 0; i < 64; ++i)
+        pQuantInvTable[i] = pQuantRawTable[lumacore::kNaturalToZigzag[static_cast<std::size_t>(i)]];
     return lumStsNoErr;
 }
 

@@ -7,12 +7,13 @@
 #include <cstdint>
 
 #include "lumacore/lumacore.h"
+#include "lumacore/zigzag.h"
 #include "mpeg4/bitreader.h"
 
 namespace lumacore::mpeg4 {
 
 // Scan position to natural (row-major) position.
-extern const std::array<uint8_t, 64> kZigzagScan;
+inline constexpr const std::array<uint8_t, 64>& kZigzagScan = lumacore::kZigzagToNatural;
 extern const std::array<uint8_t, 64> kAlternateHorizontalScan;  // intra, AC predicted from above
 extern const std::array<uint8_t, 64> kAlternateVerticalScan;    // intra, AC predicted from the left
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lumacore/lumacore.h"
+#include "lumacore/zigzag.h"
 
 namespace huffman_test {
 
@@ -22,7 +23,8 @@ const TableSpec& DcChrominance();
 const TableSpec& AcLuminance();
 const TableSpec& AcChrominance();
 
-extern const int kZigzag[64];
+// Zig-zag position to natural (row-major) index.
+inline constexpr const auto& kZigzag = lumacore::kZigzagToNatural;
 
 class DecodeTable {
   public:

@@ -1,6 +1,8 @@
 // JpegEncoder: table set-up, marker writing and the MCU loop. Every sample and bit goes through Lumacore.
 #include "vello/jpeg/jpeg_encoder.h"
 
+#include "lumacore/zigzag.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -9,17 +11,10 @@ namespace vello {
 
 namespace {
 
-// Natural index of each zig-zag position (T.81 Figure A.6).
-constexpr std::array<int, 64> kZigzagToNatural = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
-    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
-    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
-
 constexpr std::array<Lum8u, 64> ToZigzag(const std::array<Lum8u, 64>& natural) {
     std::array<Lum8u, 64> z{};
     for (int i = 0; i < 64; ++i)
-        z[static_cast<std::size_t>(i)] =
-            natural[static_cast<std::size_t>(kZigzagToNatural[static_cast<std::size_t>(i)])];
+        z[static_cast<std::size_t>(i)] = natural[lumacore::kZigzagToNatural[static_cast<std::size_t>(i)]];
     return z;
 }
 

@@ -3,17 +3,12 @@
 #include <algorithm>
 #include <bit>
 
+#include "lumacore/zigzag.h"
 #include "vello/mpeg4/mp4dec.h"
 
 namespace vello::mpeg4 {
 
 namespace {
-
-// Zigzag scan: the natural (row-major) position of the i-th coefficient.
-constexpr Lum8u kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-                               12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-                               35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-                               58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 // The default matrices of ISO/IEC 14496-2 (6.3.3), natural order.
 constexpr Lum8u kDefaultIntraMatrix[64] = {8,  17, 18, 19, 21, 23, 25, 27, 17, 18, 19, 21, 23, 25, 27, 28,
@@ -140,9 +135,10 @@ void Mpeg4Decoder::ReadQuantMatrix(Lum8u* matrix) {
         const int v = static_cast<int>(stream_.GetBits(8));
         if (v == 0) break;
         last = v;
-        matrix[kZigzag[i]] = static_cast<Lum8u>(v);
+        matrix[lumacore::kZigzagToNatural[static_cast<std::size_t>(i)]] = static_cast<Lum8u>(v);
     }
-    for (; i < 64; ++i) matrix[kZigzag[i]] = static_cast<Lum8u>(last);
+    for (; i < 64; ++i)
+        matrix[lumacore::kZigzagToNatural[static_cast<std::size_t>(i)]] = static_cast<Lum8u>(last);
 }
 
 bool Mpeg4Decoder::ReadComplexityEstimationVol() {
