@@ -1,7 +1,7 @@
 // libavcodec's mpeg4 decoder as the reference for our MPEG-4 decoder: used by the tests (for the pictures)
 // and by the benchmark (for the time), so both drive it the same way.
-#ifndef TESTS_MPEG4_LIBAVCODEC_REFERENCE_H
-#define TESTS_MPEG4_LIBAVCODEC_REFERENCE_H
+#ifndef PEERS_LIBAVCODEC_REFERENCE_H
+#define PEERS_LIBAVCODEC_REFERENCE_H
 
 #include <cstdint>
 
