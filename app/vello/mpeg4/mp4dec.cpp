@@ -17,17 +17,6 @@ namespace {
 // last sample of a row, and the last row has no next row to read into.
 constexpr int kPlaneSlack = 64;
 
-void ReleasePlane(Lum8u*& p) {
-    if (p != nullptr) lumsFree(p);
-    p = nullptr;
-}
-
-template <typename T>
-void ReleaseArray(T*& p) {
-    if (p != nullptr) lumsFree(p);
-    p = nullptr;
-}
-
 }  // namespace
 
 DecoderConfig ReeldeckConfig() {
@@ -111,14 +100,15 @@ Mpeg4Status Mpeg4Decoder::AllocateFrameStore() {
     const int chromaStep = 8 * mbWidth_ + 16;
     const int lumaRows = 16 * mbHeight_ + 32;
     const int chromaRows = 8 * mbHeight_ + 16;
-    for (PictureRecord& p : pictures_) {
+    for (int i = 0; i < 2; ++i) {
+        PictureRecord& p = pictures_[i];
         const int steps[3] = {lumaStep, chromaStep, chromaStep};
         const int rows[3] = {lumaRows, chromaRows, chromaRows};
         const int border[3] = {16, 8, 8};
         for (int c = 0; c < 3; ++c) {
             const int bytes = steps[c] * rows[c] + kPlaneSlack;
-            p.plane[c] = lumsMalloc_8u(bytes);
-            if (p.plane[c] == nullptr) return Mpeg4Status::kNoMemory;
+            if (!planeMemory_[i][c].Allocate(bytes)) return Mpeg4Status::kNoMemory;
+            p.plane[c] = planeMemory_[i][c].data();
             // Mid grey, so that a P-VOP without a decoded reference predicts from something defined.
             lumsSet_8u(128, p.plane[c], bytes);
             p.step[c] = steps[c];
@@ -132,42 +122,32 @@ Mpeg4Status Mpeg4Decoder::AllocateFrameStore() {
     output_ = nullptr;
     decodedAny_ = false;
 
-    mvs_ = reinterpret_cast<LumMotionVector*>(lumsMalloc_16s(mbCount * 8));
-    rowY_ = lumsMalloc_16s(16 + 16 * mbWidth_);
-    rowCb_ = lumsMalloc_16s(8 + 8 * mbWidth_);
-    rowCr_ = lumsMalloc_16s(8 + 8 * mbWidth_);
-    leftY_ = lumsMalloc_16s(16);
-    leftCb_ = lumsMalloc_16s(8);
-    leftCr_ = lumsMalloc_16s(8);
-    quantAbove_ = lumsMalloc_8u(mbWidth_ + 1);
-    residual_ = lumsMalloc_16s(64);
-    if (mvs_ == nullptr || rowY_ == nullptr || rowCb_ == nullptr || rowCr_ == nullptr || leftY_ == nullptr ||
-        leftCb_ == nullptr || leftCr_ == nullptr || quantAbove_ == nullptr || residual_ == nullptr) {
-        return Mpeg4Status::kNoMemory;
-    }
+    const bool allocated = mvs_.Allocate(4 * mbCount) && rowY_.Allocate(16 + 16 * mbWidth_) &&
+                           rowCb_.Allocate(8 + 8 * mbWidth_) && rowCr_.Allocate(8 + 8 * mbWidth_) &&
+                           leftY_.Allocate(16) && leftCb_.Allocate(8) && leftCr_.Allocate(8) &&
+                           quantAbove_.Allocate(mbWidth_ + 1) && residual_.Allocate(64);
+    if (!allocated) return Mpeg4Status::kNoMemory;
     return Mpeg4Status::kOk;
 }
 
 void Mpeg4Decoder::ReleaseFrameStore() {
-    for (PictureRecord& p : pictures_) {
-        for (Lum8u*& plane : p.plane) ReleasePlane(plane);
-        p = PictureRecord{};
+    for (int i = 0; i < 2; ++i) {
+        for (LumBuffer<Lum8u>& plane : planeMemory_[i]) plane.Release();
+        pictures_[i] = PictureRecord{};
     }
     current_ = nullptr;
     reference_ = nullptr;
     output_ = nullptr;
     decodedAny_ = false;
-    Lum16s* mvs = reinterpret_cast<Lum16s*>(mvs_);
-    ReleaseArray(mvs);
-    mvs_ = nullptr;
-    ReleaseArray(rowY_);
-    ReleaseArray(rowCb_);
-    ReleaseArray(rowCr_);
-    ReleaseArray(leftY_);
-    ReleaseArray(leftCb_);
-    ReleaseArray(leftCr_);
-    ReleaseArray(quantAbove_);
-    ReleaseArray(residual_);
+    mvs_.Release();
+    rowY_.Release();
+    rowCb_.Release();
+    rowCr_.Release();
+    leftY_.Release();
+    leftCb_.Release();
+    leftCr_.Release();
+    quantAbove_.Release();
+    residual_.Release();
     storeWidth_ = 0;
     storeHeight_ = 0;
     mbWidth_ = 0;

@@ -316,19 +316,22 @@ class Mpeg4Decoder {
     std::uint64_t lastDeliveredSerial_ = 0;
     bool decodedAny_ = false;
 
+    // The frame store's Lumacore memory. The picture records' plane pointers view planeMemory_[i] for
+    // pictures_[i]; the records are swapped by pointer, the memory never moves.
+    LumBuffer<Lum8u> planeMemory_[2][3];
     // Per macroblock: four vectors in half samples.
-    LumMotionVector* mvs_ = nullptr;
+    LumBuffer<LumMotionVector> mvs_;
     // Intra DC/AC prediction stores (-1 DC marks a missing intra neighbour). Row stores: 8 entries per
     // 8-sample block column after one leading macroblock's worth of entries standing for the column left
     // of the picture; left stores: the left neighbour's first column and the corner DC.
-    Lum16s* rowY_ = nullptr;   // 16 + 16 * MBW
-    Lum16s* rowCb_ = nullptr;  // 8 + 8 * MBW
-    Lum16s* rowCr_ = nullptr;
-    Lum16s* leftY_ = nullptr;   // 16: top block row, then bottom block row
-    Lum16s* leftCb_ = nullptr;  // 8
-    Lum16s* leftCr_ = nullptr;
-    Lum8u* quantAbove_ = nullptr;  // quantiser each macroblock of the row above used
-    Lum16s* residual_ = nullptr;   // 64 coefficients of one inter block
+    LumBuffer<Lum16s> rowY_;   // 16 + 16 * MBW
+    LumBuffer<Lum16s> rowCb_;  // 8 + 8 * MBW
+    LumBuffer<Lum16s> rowCr_;
+    LumBuffer<Lum16s> leftY_;   // 16: top block row, then bottom block row
+    LumBuffer<Lum16s> leftCb_;  // 8
+    LumBuffer<Lum16s> leftCr_;
+    LumBuffer<Lum8u> quantAbove_;  // quantiser each macroblock of the row above used
+    LumBuffer<Lum16s> residual_;   // 64 coefficients of one inter block
     int quantLeft_ = 0;
 
     // The VOP being decoded.

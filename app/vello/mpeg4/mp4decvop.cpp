@@ -108,41 +108,43 @@ constexpr LumMotionVector kZeroVectors[4] = {};
 }  // namespace
 
 void Mpeg4Decoder::ResetPredictionStores() {
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowY_),
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowY_.data()),
                static_cast<int>((16 + 16 * mbWidth_) * sizeof(Lum16s)));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCb_), static_cast<int>((8 + 8 * mbWidth_) * sizeof(Lum16s)));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCr_), static_cast<int>((8 + 8 * mbWidth_) * sizeof(Lum16s)));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCb_.data()),
+               static_cast<int>((8 + 8 * mbWidth_) * sizeof(Lum16s)));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCr_.data()),
+               static_cast<int>((8 + 8 * mbWidth_) * sizeof(Lum16s)));
     StartPredictionRow();
 }
 
 void Mpeg4Decoder::StartPredictionRow() {
     // Nothing to the left of the first macroblock: the leading slot and the left stores are missing.
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowY_), 16 * sizeof(Lum16s));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCb_), 8 * sizeof(Lum16s));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCr_), 8 * sizeof(Lum16s));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftY_), 16 * sizeof(Lum16s));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftCb_), 8 * sizeof(Lum16s));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftCr_), 8 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowY_.data()), 16 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCb_.data()), 8 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCr_.data()), 8 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftY_.data()), 16 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftCb_.data()), 8 * sizeof(Lum16s));
+    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftCr_.data()), 8 * sizeof(Lum16s));
 }
 
 void Mpeg4Decoder::EndPredictionRow() {
     // The last macroblock's block 3 DC has no right neighbour to move it into the row store.
-    std::swap(rowY_[16 + 8 * (2 * mbWidth_ - 1)], leftY_[8]);
+    std::swap(rowY_.data()[16 + 8 * (2 * mbWidth_ - 1)], leftY_.data()[8]);
 }
 
 void Mpeg4Decoder::MarkNonIntraPrediction(int mbx) {
     // What the intra primitives would have done to the stores, for a macroblock with no intra blocks.
-    const int c0 = 16 + 16 * mbx;         // block column 2 * mbx
-    std::swap(rowY_[c0 - 8], leftY_[8]);  // the left macroblock's block 3 DC into the row store
-    leftY_[0] = rowY_[c0 + 8];            // corner of the next macroblock: the block above-right
-    rowY_[c0] = -1;
-    rowY_[c0 + 8] = -1;
-    leftY_[8] = -1;
+    const int c0 = 16 + 16 * mbx;                       // block column 2 * mbx
+    std::swap(rowY_.data()[c0 - 8], leftY_.data()[8]);  // the left macroblock's block 3 DC into the row store
+    leftY_.data()[0] = rowY_.data()[c0 + 8];  // corner of the next macroblock: the block above-right
+    rowY_.data()[c0] = -1;
+    rowY_.data()[c0 + 8] = -1;
+    leftY_.data()[8] = -1;
     const int cc = 8 + 8 * mbx;
-    leftCb_[0] = rowCb_[cc];
-    leftCr_[0] = rowCr_[cc];
-    rowCb_[cc] = -1;
-    rowCr_[cc] = -1;
+    leftCb_.data()[0] = rowCb_.data()[cc];
+    leftCr_.data()[0] = rowCr_.data()[cc];
+    rowCb_.data()[cc] = -1;
+    rowCr_.data()[cc] = -1;
 }
 
 void Mpeg4Decoder::NoteQuant() {
@@ -220,7 +222,7 @@ Mpeg4Status Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool 
     // macroblock's own for the first coded one of a VOP or video packet.
     const int runningQp = firstCodedInPacket_ ? quant_ : quantBeforeChange;
     const int intraDcVlc = runningQp < kIntraDcThreshold[vop_.intra_dc_vlc_thr & 7] ? 1 : 0;
-    Lum8u qp[2] = {static_cast<Lum8u>(mbx > 0 ? quantLeft_ : quant_), quantAbove_[mbx]};
+    Lum8u qp[2] = {static_cast<Lum8u>(mbx > 0 ? quantLeft_ : quant_), quantAbove_.data()[mbx]};
     PictureRecord& cur = *current_;
     for (int b = 0; b < 6; ++b) {
         Lum8u* dst;
@@ -230,14 +232,14 @@ Mpeg4Status Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool 
         if (b < 4) {
             step = cur.step[0];
             dst = cur.origin[0] + (16 * mby + 8 * (b >> 1)) * step + 16 * mbx + 8 * (b & 1);
-            row = rowY_ + 16 + 16 * mbx + 8 * (b & 1);
-            col = leftY_ + 8 * (b >> 1);
+            row = rowY_.data() + 16 + 16 * mbx + 8 * (b & 1);
+            col = leftY_.data() + 8 * (b >> 1);
         } else {
             const int c = b - 3;
             step = cur.step[c];
             dst = cur.origin[c] + 8 * mby * step + 8 * mbx;
-            row = (b == 4 ? rowCb_ : rowCr_) + 8 + 8 * mbx;
-            col = b == 4 ? leftCb_ : leftCr_;
+            row = (b == 4 ? rowCb_.data() : rowCr_.data()) + 8 + 8 * mbx;
+            col = b == 4 ? leftCb_.data() : leftCr_.data();
         }
         if (stream_.PastEnd()) return Mpeg4Status::kMacroblockError;
         const bool coded = (cbp >> (5 - b)) & 1;
@@ -255,9 +257,9 @@ Mpeg4Status Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool 
 // prediction stores, and the quantiser matrices of the VOL.
 void Mpeg4Decoder::BeginVop() {
     const int total = mbWidth_ * mbHeight_;
-    lumsZero_8u(reinterpret_cast<Lum8u*>(mvs_), total * 16);
+    lumsZero_8u(reinterpret_cast<Lum8u*>(mvs_.data()), total * 16);
     quant_ = vop_.vop_quant;
-    lumsSet_8u(static_cast<Lum8u>(quant_), quantAbove_, mbWidth_ + 1);
+    lumsSet_8u(static_cast<Lum8u>(quant_), quantAbove_.data(), mbWidth_ + 1);
     quantLeft_ = quant_;
     ResetPredictionStores();
     firstCodedInPacket_ = true;
@@ -297,7 +299,7 @@ Mpeg4Status Mpeg4Decoder::DecodeIVop() {
             DecodeIntraMacroblock(mbx, mby, (cbpy.value << 2) | m.cbpc, acPred, quantBefore);
         if (status != Mpeg4Status::kOk) return status;
         firstCodedInPacket_ = false;
-        quantAbove_[mbx] = static_cast<Lum8u>(quant_);
+        quantAbove_.data()[mbx] = static_cast<Lum8u>(quant_);
         quantLeft_ = quant_;
         ++mb;
         if (mbx == mbWidth_ - 1) EndPredictionRow();
@@ -310,7 +312,7 @@ Mpeg4Status Mpeg4Decoder::DecodeIVop() {
 
 Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart) {
     const int mb = mby * mbWidth_ + mbx;
-    LumMotionVector* mv = mvs_ + 4 * mb;
+    LumMotionVector* mv = mvs_.data() + 4 * mb;
     // A neighbour predicts only from inside the picture and the current video packet.
     const bool left = mbx > 0 && mb - 1 >= packetStart;
     const bool up = mby > 0 && mb - mbWidth_ >= packetStart;
@@ -359,11 +361,11 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
             const int o = offset + 8 * (i >> 1) * step + 8 * (i & 1);
             if ((cbp >> (5 - i)) & 1) {
                 if (stream_.PastEnd()) return Mpeg4Status::kMacroblockError;
-                st = lumiDecodeBlockCoef_Inter_MPEG4_1u16s(&stream_.pos, &stream_.bitOffset, residual_,
+                st = lumiDecodeBlockCoef_Inter_MPEG4_1u16s(&stream_.pos, &stream_.bitOffset, residual_.data(),
                                                            quant_, interMatrix_);
                 if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
-                st = lumiReconBlockHalfpel_MPEG4_8u(ref.origin[0] + o, step, residual_, cur.origin[0] + o,
-                                                    step, &limited[i], rounding);
+                st = lumiReconBlockHalfpel_MPEG4_8u(ref.origin[0] + o, step, residual_.data(),
+                                                    cur.origin[0] + o, step, &limited[i], rounding);
             } else {
                 st = lumiCopyBlockHalfpel_MPEG4_8u(ref.origin[0] + o, step, cur.origin[0] + o, step,
                                                    &limited[i], rounding);
@@ -386,11 +388,11 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
         const int o = 8 * mby * cstep + 8 * mbx;
         if ((cbp >> (2 - c)) & 1) {
             if (stream_.PastEnd()) return Mpeg4Status::kMacroblockError;
-            st = lumiDecodeBlockCoef_Inter_MPEG4_1u16s(&stream_.pos, &stream_.bitOffset, residual_, quant_,
-                                                       interMatrix_);
+            st = lumiDecodeBlockCoef_Inter_MPEG4_1u16s(&stream_.pos, &stream_.bitOffset, residual_.data(),
+                                                       quant_, interMatrix_);
             if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
-            st = lumiReconBlockHalfpel_MPEG4_8u(ref.origin[c] + o, cstep, residual_, cur.origin[c] + o, cstep,
-                                                &chromaLimited, rounding);
+            st = lumiReconBlockHalfpel_MPEG4_8u(ref.origin[c] + o, cstep, residual_.data(), cur.origin[c] + o,
+                                                cstep, &chromaLimited, rounding);
         } else {
             st = lumiCopyBlockHalfpel_MPEG4_8u(ref.origin[c] + o, cstep, cur.origin[c] + o, cstep,
                                                &chromaLimited, rounding);
@@ -462,7 +464,7 @@ Mpeg4Status Mpeg4Decoder::DecodePVop() {
             if (status != Mpeg4Status::kOk) return status;
             firstCodedInPacket_ = false;
         }
-        quantAbove_[mbx] = static_cast<Lum8u>(quant_);
+        quantAbove_.data()[mbx] = static_cast<Lum8u>(quant_);
         quantLeft_ = quant_;
         ++mb;
         if (mbx == mbWidth_ - 1) EndPredictionRow();

@@ -102,8 +102,8 @@ void FilePacketSource::DropOldest() {
 bool StreamBuffer::Allocate(std::size_t bytes) {
     Release();
     if (bytes == 0 || bytes + kPadding > 0x7FFFFFFF) return false;
-    base = lumsMalloc_8u(static_cast<int>(bytes + kPadding));
-    if (base == nullptr) return false;
+    if (!storage.Allocate(static_cast<std::int64_t>(bytes + kPadding))) return false;
+    base = storage.data();
     capacity = bytes;
     filled = 0;
     pos = base;
@@ -113,7 +113,7 @@ bool StreamBuffer::Allocate(std::size_t bytes) {
 }
 
 void StreamBuffer::Release() {
-    if (base != nullptr) lumsFree(base);
+    storage.Release();
     base = nullptr;
     capacity = 0;
     filled = 0;
@@ -328,9 +328,19 @@ bool Mpeg4Decoder::SeekStartCode(int value) {
 }
 
 void Mpeg4Decoder::RereadVolSize() {
-    // A VOL met between pictures: read its fields up to the picture size on a copy of the reader,
-    // following the same syntax as the full parse, and take the size when every marker is in place.
-    StreamBuffer r = stream_;
+    // A VOL met between pictures: read its fields up to the picture size, following the same syntax as
+    // the full parse, and take the size when every marker is in place. The search's own position is
+    // left as it was.
+    struct RestorePosition {
+        StreamBuffer& s;
+        const Lum8u* pos;
+        int bitOffset;
+        ~RestorePosition() {
+            s.pos = pos;
+            s.bitOffset = bitOffset;
+        }
+    } restore{stream_, stream_.pos, stream_.bitOffset};
+    StreamBuffer& r = stream_;
     r.SkipBits(8);  // start-code value
     r.SkipBits(1 + 8);
     if (r.GetBits(1)) r.SkipBits(4 + 3);  // verid, priority

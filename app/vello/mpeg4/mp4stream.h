@@ -11,6 +11,7 @@
 
 #include "lumacore/lumacore.h"
 #include "platform/input_file.h"
+#include "vello/common/lum_memory.h"
 
 namespace vello::mpeg4 {
 
@@ -96,10 +97,18 @@ class FilePacketSource : public PacketSource {
 // that are kept zero, so that a block primitive (which reads from a byte position without a length) that
 // runs off the end of the data meets zeros and stops with a code error instead of reading past the
 // allocation. The reader's own operations never look beyond the padding either: past the filled data
-// they see zeros.
+// they see zeros. The buffer owns its Lumacore memory: it moves, it is never copied.
 struct StreamBuffer {
     static constexpr std::size_t kPadding = 512;
 
+    StreamBuffer() = default;
+    StreamBuffer(StreamBuffer&&) noexcept = default;
+    StreamBuffer& operator=(StreamBuffer&&) noexcept = default;
+    StreamBuffer(const StreamBuffer&) = delete;
+    StreamBuffer& operator=(const StreamBuffer&) = delete;
+    ~StreamBuffer() = default;
+
+    LumBuffer<Lum8u> storage;  // capacity + kPadding bytes; `base` points into it
     Lum8u* base = nullptr;
     std::size_t capacity = 0;  // bytes of stream data it can hold
     std::size_t filled = 0;    // bytes of stream data held, from `base`
