@@ -300,6 +300,24 @@ TEST_F(Multipart, FullBufferWithoutBoundaryIsDropped) {
     EXPECT_EQ(Next(&rc), "Content-Type: image/jpeg\r\nDataLen: 1\r\n\r\nZ");
 }
 
+// Filling from the queue stops as soon as a part is held whole by its DataLen: the picture is shown
+// without waiting for the part after it.
+TEST(MultipartFill, StopsWhenThePartIsWhole) {
+    Fixture f;
+    StreamSession& s = f.Session(2, StreamKind::kMotionJpeg);
+    const std::string part = "Content-Type: image/jpeg\r\nDataLen: 300\r\n\r\n" + std::string(300, 'p');
+    for (std::size_t at = 0; at < part.size(); at += 128) {
+        const std::string chunk = part.substr(at, 128);
+        ASSERT_TRUE(PushChunk(s, reinterpret_cast<const uint8_t*>(chunk.data()), chunk.size()));
+    }
+    MultipartAssembly assembly;
+    std::atomic<uint32_t> stop{0};
+    EXPECT_EQ(assembly.Fill(s, stop), 0);
+    EXPECT_EQ(QueuedChunks(s), 0u);
+    std::vector<uint8_t> out;
+    EXPECT_EQ(assembly.Extract(out), static_cast<int>(part.size()));
+}
+
 TEST(MultipartParts, KindsAndCameraTime) {
     EXPECT_EQ(ClassifyPart("Content-Type: image/jpeg\r\n\r\nx"), PartKind::kPicture);
     EXPECT_EQ(ClassifyPart("Content-Type: audio/g726_32\r\n\r\nx"), PartKind::kAudio);
