@@ -284,7 +284,7 @@ struct FaultCase {
 
 class ViewerFault : public ViewerStream, public ::testing::WithParamInterface<FaultCase> {};
 
-TEST_P(ViewerFault, EndsAsDesigned) {
+TEST_P(ViewerFault, EndsAsItShould) {
     const FaultCase& fc = GetParam();
     camsim::Config c = Small(fc.codec);
     c.audioIn = false;
