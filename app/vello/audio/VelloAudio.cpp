@@ -129,18 +129,16 @@ bool VelloAudio::SetUpDecoder() {
         Fail(kMsgLibraryError, "LUM GetStatus error!");
         return false;
     }
-    decoder_ = reinterpret_cast<LumsG726DecoderState*>(lumsMalloc_8u(size));
-    if (decoder_ == nullptr) {
+    if (!decoderMemory_.Allocate(size)) {
         Fail(kMsgInsufficientMemory, "LUM GetMalloc Error!");
         return false;
     }
-    if (lumsDecodeInit_G726_8u16s(decoder_, rateSelector_, 2) != lumStsNoErr) {
+    if (lumsDecodeInit_G726_8u16s(Decoder(), rateSelector_, 2) != lumStsNoErr) {
         Fail(kMsgLibraryError, "LUM initialize error!");
         ReleaseLum();
         return false;
     }
-    pcm_ = lumsMalloc_8u(static_cast<int>(kG726BufferBytes));
-    if (pcm_ == nullptr) {
+    if (!pcm_.Allocate(kCodesPerPacket)) {
         Fail(kMsgInsufficientMemory, "LUM Make buff malloc Error!");
         ReleaseLum();
         return false;
@@ -172,10 +170,8 @@ bool VelloAudio::MakeBuffers() {
 }
 
 void VelloAudio::ReleaseLum() {
-    lumsFree(decoder_);
-    lumsFree(pcm_);
-    decoder_ = nullptr;
-    pcm_ = nullptr;
+    decoderMemory_.Release();
+    pcm_.Release();
 }
 
 bool VelloAudio::SoundOff() const {
@@ -187,12 +183,11 @@ int VelloAudio::TakePacket() {
 }
 
 int VelloAudio::DecodeG726(const uint8_t* packet, int length) {
-    if (decoder_ == nullptr || pcm_ == nullptr) return -1;
+    if (decoderMemory_.empty() || pcm_.empty()) return -1;
     const int codes = UnpackG726Codes(packet, length, bitsPerCode_, codes_, kCodesPerPacket);
     if (codes == 0) return 0;
     // Only the codes this packet carried: a short packet must not run the decoder over stale codes.
-    if (lumsDecode_G726_8u16s(decoder_, codes_, reinterpret_cast<Lum16s*>(pcm_), codes) != lumStsNoErr)
-        return -1;
+    if (lumsDecode_G726_8u16s(Decoder(), codes_, pcm_.data(), codes) != lumStsNoErr) return -1;
     return codes;
 }
 
@@ -232,7 +227,7 @@ uint32_t VelloAudio::FillFromPacket(uint8_t* buffer, bool* tookPacket) {
         if (!reeldeck) Fail(0, " G726 Decode error!");
         return n;
     }
-    if (!off) std::memcpy(buffer, pcm_, std::min<uint32_t>(2u * static_cast<uint32_t>(decoded), n));
+    if (!off) std::memcpy(buffer, pcm_.data(), std::min<uint32_t>(2u * static_cast<uint32_t>(decoded), n));
     return n;
 }
 

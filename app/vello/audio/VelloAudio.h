@@ -30,6 +30,7 @@
 #include "platform/wave_out.h"
 #include "vello/audio/audio_packets.h"
 #include "vello/common/codec_report.h"
+#include "vello/common/lum_memory.h"
 
 namespace vello {
 
@@ -138,13 +139,18 @@ class VelloAudio {
     std::size_t heapUsed_ = 0;
     std::vector<platform::WaveHeader*> headers_;
 
-    LumsG726DecoderState* decoder_ = nullptr;  // lumsMalloc_8u
-    Lum8u* pcm_ = nullptr;                     // 720 bytes, lumsMalloc_8u
+    // The G.726 decoder state (its size from the library) and 360 decoded samples, in Lumacore memory.
+    LumBuffer<Lum8u> decoderMemory_;
+    LumBuffer<Lum16s> pcm_;
+    LumsG726DecoderState* Decoder() const {
+        return reinterpret_cast<LumsG726DecoderState*>(decoderMemory_.data());  // 32-byte aligned
+    }
     uint8_t codes_[360] = {};
     std::vector<uint8_t> packet_;  // the packet being decoded (up to 8192 payload bytes)
     std::vector<uint8_t> scratch_;
 
-    // Guards decoder_, pcm_, codes_ and packet_: the priming thread and the callback thread both decode.
+    // Guards the decoder state, pcm_, codes_ and packet_: the priming thread and the callback thread both
+    // decode.
     std::mutex decodeLock_;
     std::atomic<int> queued_{0};
     std::atomic<uint16_t> volume_{0};
