@@ -241,6 +241,33 @@ TEST(LiveControl, TransmissionDialogRestartsOverUdp) {
     EXPECT_EQ(live.widget.viewSize(), view);
 }
 
+// Stopping while "Enter Network Password" is open gives up the question instead of waiting on each other.
+TEST(LiveControl, StopWhileThePasswordDialogIsOpen) {
+    camsim::Config c;
+    c.user = "admin";
+    c.password = "secret";
+    Camera camera(c);
+    LiveControl live(camera.port());
+    live.widget.PrmPlayStart();
+    const auto openDialog = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<PasswordDialog*>(w); d && d->isVisible()) return d;
+        return static_cast<PasswordDialog*>(nullptr);
+    };
+    // Stop from inside the dialog's own event loop, as a user closing the control would.
+    bool stopped = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (stopped || openDialog() == nullptr) return;
+        stopped = true;
+        live.widget.PrmPlayStop();
+    });
+    poll.start(20);
+    ASSERT_TRUE(WaitUntil([&] { return stopped; }, 30000));
+    EXPECT_TRUE(WaitUntil([&] { return openDialog() == nullptr; }, 5000));
+    EXPECT_FALSE(live.widget.model().playing());
+}
+
 TEST(LiveControl, UnreachableCameraEndsInTheStatusText) {
     // A port nobody listens on: a simulator started and stopped again leaves one free.
     uint16_t port = 0;

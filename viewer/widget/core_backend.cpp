@@ -1,6 +1,8 @@
 #include "core_backend.h"
 
 #include <QMessageBox>
+#include <chrono>
+#include <thread>
 
 #include "widget/password_dialog.h"
 
@@ -76,6 +78,7 @@ ViewerSettings CoreBackend::SettingsFromModel() {
 }
 
 void CoreBackend::Start() {
+    stopping_ = false;
     pictures_ = 0;
     const ViewerSettings settings = SettingsFromModel();
     Post([this, settings] {
@@ -93,6 +96,9 @@ void CoreBackend::Start() {
 }
 
 void CoreBackend::Stop() {
+    // A password question in progress is abandoned (as Cancel) so that the viewer can stop.
+    stopping_ = true;
+    if (dialog_) dialog_->reject();
     // Synchronous: when Stop returns no decoding thread draws into the widget any more.
     QMetaObject::invokeMethod(
         context_, [this] { viewer_->Stop(); }, Qt::BlockingQueuedConnection);
@@ -154,19 +160,39 @@ void CoreBackend::OnFrame(const Frame& frame) {
 }
 
 std::optional<Credentials> CoreBackend::AskCredentials(const std::string& realm) {
-    std::optional<Credentials> answer;
-    // The dialog runs on the GUI thread; this viewer thread waits for it. The answer goes straight back
-    // to the core and is never kept here.
-    QMetaObject::invokeMethod(
-        widget_,
-        [this, &realm, &answer] {
-            if (!widget_) return;
-            PasswordDialog dialog(QString::fromStdString(widget_->model().hostField()),
-                                  QString::fromStdString(realm), widget_);
-            if (dialog.exec() == QDialog::Accepted) answer = Credentials{dialog.user(), dialog.password()};
-        },
-        Qt::BlockingQueuedConnection);
-    return answer;
+    // The dialog runs on the GUI thread while this viewer thread waits for its answer, or gives up when the
+    // backend is being stopped: the GUI thread may itself be waiting in Stop for this viewer, and a
+    // blocking call both ways would never return. The answer goes straight back to the core.
+    struct Question {
+        std::mutex lock;  // guards done and answer
+        bool done = false;
+        std::optional<Credentials> answer;
+    };
+    auto question = std::make_shared<Question>();
+    QMetaObject::invokeMethod(widget_, [this, question, realm] {
+        std::optional<Credentials> answer;
+        if (widget_ && !stopping_) {
+            // On the heap and guarded: the control may go away while the dialog's own event loop runs.
+            QPointer<PasswordDialog> dialog = new PasswordDialog(
+                QString::fromStdString(widget_->model().hostField()), QString::fromStdString(realm), widget_);
+            dialog_ = dialog;
+            const int result = dialog->exec();
+            if (dialog && result == QDialog::Accepted && !stopping_)
+                answer = Credentials{dialog->user(), dialog->password()};
+            delete dialog.data();
+        }
+        std::lock_guard<std::mutex> hold(question->lock);
+        question->answer = std::move(answer);
+        question->done = true;
+    });
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> hold(question->lock);
+            if (question->done) return std::move(question->answer);
+        }
+        if (stopping_) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 void CoreBackend::OnOverlayText(std::string_view text) {

@@ -10,10 +10,12 @@
 #include <QThread>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "core/viewer.h"
 #include "widget/ocuview_widget.h"
+#include "widget/password_dialog.h"
 
 namespace ocuview {
 
@@ -63,6 +65,8 @@ class CoreBackend : public ViewerBackend,
     std::unique_ptr<Viewer> viewer_;  // used on thread_ only
     int requestedRate_ = 0;           // thread_ only: the rate the settings asked for
     std::atomic<bool> tickPending_{false};
+    std::atomic<bool> stopping_{false};  // Stop is under way: password questions give up
+    QPointer<PasswordDialog> dialog_;    // GUI thread: the password dialog on screen, if any
     std::atomic<uint64_t> pictures_{0};
     mutable std::mutex rateLock_;  // guards rate_
     std::string rate_;
