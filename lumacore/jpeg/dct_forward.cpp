@@ -7,17 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "jpeg/wrap32.h"
 #include "lumacore/lumacore.h"
 
 namespace lumacore::c {
 namespace {
 
-// The reference arithmetic is 32-bit. With 8-bit input nothing overflows in practice, but the column
-// pass's products come close to 2^31; they are formed in 64 bits and wrapped before every shift, which
-// gives the same bits as the 32-bit code in every case.
-inline int32_t Wrap(int64_t x) {
-    return static_cast<int32_t>(static_cast<uint32_t>(x));
-}
+// With 8-bit input nothing overflows in practice, but the column pass's products come close to 2^31:
+// they go through Wrap (jpeg/wrap32.h) like the reference's 32-bit arithmetic.
 
 // One line of eight values, read and written `stride` elements apart. `Column` selects the second pass's
 // rounding.

@@ -5,14 +5,10 @@
 
 #include <cstdint>
 
+#include "jpeg/wrap32.h"
+
 namespace lumacore::c {
 namespace {
-
-// The products and sums wrap at 32 bits as the reference arithmetic does (hostile coefficients can
-// overflow); they are formed in 64 bits and wrapped before every shift, which gives the same bits.
-inline int32_t Wrap(int64_t x) {
-    return static_cast<int32_t>(static_cast<uint32_t>(x));
-}
 
 // One line of eight values, read and written `stride` elements apart.
 template <int Shift>

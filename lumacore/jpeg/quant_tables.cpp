@@ -2,17 +2,12 @@
 // tables in natural order that the transforms take.
 #include <cstdint>
 
+#include "jpeg/wrap32.h"
 #include "lumacore/lumacore.h"
 #include "lumacore/zigzag.h"
 
 namespace lumacore::c {
 namespace {
-
-// The reference arithmetic is 32-bit; hostile quality factors overflow it. Products are formed in 64
-// bits and wrapped to 32, which gives the same bits without signed overflow.
-inline int32_t Wrap(int64_t x) {
-    return static_cast<int32_t>(static_cast<uint32_t>(x));
-}
 
 // 32768 / q rounded to nearest, ties to even (1 -> 32768, 3 -> 10923, 255 -> 129).
 inline Lum16u Reciprocal(unsigned q) {
