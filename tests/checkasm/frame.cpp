@@ -6,7 +6,8 @@ namespace {
 using checkasm::Guarded;
 using checkasm::rng;
 
-// Lengths around the strategy switches of the tuned code (8192 and 20480 bytes) and small odd ones.
+// Lengths around the tuned copy's 16- and 64-byte steps, page-sized ones and small odd ones (the larger
+// edges stay from when the copy switched strategy there: they cost nothing).
 int PickLength() {
     static const int kEdges[] = {1,    15,   16,    17,    63,    64,    65,   8191,
                                  8192, 8193, 16383, 16384, 20479, 20480, 20481};
