@@ -11,9 +11,9 @@
 
 namespace {
 
+using blockstream::BitWriter;
 using checkasm::Guarded;
 using checkasm::rng;
-using mpeg4test::BitWriter;
 
 auto Next() {
     return rng().Next();
@@ -82,8 +82,8 @@ void CheckIntra(const char* name, bool dcOnly) {
         const int acPred = static_cast<int>(Next() % 2), step = 8 + static_cast<int>(Next() % 17);
         const bool chroma = blockIndex == 4 || blockIndex == 5;
         BitWriter w(offset);
-        if (dcVlc) mpeg4test::PutDcDiff(w, chroma, static_cast<int>(Next() % 1023) - 511);
-        if (!dcOnly) mpeg4test::PutEvents(w, true, mpeg4test::RandomEvents(Next, dcVlc), Next);
+        if (dcVlc) blockstream::PutDcDiff(w, chroma, static_cast<int>(Next() % 1023) - 511);
+        if (!dcOnly) blockstream::PutEvents(w, true, blockstream::RandomEvents(Next, dcVlc), Next);
         const Stream s = Finish(w, offset);
         Lum8u matrix[64];
         for (auto& m : matrix) m = static_cast<Lum8u>(1 + Next() % 255);
@@ -110,8 +110,8 @@ void CheckIntra(const char* name, bool dcOnly) {
         });
     }
     BitWriter w;
-    mpeg4test::PutDcDiff(w, false, 20);
-    if (!dcOnly) mpeg4test::PutEvents(w, true, mpeg4test::RandomEvents(Next, 1), Next);
+    blockstream::PutDcDiff(w, false, 20);
+    if (!dcOnly) blockstream::PutEvents(w, true, blockstream::RandomEvents(Next, 1), Next);
     const std::vector<uint8_t> s = w.Bytes();
     Guarded dst(64), rowBuf(64), colBuf(32);
     Lum8u qp[2] = {5, 5};
@@ -147,9 +147,9 @@ CHECKASM_FUNC(lumiDecodeBlockCoef_Inter_MPEG4_1u16s) {
         BitWriter w(offset);
         // A third of the blocks are a lone DC (the flat shortcut).
         if (Next() % 3 == 0)
-            mpeg4test::PutTcoef(w, false, 1, 0, (static_cast<int>(Next() % 81) - 40) | 1);
+            blockstream::PutTcoef(w, false, 1, 0, (static_cast<int>(Next() % 81) - 40) | 1);
         else
-            mpeg4test::PutEvents(w, false, mpeg4test::RandomEvents(Next, 0), Next);
+            blockstream::PutEvents(w, false, blockstream::RandomEvents(Next, 0), Next);
         const Stream s = Finish(w, offset);
         Lum8u matrix[64];
         for (auto& m : matrix) m = static_cast<Lum8u>(1 + Next() % 255);
@@ -162,7 +162,7 @@ CHECKASM_FUNC(lumiDecodeBlockCoef_Inter_MPEG4_1u16s) {
         });
     }
     BitWriter w;
-    mpeg4test::PutEvents(w, false, mpeg4test::RandomEvents(Next, 0), Next);
+    blockstream::PutEvents(w, false, blockstream::RandomEvents(Next, 0), Next);
     const std::vector<uint8_t> s = w.Bytes();
     Guarded dst(128);
     for (const auto& [level, fn] : v.all()) {
@@ -192,7 +192,7 @@ CHECKASM_FUNC(lumiDecodePadMV_PVOP_MPEG4) {
         const bool nullUpper = Next() % 8 == 0;
         BitWriter w(offset);
         for (int i = 0; i < 8; ++i)
-            mpeg4test::PutMvd(w, static_cast<int>(Next() % (2u * high + 1)) - high, fcode);
+            blockstream::PutMvd(w, static_cast<int>(Next() % (2u * high + 1)) - high, fcode);
         const Stream s = Finish(w, offset);
         CompareVersions(v, RandomBuffers({16}), [&](Fn fn, std::vector<Guarded>& out) {
             const Lum8u* p = s.bytes.data();
@@ -204,7 +204,7 @@ CHECKASM_FUNC(lumiDecodePadMV_PVOP_MPEG4) {
         });
     }
     BitWriter w;
-    for (int i = 0; i < 8; ++i) mpeg4test::PutMvd(w, static_cast<int>(Next() % 41) - 20, 2);
+    for (int i = 0; i < 8; ++i) blockstream::PutMvd(w, static_cast<int>(Next() % 41) - 20, 2);
     const std::vector<uint8_t> s = w.Bytes();
     std::array<LumMotionVector, 12> neighbours{};
     alignas(4) Lum32s avail[3] = {1, 1, 1};

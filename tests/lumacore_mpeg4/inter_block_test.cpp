@@ -14,7 +14,7 @@
 
 namespace {
 
-using mpeg4test::BitWriter;
+using blockstream::BitWriter;
 namespace mpeg4 = lumacore::mpeg4;
 
 struct Decoded {
@@ -57,9 +57,9 @@ std::array<Lum16s, 64> ModelInter(const int levels[64], int qp, const Lum8u* mat
 std::vector<uint8_t> OneEvent(int last, int run, int level, int mode, int offset = 0) {
     BitWriter w(offset);
     if (mode < 0)
-        mpeg4test::PutTcoef(w, false, last, run, level);  // the shortest way
+        blockstream::PutTcoef(w, false, last, run, level);  // the shortest way
     else
-        mpeg4test::PutTcoef(w, false, last, run, level, mode);
+        blockstream::PutTcoef(w, false, last, run, level, mode);
     return w.Bytes();
 }
 
@@ -112,8 +112,8 @@ TEST(Mpeg4InterBlock, MatrixQuantisationAppliesMismatchControl) {
         for (int dc = -3; dc <= 3; ++dc) {
             for (int last : {-40, -9, 1, 2, 9, 40}) {
                 BitWriter w;
-                if (dc != 0) mpeg4test::PutTcoef(w, false, 0, 0, dc);
-                mpeg4test::PutTcoef(w, false, 1, dc != 0 ? 62 : 63, last);
+                if (dc != 0) blockstream::PutTcoef(w, false, 0, 0, dc);
+                blockstream::PutTcoef(w, false, 1, dc != 0 ? 62 : 63, last);
                 const Decoded d = DecodeInter(w.Bytes(), 0, qp, flat16);
                 ASSERT_EQ(d.status, lumStsNoErr);
                 std::array<Lum16s, 64> plain{};
@@ -138,10 +138,10 @@ TEST(Mpeg4InterBlock, EveryEscapeModeDecodesTheSameEvent) {
     } cases[] = {{0, 0, 13}, {0, 3, -5}, {1, 0, 4}, {1, 2, -2}, {0, 27, 1}, {1, 41, 1}, {0, 11, 2}};
     for (const Case& c : cases) {
         for (int mode = 0; mode < 4; ++mode) {
-            if (!mpeg4test::CanWrite(false, c.last, c.run, c.level, mode)) continue;
+            if (!blockstream::CanWrite(false, c.last, c.run, c.level, mode)) continue;
             BitWriter w(3);
-            mpeg4test::PutTcoef(w, false, c.last, c.run, c.level, mode);
-            if (c.last == 0) mpeg4test::PutTcoef(w, false, 1, 0, 1, 0);
+            blockstream::PutTcoef(w, false, c.last, c.run, c.level, mode);
+            if (c.last == 0) blockstream::PutTcoef(w, false, 1, 0, 1, 0);
             int levels[64] = {};
             levels[mpeg4::kZigzagScan[static_cast<std::size_t>(c.run)]] = c.level;
             if (c.last == 0) levels[mpeg4::kZigzagScan[static_cast<std::size_t>(c.run + 1)]] = 1;
@@ -183,14 +183,14 @@ TEST(Mpeg4InterBlock, BadCodesFailWithoutMovingOrWriting) {
     }
     {
         BitWriter w;  // runs past position 63
-        mpeg4test::PutTcoef(w, false, 0, 40, 1, 3);
-        mpeg4test::PutTcoef(w, false, 1, 23, 1, 3);
+        blockstream::PutTcoef(w, false, 0, 40, 1, 3);
+        blockstream::PutTcoef(w, false, 1, 23, 1, 3);
         bad.push_back(w.Bytes());
     }
     {
         BitWriter w;  // 64 coefficients and no last
-        mpeg4test::PutTcoef(w, false, 0, 63, 1, 3);
-        mpeg4test::PutTcoef(w, false, 1, 0, 1, 0);
+        blockstream::PutTcoef(w, false, 0, 63, 1, 3);
+        blockstream::PutTcoef(w, false, 1, 0, 1, 0);
         bad.push_back(w.Bytes());
     }
     for (std::size_t i = 0; i < bad.size(); ++i) {
@@ -201,7 +201,7 @@ TEST(Mpeg4InterBlock, BadCodesFailWithoutMovingOrWriting) {
     }
     // The last coefficient at position 63 is fine.
     BitWriter w;
-    mpeg4test::PutTcoef(w, false, 1, 63, -3, 3);
+    blockstream::PutTcoef(w, false, 1, 63, -3, 3);
     EXPECT_EQ(DecodeInter(w.Bytes(), 0, 5, nullptr).status, lumStsNoErr);
 }
 
@@ -213,11 +213,11 @@ TEST(Mpeg4InterBlock, RandomBlocksMatchTheModel) {
         Lum8u matrix[64];
         for (auto& m : matrix) m = static_cast<Lum8u>(1 + next() % 255);
         const bool useMatrix = next() % 2 != 0;
-        const auto events = mpeg4test::RandomEvents(next, 0);
+        const auto events = blockstream::RandomEvents(next, 0);
         BitWriter w(offset);
-        mpeg4test::PutEvents(w, false, events, next);
+        blockstream::PutEvents(w, false, events, next);
         int levels[64] = {};
-        mpeg4test::PlaceEvents(events, 0, mpeg4::kZigzagScan.data(), levels);
+        blockstream::PlaceEvents(events, 0, mpeg4::kZigzagScan.data(), levels);
         const Decoded d = DecodeInter(w.Bytes(), offset, qp, useMatrix ? matrix : nullptr);
         ASSERT_EQ(d.status, lumStsNoErr) << "trial " << trial;
         ASSERT_EQ(d.bitsConsumed, w.bits() - offset) << "trial " << trial;

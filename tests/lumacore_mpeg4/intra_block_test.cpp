@@ -15,7 +15,7 @@
 
 namespace {
 
-using mpeg4test::BitWriter;
+using blockstream::BitWriter;
 namespace mpeg4 = lumacore::mpeg4;
 
 // The caller's prediction buffers around one block: row[-16..15] and col[0..15].
@@ -114,15 +114,15 @@ std::array<Lum8u, 64> ModelPixels(const int levels[64], int qp, bool chroma, con
 
 std::vector<uint8_t> DcOnlyStream(int diff, bool chroma = false) {
     BitWriter w;
-    mpeg4test::PutDcDiff(w, chroma, diff);
+    blockstream::PutDcDiff(w, chroma, diff);
     return w.Bytes();
 }
 
 // A DC differential then one AC event.
 std::vector<uint8_t> DcAndOneAc(int diff, int run, int level) {
     BitWriter w;
-    mpeg4test::PutDcDiff(w, false, diff);
-    mpeg4test::PutTcoef(w, true, 1, run, level);
+    blockstream::PutDcDiff(w, false, diff);
+    blockstream::PutTcoef(w, true, 1, run, level);
     return w.Bytes();
 }
 
@@ -265,7 +265,7 @@ TEST(Mpeg4IntraBlock, AcPredictionRescalesHalvesAwayFromZeroAndClamps) {
             call.acPred = 1;
             call.dcVlc = 0;
             BitWriter w;  // the DC differential as the first TCOEF event, no AC
-            mpeg4test::PutTcoef(w, true, 1, 0, 2);
+            blockstream::PutTcoef(w, true, 1, 0, 2);
             const Result r = DecodeBlock(w.Bytes(), b, call);
             ASSERT_EQ(r.status, lumStsNoErr);
             EXPECT_EQ((fromAbove ? r.buffers.row() : r.buffers.col())[3], c.expected)
@@ -281,8 +281,8 @@ TEST(Mpeg4IntraBlock, AcPredictionRescalesHalvesAwayFromZeroAndClamps) {
     Call call;
     call.acPred = 1;
     BitWriter w;
-    mpeg4test::PutDcDiff(w, false, 0);
-    mpeg4test::PutTcoef(w, true, 1, 0, 100);  // alternate-horizontal position 1 = natural 1
+    blockstream::PutDcDiff(w, false, 0);
+    blockstream::PutTcoef(w, true, 1, 0, 100);  // alternate-horizontal position 1 = natural 1
     const Result r = DecodeBlock(w.Bytes(), b, call);
     ASSERT_EQ(r.status, lumStsNoErr);
     EXPECT_EQ(r.buffers.row()[1], 2047);
@@ -412,17 +412,17 @@ TEST(Mpeg4IntraBlock, BitstreamErrorsWriteNothing) {
     cases.push_back({"DC size code", std::vector<uint8_t>(8, 0), true, lumStsMP4DCCodeErr, 0});
     {
         BitWriter w;  // a good DC and a bad AC code: the position stays after the DC
-        mpeg4test::PutDcDiff(w, false, -7);
+        blockstream::PutDcDiff(w, false, -7);
         const long afterDc = w.bits();
         w.Put(0, 12);
         cases.push_back({"AC code", w.Bytes(), false, lumStsMP4VLCCodeErr, afterDc});
     }
     {
         BitWriter w;
-        mpeg4test::PutDcDiff(w, false, 300);  // 9 bits and a marker
+        blockstream::PutDcDiff(w, false, 300);  // 9 bits and a marker
         const long afterDc = w.bits();
-        mpeg4test::PutTcoef(w, true, 0, 62, 1, 3);  // position 63, not last
-        mpeg4test::PutTcoef(w, true, 1, 0, 1, 0);
+        blockstream::PutTcoef(w, true, 0, 62, 1, 3);  // position 63, not last
+        blockstream::PutTcoef(w, true, 1, 0, 1, 0);
         cases.push_back({"run past the block", w.Bytes(), false, lumStsMP4VLCCodeErr, afterDc});
     }
     for (const Case& c : cases) {
@@ -452,11 +452,11 @@ TEST(Mpeg4IntraBlock, RandomBlocksWithoutNeighboursMatchTheModel) {
         int levels[64] = {};
         if (call.dcVlc) {
             levels[0] = static_cast<int>(next() % 511) - 255;
-            mpeg4test::PutDcDiff(w, chroma, levels[0]);
+            blockstream::PutDcDiff(w, chroma, levels[0]);
         }
-        const auto events = mpeg4test::RandomEvents(next, call.dcVlc);
-        mpeg4test::PutEvents(w, true, events, next);
-        mpeg4test::PlaceEvents(events, call.dcVlc, mpeg4::kZigzagScan.data(), levels);
+        const auto events = blockstream::RandomEvents(next, call.dcVlc);
+        blockstream::PutEvents(w, true, events, next);
+        blockstream::PlaceEvents(events, call.dcVlc, mpeg4::kZigzagScan.data(), levels);
         const Result r = DecodeBlock(w.Bytes(), Buffers::WithDcs(-1, -1, -1), call);
         ASSERT_EQ(r.status, lumStsNoErr) << "trial " << trial;
         ASSERT_EQ(r.bitsConsumed, w.bits() - call.offset) << "trial " << trial;

@@ -13,7 +13,7 @@
 
 namespace {
 
-using mpeg4test::BitWriter;
+using blockstream::BitWriter;
 
 // ---- lumiDecodePadMV_PVOP_MPEG4 ----
 
@@ -46,8 +46,8 @@ MvResult DecodeMv(const std::vector<uint8_t>& stream, int offset, Neighbours& n,
 std::vector<uint8_t> Vectors(std::vector<std::array<int, 2>> diffs, int fcode, int offset = 0) {
     BitWriter w(offset);
     for (const auto& d : diffs) {
-        mpeg4test::PutMvd(w, d[0], fcode);
-        mpeg4test::PutMvd(w, d[1], fcode);
+        blockstream::PutMvd(w, d[0], fcode);
+        blockstream::PutMvd(w, d[1], fcode);
     }
     return w.Bytes();
 }
@@ -217,9 +217,9 @@ TEST(Mpeg4MotionVectors, BadCodeKeepsEarlierVectorsAndPosition) {
     Neighbours n;
     n.availLeft = n.availUpper = n.availUpperRight = 0;
     BitWriter w(2);
-    for (int d : {1, 2, 3, 4}) mpeg4test::PutMvd(w, d, 1);
+    for (int d : {1, 2, 3, 4}) blockstream::PutMvd(w, d, 1);
     const long afterTwo = w.bits() - 2;
-    mpeg4test::PutMvd(w, 5, 1);
+    blockstream::PutMvd(w, 5, 1);
     w.Put(0, 12);  // no motion code is twelve zeros
     const MvResult r = DecodeMv(w.Bytes(), 2, n, 1, 2);
     EXPECT_EQ(r.status, lumStsMP4MVCodeErr);
@@ -230,7 +230,7 @@ TEST(Mpeg4MotionVectors, BadCodeKeepsEarlierVectorsAndPosition) {
     EXPECT_TRUE(Same(r.mv[3], -777, -777));
     // One vector: nothing is stored and nothing consumed.
     BitWriter one;
-    mpeg4test::PutMvd(one, 1, 1);
+    blockstream::PutMvd(one, 1, 1);
     one.Put(0, 12);
     const MvResult r1 = DecodeMv(one.Bytes(), 0, n, 1, 0);
     EXPECT_EQ(r1.status, lumStsMP4MVCodeErr);

@@ -10,7 +10,9 @@
 
 #include "mpeg4/vlc_tables.h"
 
-namespace mpeg4test {
+// Its own namespace: tests/mpeg4 has a header-level BitWriter of its own in mpeg4test, and two classes
+// of one name in one namespace would break the one-definition rule once linked together.
+namespace blockstream {
 
 namespace tables = lumacore::mpeg4;
 
@@ -180,6 +182,6 @@ inline void PlaceEvents(const std::vector<Event>& events, int start, const uint8
     }
 }
 
-}  // namespace mpeg4test
+}  // namespace blockstream
 
 #endif
