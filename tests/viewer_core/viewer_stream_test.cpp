@@ -6,6 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -520,5 +523,64 @@ TEST_F(ViewerStream, TriggerAndMotionCommandsReachTheCamera) {
     EXPECT_EQ(bodies,
               (std::vector<std::string>{"main:Trigger=ftp", "motiondetection:mdtwin2area=10,20,110,220"}));
 }
+
+// The widget's way of driving the core: Start, then Tick every 200 ms, then Stop, all on one control
+// thread, with audio on and the default stop limits. A refused picture request or a cancelled password
+// question ends with its status and every thread stopped; a stop waiting on a thread that never answers
+// its stop flag would hang here, so the control thread is watched.
+struct EndingCase {
+    const char* name;
+    const char* codec;
+    const char* fault;  // simulator fault; empty: a protected camera whose question is cancelled
+    int status;
+};
+
+class ViewerEnding : public ViewerStream, public ::testing::WithParamInterface<EndingCase> {};
+
+TEST_P(ViewerEnding, ControlThreadTicksToTheStatus) {
+    const EndingCase& ec = GetParam();
+    camsim::Config c = *ec.fault != '\0' ? Small(ec.codec) : Protected();
+    c.audioIn = true;
+    if (*ec.fault != '\0') ASSERT_EQ(camsim::ApplyFaultSpec(c, ec.fault), "");
+    Camera camera(c);
+    ScriptedCredentials cancel({std::nullopt});
+    ocuview::Viewer viewer(sink, cancel, observer);
+    viewer.Configure(SettingsFor(camera, Ini()));
+    std::mutex lock;
+    std::condition_variable finished;
+    bool done = false;
+    std::thread control([&] {
+        (void)viewer.Start();
+        const auto end = std::chrono::steady_clock::now() + 15s;
+        while (Statuses().empty() && std::chrono::steady_clock::now() < end) {
+            viewer.Tick();
+            std::this_thread::sleep_for(200ms);
+        }
+        viewer.Stop();
+        std::lock_guard<std::mutex> hold(lock);
+        done = true;
+        finished.notify_all();
+    });
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        if (!finished.wait_for(hold, 40s, [&] { return done; })) {
+            // The control thread is stuck in a stop: nothing can be joined or destroyed safely.
+            std::fprintf(stderr, "%s: the control thread hangs in Tick or Stop\n", ec.name);
+            std::_Exit(1);
+        }
+    }
+    control.join();
+    ASSERT_EQ(Statuses().size(), 1u);
+    EXPECT_EQ(Statuses()[0].first, ec.status);
+    EXPECT_FALSE(viewer.Playing());
+    ExpectAllStopped(viewer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widget, ViewerEnding,
+                         ::testing::Values(EndingCase{"jpeg_bad_request", "jpeg", "image:status=400", 19},
+                                           EndingCase{"jpeg_unavailable", "jpeg", "image:status=503", 20},
+                                           EndingCase{"mpeg4_bad_request", "mpeg4", "mpeg4:status=400", 19},
+                                           EndingCase{"cancelled", "jpeg", "", 18}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace

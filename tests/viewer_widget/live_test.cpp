@@ -282,5 +282,48 @@ TEST(LiveControl, UnreachableCameraEndsInTheStatusText) {
     EXPECT_EQ(live.widget.slotWidget(20)->pos(), QPoint(20, 20));
 }
 
+// A camera refusing the picture request, or a Cancel on its password question, ends playing with the
+// status text in the label, without a hang while the core stops its threads.
+struct StatusCase {
+    const char* name;
+    const char* fault;  // simulator fault; empty: a protected camera whose question is cancelled
+    const char* text;
+};
+
+class LiveStatus : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(LiveStatus, EndsWithTheStatusText) {
+    const StatusCase& sc = GetParam();
+    camsim::Config c;
+    c.width = 160;
+    c.height = 120;
+    if (*sc.fault != '\0') {
+        ASSERT_EQ(camsim::ApplyFaultSpec(c, sc.fault), "");
+    } else {
+        c.user = "admin";
+        c.password = "secret";
+    }
+    Camera camera(c);
+    LiveControl live(camera.port());
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<PasswordDialog*>(w); d && d->isVisible()) d->reject();
+    });
+    cancel.start(20);
+    live.widget.PrmPlayStart();
+    EXPECT_TRUE(WaitUntil([&] { return !live.widget.model().playing(); }, 20000));
+    // A narrow control shows the short form of "Protected Object. This object is protected."
+    EXPECT_TRUE(live.widget.labelText().startsWith(sc.text)) << live.widget.labelText().toStdString();
+    live.widget.PrmPlayStop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Camera, LiveStatus,
+                         ::testing::Values(StatusCase{"bad_request", "image:status=400", "Bad request."},
+                                           StatusCase{"unavailable", "image:status=503",
+                                                      "Service unavailable."},
+                                           StatusCase{"cancelled", "", "Protected Object."}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
 }  // namespace
 }  // namespace ocuview
