@@ -1,6 +1,7 @@
 // The widget on the viewer core against the camera simulator on loopback: pictures drawn into the view,
 // a frame-rate change reconnecting once, capture of the shown picture, two controls on two cameras with
-// their own credentials, and the status label for a camera that cannot be reached.
+// their own credentials, and the status label for a camera that cannot be reached, refuses the picture
+// request (400, 503) or whose password question is cancelled.
 #include <gtest/gtest.h>
 
 #include <QApplication>
