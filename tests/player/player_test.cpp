@@ -515,9 +515,11 @@ TEST(PlayerBackPressure, ASlowHostStallsTheSupplierInsteadOfGrowingMemory) {
     }));
     EXPECT_LE(videoMax, reeldeck::kVideoHeapBytes);
     EXPECT_LE(audioMax, reeldeck::kAudioHeapBytes);
-    // The heaps were full while the host held the pictures: the supplier waited on them.
+    // The video heap was full while the host held the pictures: the supplier waited on it. How far the
+    // audio heap fills meanwhile depends on how fast the output drains it (a loaded machine showed 4608 of
+    // 12288 bytes), so only its bound and its use are checked.
     EXPECT_GT(videoMax, reeldeck::kVideoHeapBytes / 2);
-    EXPECT_GT(audioMax, reeldeck::kAudioHeapBytes / 2);
+    EXPECT_GT(audioMax, 0u);
     if (!kSanitized) {
         EXPECT_LT(rssMax - before, 4096) << "resident memory grew by " << (rssMax - before) << " KiB";
     }
