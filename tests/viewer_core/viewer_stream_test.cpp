@@ -541,7 +541,9 @@ TEST_P(ViewerEnding, ControlThreadTicksToTheStatus) {
     const EndingCase& ec = GetParam();
     camsim::Config c = *ec.fault != '\0' ? Small(ec.codec) : Protected();
     c.audioIn = true;
-    if (*ec.fault != '\0') ASSERT_EQ(camsim::ApplyFaultSpec(c, ec.fault), "");
+    if (*ec.fault != '\0') {
+        ASSERT_EQ(camsim::ApplyFaultSpec(c, ec.fault), "");
+    }
     Camera camera(c);
     ScriptedCredentials cancel({std::nullopt});
     ocuview::Viewer viewer(sink, cancel, observer);
