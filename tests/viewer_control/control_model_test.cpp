@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "control/control_model.h"
+#include "core/camera_description.h"
 
 namespace ocuview {
 namespace {
@@ -347,8 +348,8 @@ TEST(PropertyPageText, ViewModeAndColourForms) {
     EXPECT_EQ(FormatPageViewMode(0x1FF), "000001ff");
     EXPECT_EQ(FormatPageViewMode(0x001), "00000001");
     // Written by the page, read by the control: V's bits 0-7 are bits 24-31, bit 8 is bit 16.
-    EXPECT_EQ(ParseViewerModeDigits(FormatPageViewMode(0x1FF)), 0xFF010000u);
-    EXPECT_EQ(ParseViewerModeDigits(FormatPageViewMode(0x141)), 0x41010000u);
+    EXPECT_EQ(ViewerModeFromDigits(FormatPageViewMode(0x1FF)), 0xFF010000u);
+    EXPECT_EQ(ViewerModeFromDigits(FormatPageViewMode(0x141)), 0x41010000u);
     EXPECT_EQ(PageViewModeBits(0xFF010000u), 0x1FFu);
     EXPECT_EQ(PageViewModeBits(0x41010000u), 0x141u);
     EXPECT_EQ(FormatPageColour({255, 0, 10}), "ff000a");

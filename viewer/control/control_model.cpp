@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/camera_description.h"
 #include "module_size.h"
 
 namespace ocuview {
@@ -187,7 +188,7 @@ bool ControlModel::ApplyColour(ColourRole role, std::string_view text) {
 
 void ControlModel::ApplyViewMode(std::string_view text) {
     if (text.size() == 8)
-        viewModeMask_ = ParseViewerModeDigits(text);
+        viewModeMask_ = ViewerModeFromDigits(text);
     else
         viewModeMask_.reset();
 }

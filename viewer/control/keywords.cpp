@@ -3,23 +3,9 @@
 #include <cassert>
 #include <cstdio>
 
+#include "core/camera_description.h"
+
 namespace ocuview {
-
-namespace {
-
-// One hexadecimal character after upper-casing; other characters count as 0.
-int HexValue(char c) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 0;
-}
-
-uint8_t HexPair(std::string_view text, std::size_t at) {
-    return static_cast<uint8_t>(HexValue(text[at]) * 16 + HexValue(text[at + 1]));
-}
-
-}  // namespace
 
 bool MatchesKeyword(std::string_view text, std::string_view keyword) {
     return text.size() >= keyword.size() && text.compare(0, keyword.size(), keyword) == 0;
@@ -36,13 +22,6 @@ std::optional<int> ParseWholeDecimal(std::string_view text) {
     return value;
 }
 
-uint32_t ParseViewerModeDigits(std::string_view text) {
-    assert(text.size() == 8);
-    uint32_t value = 0;
-    for (std::size_t byte = 0; byte < 4; ++byte) value |= uint32_t{HexPair(text, byte * 2)} << (8 * byte);
-    return value;
-}
-
 std::string FormatViewerModeDigits(uint32_t value) {
     char text[9];
     std::snprintf(text, sizeof text, "%02X%02X%02X%02X", value & 0xFFu, (value >> 8) & 0xFFu,
@@ -52,7 +31,8 @@ std::string FormatViewerModeDigits(uint32_t value) {
 
 Rgb ParseRgbDigits(std::string_view text) {
     assert(text.size() == 6);
-    return Rgb{HexPair(text, 0), HexPair(text, 2), HexPair(text, 4)};
+    return Rgb{HexDigitPair(text[0], text[1]), HexDigitPair(text[2], text[3]),
+               HexDigitPair(text[4], text[5])};
 }
 
 std::string FormatRgb(Rgb colour) {

@@ -18,19 +18,15 @@ namespace ocuview {
 // A whole decimal number: one to nine digits and nothing else ("12a", "", "-1" and " 5" give nothing).
 [[nodiscard]] std::optional<int> ParseWholeDecimal(std::string_view text);
 
-// Eight characters read as four hexadecimal digit pairs, the first pair the lowest byte ("000000C1" is
-// 0xC1000000). Each character is upper-cased first; anything that is not 0-9 or A-F counts as 0.
-// `text` must hold exactly eight characters.
-[[nodiscard]] uint32_t ParseViewerModeDigits(std::string_view text);
-// The inverse: "%02X" of bytes 0 to 3 in that order.
+// The inverse of the core's ViewerModeFromDigits: "%02X" of bytes 0 to 3 in that order.
 [[nodiscard]] std::string FormatViewerModeDigits(uint32_t value);
 
 struct Rgb {
     uint8_t r = 0, g = 0, b = 0;
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
-// Six characters RRGGBB, upper-cased first, a non-hexadecimal character counting as 0. `text` must hold
-// exactly six characters.
+// Six characters RRGGBB read as three of the core's HexDigitPair (upper-cased first, a non-hexadecimal
+// character counting as 0). `text` must hold exactly six characters.
 [[nodiscard]] Rgb ParseRgbDigits(std::string_view text);
 // "RRGGBB" in upper case.
 [[nodiscard]] std::string FormatRgb(Rgb colour);

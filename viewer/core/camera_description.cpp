@@ -5,6 +5,29 @@
 
 namespace ocuview {
 
+namespace {
+
+uint8_t HexDigit(char c) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
+    if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
+    return 0;
+}
+
+}  // namespace
+
+uint8_t HexDigitPair(char high, char low) {
+    return static_cast<uint8_t>(HexDigit(high) << 4 | HexDigit(low));
+}
+
+uint32_t ViewerModeFromDigits(std::string_view digits) {
+    if (digits.size() < 8) return 0;
+    uint32_t value = 0;
+    for (std::size_t byte = 0; byte < 4; ++byte)
+        value |= uint32_t{HexDigitPair(digits[2 * byte], digits[2 * byte + 1])} << (8 * byte);
+    return value;
+}
+
 int AudioFrameBytes(AudioCodec codec) {
     switch (codec) {
         case AudioCodec::kG711_64:

@@ -39,6 +39,13 @@ enum ViewerModeBit : uint32_t {
 inline constexpr uint32_t kFullViewerBits = 0xC0010000u;   // trigger, frame rate, transmission
 inline constexpr uint32_t kLightViewerBits = 0x38000000u;  // capture, digital zoom, view size
 
+// One byte from two hexadecimal characters, each upper-cased first; anything but 0-9 and A-F counts as 0.
+[[nodiscard]] uint8_t HexDigitPair(char high, char low);
+// The viewer-mode form, in the camera's "ViewerMode" answer and the control's view-mode property: eight
+// characters read as four digit pairs (HexDigitPair), the first pair the lowest byte ("000000C1" is
+// 0xC1000000). Fewer than eight characters read as 0.
+[[nodiscard]] uint32_t ViewerModeFromDigits(std::string_view digits);
+
 // Trigger capability word: one bit per trigger function the camera offers.
 enum TriggerBit : uint16_t {
     kTriggerFtp = 1u << 0,

@@ -222,23 +222,6 @@ std::size_t Store(const KeyName& k, std::string_view value, CameraDescription& c
 
 }  // namespace
 
-uint32_t ViewerModeFromDigits(std::string_view digits) {
-    if (digits.size() < 8) return 0;
-    const auto nibble = [](char c) -> uint32_t {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c >= '0' && c <= '9') return static_cast<uint32_t>(c - '0');
-        if (c >= 'A' && c <= 'F') return static_cast<uint32_t>(c - 'A' + 10);
-        return 0;
-    };
-    uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) {
-        const uint32_t byte = (nibble(digits[static_cast<std::size_t>(2 * i)]) << 4) |
-                              nibble(digits[static_cast<std::size_t>(2 * i + 1)]);
-        value |= byte << (8 * i);
-    }
-    return value;
-}
-
 int ParseInquiry(std::string_view answer, CameraDescription& camera) {
     answer = answer.substr(0, std::min(answer.size(), kCommandReplyBytes));
     answer = answer.substr(0, answer.find('\0'));

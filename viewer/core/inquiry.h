@@ -18,10 +18,6 @@ struct ViewerState;
 // 10240 bytes) and stores every known key; unknown keys and values are skipped. -1 for an empty answer.
 [[nodiscard]] int ParseInquiry(std::string_view answer, CameraDescription& camera);
 
-// Eight characters read as four hexadecimal digit pairs, the first pair the lowest byte; each character
-// upper-cased first, anything but 0-9 and A-F counting as 0. Fewer than eight characters read as "0".
-[[nodiscard]] uint32_t ViewerModeFromDigits(std::string_view digits);
-
 // Results of InquireCamera.
 enum InquiryResult : int {
     kInquiryOk = 0,
