@@ -16,26 +16,12 @@
 
 #include "lumacore/lumacore.h"
 #include "vello/common/codec_report.h"
+#include "vello/mpeg4/mp4status.h"
 #include "vello/mpeg4/mp4stream.h"
 #include "vello/mpeg4/start_code.h"
+#include "vello/mpeg4/vol_header.h"
 
 namespace vello::mpeg4 {
-
-// The decoder's statuses. Their values are the ones the hosts know (0 success, -1 to -5 failures);
-// StatusCode gives that number at the edge. Dropping one is a compile error.
-enum class [[nodiscard]] Mpeg4Status : int{
-    kOk = 0,
-    kNoMemory = -1,
-    kStreamError = -2,        // the stream could not be read, or no VOP start code
-    kUnsupportedObject = -3,  // visual_object_type is not video
-    kUnsupported = -4,        // an unsupported tool or a header syntax error
-    kSizeChanged = -5,        // the picture size differs from the display's (Reeldeck)
-    kMacroblockError = -5,    // inside a VOP: ends only that VOP
-};
-
-constexpr int StatusCode(Mpeg4Status status) {
-    return static_cast<int>(status);
-}
 
 // Codes the decoding loop hands to the host's error notification.
 inline constexpr int kHostErrorNoVop = 77;       // no VOP start code, size change, initialisation error
@@ -106,87 +92,8 @@ constexpr int BgrStep(int width) {
     return (width * 3 + 3) & ~3;
 }
 
-// Bits of vop_time_increment for a vop_time_increment_resolution: enough for resolution - 1, 1 to 16.
-int TimeIncrementBits(int resolution);
-
 // Converts a delivered picture into a top-down 24-bit BGR buffer of `width` x `height` with `dstStep`.
 LumStatus PictureToBgr(const Picture& picture, Lum8u* dst, int dstStep, int width, int height);
-
-// Header fields, named as in ISO/IEC 14496-2.
-struct VisualObjectHeader {
-    int is_visual_object_identifier = 0;
-    int visual_object_verid = 0;
-    int visual_object_priority = 0;
-    int visual_object_type = 0;
-    int video_signal_type = 0;
-    int video_format = 0;
-    int video_range = 0;
-    int colour_description = 0;
-    int colour_primaries = 0;
-    int transfer_characteristics = 0;
-    int matrix_coefficients = 1;
-};
-
-struct VolHeader {
-    int layer_id = 0;
-    int short_video_header = 0;
-    int random_accessible_vol = 0;
-    int video_object_type_indication = 0;
-    int is_object_layer_identifier = 0;
-    int video_object_layer_verid = 1;
-    int video_object_layer_priority = 0;
-    int aspect_ratio_info = 0;
-    int par_width = 0;
-    int par_height = 0;
-    int vol_control_parameters = 0;
-    int chroma_format = 0;
-    int low_delay = 0;
-    int vbv_parameters = 0;
-    int first_half_bit_rate = 0;
-    int latter_half_bit_rate = 0;
-    int first_half_vbv_buffer_size = 0;
-    int latter_half_vbv_buffer_size = 0;
-    int first_half_vbv_occupancy = 0;
-    int latter_half_vbv_occupancy = 0;
-    int video_object_layer_shape = 0;
-    int vop_time_increment_resolution = 0;
-    int vop_time_increment_bits = 0;
-    int fixed_vop_rate = 0;
-    int fixed_vop_time_increment = 0;
-    int video_object_layer_width = 0;
-    int video_object_layer_height = 0;
-    int interlaced = 0;
-    int obmc_disable = 0;
-    int sprite_enable = 0;
-    int not_8_bit = 0;
-    int quant_precision = 5;
-    int bits_per_pixel = 8;
-    int quant_type = 0;
-    int load_intra_quant_mat = 0;
-    Lum8u intra_quant_mat[64] = {};  // natural (row-major) order
-    int load_nonintra_quant_mat = 0;
-    Lum8u nonintra_quant_mat[64] = {};
-    int quarter_sample = 0;
-    int complexity_estimation_disable = 1;
-    int estimation_method = 0;
-    // Complexity-estimation flags in the order the VOL carries them; kept, not used for decoding.
-    int shape_complexity_estimation_disable = 1;
-    int opaque = 0, transparent = 0, intra_cae = 0, inter_cae = 0, no_update = 0, upsampling = 0;
-    int texture_complexity_estimation_set_1_disable = 1;
-    int intra_blocks = 0, inter_blocks = 0, inter4v_blocks = 0, not_coded_blocks = 0;
-    int texture_complexity_estimation_set_2_disable = 1;
-    int dct_coefs = 0, dct_lines = 0, vlc_symbols = 0, vlc_bits = 0;
-    int motion_compensation_complexity_disable = 1;
-    int apm = 0, npm = 0, interpolate_mc_q = 0, forw_back_mc_q = 0, halfpel2 = 0, halfpel4 = 0;
-    int version2_complexity_estimation_disable = 1;
-    int sadct = 0, quarterpel = 0;
-    int resync_marker_disable = 0;
-    int data_partitioned = 0;
-    int reversible_vlc = 0;
-    int newpred_enable = 0;
-    int reduced_resolution_vop_enable = 0;
-    int scalability = 0;
-};
 
 struct VopHeader {
     int vop_coding_type = 0;  // 0 I, 1 P, 2 B, 3 S
@@ -261,13 +168,9 @@ class Mpeg4Decoder {
     void RereadVolSize();
 
     // mp4parse.cpp
-    Mpeg4Status ParseVisualObject();
-    Mpeg4Status ParseVol();
     Mpeg4Status ParseVop();
     enum class [[nodiscard]] PacketHeader{kNone, kFound, kBrokenMarker};
     PacketHeader ParseVideoPacketHeader(int markerLength, int macroblockNumberBits, int* quantScale);
-    bool ReadComplexityEstimationVol();
-    void ReadQuantMatrix(Lum8u* matrix);
     Mpeg4Status ParseHeadersAndAllocate();
 
     // mp4dec.cpp

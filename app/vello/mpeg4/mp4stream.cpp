@@ -2,7 +2,6 @@
 #include "vello/mpeg4/mp4stream.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -125,18 +124,11 @@ void StreamBuffer::ClearPadding() {
     if (base != nullptr) std::memset(base + filled, 0, kPadding);
 }
 
-std::uint32_t StreamBuffer::PeekBits(int n) const {
-    // 32 bits at any bit offset need five bytes; bytes past the data read as 0.
-    std::uint64_t window = 0;
-    const Lum8u* end = End();
-    if (pos + 8 <= end) {
-        std::memcpy(&window, pos, 8);
-        if constexpr (std::endian::native == std::endian::little) window = __builtin_bswap64(window);
-    } else {
-        for (int i = 0; i < 5; ++i) window = (window << 8) | (pos + i < end ? pos[i] : 0u);
-        window <<= 24;
-    }
-    return static_cast<std::uint32_t>((window << bitOffset) >> (64 - n));
+void StreamBuffer::MoveTo(const BitReader& reader) {
+    // Past the data the position stops in the zero padding, as SkipBits keeps it.
+    const std::size_t bits = std::min(reader.BitPosition(), (filled + 8) * 8);
+    pos = base + bits / 8;
+    bitOffset = static_cast<int>(bits & 7);
 }
 
 void StreamBuffer::SkipBits(int n) {
@@ -328,46 +320,14 @@ bool Mpeg4Decoder::SeekStartCode(int value) {
 }
 
 void Mpeg4Decoder::RereadVolSize() {
-    // A VOL met between pictures: read its fields up to the picture size, following the same syntax as
-    // the full parse, and take the size when every marker is in place. The search's own position is
-    // left as it was.
-    struct RestorePosition {
-        StreamBuffer& s;
-        const Lum8u* pos;
-        int bitOffset;
-        ~RestorePosition() {
-            s.pos = pos;
-            s.bitOffset = bitOffset;
-        }
-    } restore{stream_, stream_.pos, stream_.bitOffset};
-    StreamBuffer& r = stream_;
-    r.SkipBits(8);  // start-code value
-    r.SkipBits(1 + 8);
-    if (r.GetBits(1)) r.SkipBits(4 + 3);  // verid, priority
-    if (r.GetBits(4) == 15) r.SkipBits(16);
-    if (r.GetBits(1)) {
-        r.SkipBits(3);
-        if (r.GetBits(1)) {
-            // 15, marker, 15, marker, 15, marker, 3, 11, marker, 15, marker
-            const int fields[] = {15, 15, 15, 3 + 11, 15};
-            for (int bits : fields) {
-                r.SkipBits(bits);
-                if (r.GetBits(1) != 1) return;
-            }
-        }
-    }
-    if (r.GetBits(2) != 0) return;  // not rectangular: the full parse would refuse it anyway
-    if (r.GetBits(1) != 1) return;
-    const int resolution = static_cast<int>(r.GetBits(16));
-    if (resolution == 0 || r.GetBits(1) != 1) return;
-    if (r.GetBits(1)) r.SkipBits(TimeIncrementBits(resolution));
-    if (r.GetBits(1) != 1) return;
-    const int width = static_cast<int>(r.GetBits(13));
-    if (r.GetBits(1) != 1) return;
-    const int height = static_cast<int>(r.GetBits(13));
-    if (r.GetBits(1) != 1) return;
-    vol_.video_object_layer_width = width;
-    vol_.video_object_layer_height = height;
+    // A VOL met between pictures: its fields up to the picture size, read as the full parse reads them
+    // but silently; the size is taken when they are all in place. The search's own position (on the
+    // start-code value, after the 3-byte prefix) is left as it was.
+    BitReader bits(stream_.base, stream_.filled, stream_.BitPosition() - 24);
+    VolHeader vol;
+    if (ParseVolUpToSize(bits, vol, {}) != Mpeg4Status::kOk) return;
+    vol_.video_object_layer_width = vol.video_object_layer_width;
+    vol_.video_object_layer_height = vol.video_object_layer_height;
 }
 
 }  // namespace vello::mpeg4

@@ -12,6 +12,7 @@
 #include "lumacore/lumacore.h"
 #include "platform/input_file.h"
 #include "vello/common/lum_memory.h"
+#include "vello/mpeg4/bit_reader.h"
 
 namespace vello::mpeg4 {
 
@@ -127,8 +128,17 @@ struct StreamBuffer {
     // Zeroes the padding after the data; called whenever `filled` changes.
     void ClearPadding();
 
+    // The position in bits from `base`.
+    std::size_t BitPosition() const {
+        return static_cast<std::size_t>(pos - base) * 8 + static_cast<std::size_t>(bitOffset);
+    }
+    // A reader over the data held, at the current position (the header module reads through it), and
+    // the way back: the position the reader reached becomes the buffer's.
+    BitReader Reader() const { return BitReader(base, filled, BitPosition()); }
+    void MoveTo(const BitReader& reader);
+
     // n from 1 to 32; bits beyond the data read as 0.
-    std::uint32_t PeekBits(int n) const;
+    std::uint32_t PeekBits(int n) const { return PeekBitsAt(pos, End(), bitOffset, n); }
     void SkipBits(int n);
     std::uint32_t GetBits(int n) {
         const std::uint32_t v = PeekBits(n);
