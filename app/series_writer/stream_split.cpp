@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "vello/mpeg4/start_code.h"
+#include "vello/mpeg4/vol_header.h"
 
 namespace reeldeck::series {
 
@@ -43,70 +44,18 @@ std::vector<std::vector<uint8_t>> SplitMpeg4Stream(const std::vector<uint8_t>& s
     return pieces;
 }
 
-namespace {
-
-// MSB-first bit reader that yields zeros past the end (the caller checks Overrun()).
-class BitReader {
-  public:
-    BitReader(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    uint32_t Get(int bits) {
-        uint32_t value = 0;
-        for (int i = 0; i < bits; ++i) {
-            const std::size_t byte = position_ >> 3;
-            const uint32_t bit = byte < size_ ? (data_[byte] >> (7 - (position_ & 7))) & 1u : 0u;
-            value = value << 1 | bit;
-            ++position_;
-        }
-        return value;
-    }
-    bool Overrun() const { return position_ > size_ * 8; }
-
-  private:
-    const uint8_t* data_;
-    std::size_t size_;
-    std::size_t position_ = 0;
-};
-
-}  // namespace
-
 bool ParseMpeg4Geometry(const std::vector<uint8_t>& stream, PictureGeometry& out) {
     // The video object layer start codes are 00 00 01 20 .. 2F.
-    std::size_t at = FindStartCode(stream, 0x20, 0x2F);
+    const std::size_t at = FindStartCode(stream, 0x20, 0x2F);
     if (at == kNoStartCode) return false;
-    at += 4;
-    BitReader bits(stream.data() + at, stream.size() - at);
-    bits.Get(1);  // random_accessible_vol
-    bits.Get(8);  // video_object_type_indication
-    uint32_t verid = 1;
-    if (bits.Get(1)) {  // is_object_layer_identifier
-        verid = bits.Get(4);
-        bits.Get(3);  // priority
-    }
-    if (bits.Get(4) == 15) bits.Get(16);  // aspect_ratio_info, extended PAR
-    if (bits.Get(1)) {                    // vol_control_parameters
-        bits.Get(2);                      // chroma_format
-        bits.Get(1);                      // low_delay
-        if (bits.Get(1)) bits.Get(15 + 1 + 15 + 1 + 15 + 1 + 3 + 11 + 1 + 15 + 1);  // vbv_parameters
-    }
-    const uint32_t shape = bits.Get(2);
-    if (shape == 3 && verid != 1) bits.Get(4);  // video_object_layer_shape_extension
-    bits.Get(1);                                // marker
-    const uint32_t resolution = bits.Get(16);   // vop_time_increment_resolution
-    bits.Get(1);                                // marker
-    uint32_t rate = 0;
-    if (bits.Get(1)) {  // fixed_vop_rate
-        int length = 1;
-        while (length < 16 && (1u << length) < resolution) ++length;
-        const uint32_t increment = bits.Get(length);
-        if (increment != 0) rate = resolution / increment;
-    }
-    if (shape != 0) return false;  // only rectangular layers carry a size here
-    bits.Get(1);
-    const uint32_t width = bits.Get(13);
-    bits.Get(1);
-    const uint32_t height = bits.Get(13);
-    if (bits.Overrun() || width == 0 || height == 0) return false;
-    out = {width, height, rate};
+    vello::mpeg4::BitReader bits(stream.data(), stream.size(), at * 8);
+    vello::mpeg4::VolHeader vol;
+    if (vello::mpeg4::ParseVolUpToSize(bits, vol, {}) != vello::mpeg4::Mpeg4Status::kOk) return false;
+    if (vol.video_object_layer_width == 0 || vol.video_object_layer_height == 0) return false;
+    const int increment = vol.fixed_vop_rate ? vol.fixed_vop_time_increment : 0;
+    out.width = static_cast<uint32_t>(vol.video_object_layer_width);
+    out.height = static_cast<uint32_t>(vol.video_object_layer_height);
+    out.frameRate = increment != 0 ? static_cast<uint32_t>(vol.vop_time_increment_resolution / increment) : 0;
     return true;
 }
 

@@ -21,8 +21,9 @@ struct PictureGeometry {
     uint32_t frameRate = 0;  // from a fixed VOP rate; 0 when the stream does not say
 };
 
-// The size (and fixed frame rate) from the first video object layer header; false when there is none or
-// its shape is not rectangular.
+// The size (and fixed frame rate) from the first video object layer header; false when there is none, or
+// when the decoder would refuse it before its size (shape not rectangular, chroma not 4:2:0, a marker bit
+// out of place, cut short).
 bool ParseMpeg4Geometry(const std::vector<uint8_t>& stream, PictureGeometry& out);
 
 // Checks a JPEG file (SOI first, an EOI, a frame header), drops anything after the last EOI and returns
