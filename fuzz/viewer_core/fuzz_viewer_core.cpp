@@ -1,6 +1,6 @@
 // Everything the viewer core reads from a camera: the stream reply (header handling and the body cut
-// into blocks, through a real socket), the multipart body, inquiry answers, and RTP/RTCP datagrams. The
-// first byte picks the path.
+// into blocks, through a real socket), the multipart body, inquiry answers, RTP/RTCP datagrams and the
+// motion data. The first byte picks the path.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 
 #include "core/chunk_queue.h"
 #include "core/inquiry.h"
+#include "core/motion_data.h"
 #include "core/multipart.h"
 #include "core/session_loop.h"
 #include "core/stream_request.h"
@@ -120,13 +121,28 @@ void Rtp(const uint8_t* data, std::size_t size) {
     }
 }
 
+// The motion data in chunks of 1 to 200 bytes: levels stay in 0..2000 and the reader's buffer bounded.
+void MotionData(const uint8_t* data, std::size_t size) {
+    ocuview::MotionLevelReader reader;
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t n = std::min<std::size_t>(size - at, 1 + data[at] % 200);
+        const auto levels = reader.Append({data + at, n});
+        at += n;
+        if (reader.Held() > ocuview::MotionLevelReader::kBufferBytes) __builtin_trap();
+        if (levels) {
+            for (const int l : *levels)
+                if (l < 0 || l > ocuview::kMotionLevelMax) __builtin_trap();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const uint8_t* rest = data + 1;
     const std::size_t n = size - 1;
-    switch (data[0] % 5) {
+    switch (data[0] % 6) {
         case 0:
             Reply(rest, std::min<std::size_t>(n, 65536), false);
             break;
@@ -142,8 +158,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (c.multicastAddress.size() > 15) __builtin_trap();
             break;
         }
-        default:
+        case 4:
             Rtp(rest, n);
+            break;
+        default:
+            MotionData(rest, n);
             break;
     }
     return 0;

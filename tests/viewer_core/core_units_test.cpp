@@ -1,5 +1,5 @@
 // The viewer core's pieces without a camera: Base64, request bytes, proxy rules, reply headers,
-// multipart reassembly, the inquiry parser, RTP statistics and the INI session mode.
+// multipart reassembly, the inquiry parser, RTP statistics, the INI session mode and the motion-data levels.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 #include "core/base64.h"
 #include "core/chunk_queue.h"
 #include "core/inquiry.h"
+#include "core/motion_data.h"
 #include "core/multipart.h"
 #include "core/proxy.h"
 #include "core/session_loop.h"
@@ -505,6 +506,49 @@ TEST(RtpStatistics, SenderReportsByeAndDelay) {
     EXPECT_EQ(HandleRtcp(bye, sizeof bye, s, 0), RtcpKind::kOwnBye);
     const auto own = s.MakeBye();
     EXPECT_EQ(Be32(&own[4]), 0xCAFEBABEu);
+}
+
+// One motion-data record as the camera sends it: 6-character level fields at 62, 78, 94, 110 after the
+// boundary line.
+std::string MotionRecord(const char* f1, const char* f2, const char* f3, const char* f4) {
+    std::string body(132, '.');
+    const char* fields[] = {f1, f2, f3, f4};
+    const std::size_t offsets[] = {62, 78, 94, 110};
+    for (int i = 0; i < 4; ++i) body.replace(offsets[i], 6, fields[i]);
+    return "--myboundary\r\n" + body;
+}
+
+std::optional<std::array<int, 4>> Feed(MotionLevelReader& reader, const std::string& bytes) {
+    return reader.Append({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+}
+
+TEST(MotionData, LevelReader) {
+    MotionLevelReader reader;
+    const std::string first = MotionRecord("000005", "002500", "000000", "001999");
+    // Cut in the middle of the boundary and of the record: nothing until it is complete (132 bytes after
+    // the "--").
+    EXPECT_FALSE(Feed(reader, first.substr(0, 7)));
+    EXPECT_FALSE(Feed(reader, first.substr(7, 100)));
+    EXPECT_FALSE(Feed(reader, first.substr(107, 26)));
+    const auto levels = Feed(reader, first.substr(133));
+    ASSERT_TRUE(levels);
+    EXPECT_EQ(*levels, (std::array<int, 4>{5, 2000, 0, 1999}));  // 2500 shows as 2000
+    // Two records in one chunk: the last one wins; garbage before a boundary is skipped; a field is read
+    // as far as its leading digits go.
+    const auto next = Feed(reader, "garbage" + MotionRecord("000001", "000002", "000003", "000004") +
+                                       MotionRecord("12a456", "abcdef", "999999", "   7  "));
+    ASSERT_TRUE(next);
+    EXPECT_EQ(*next, (std::array<int, 4>{12, 0, 2000, 0}));
+    // Long stretches without a boundary, or with boundaries only, hold at most 2048 bytes.
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_FALSE(Feed(reader, std::string(1000, 'x')));
+        EXPECT_LE(reader.Held(), MotionLevelReader::kBufferBytes);
+    }
+    for (int i = 0; i < 100; ++i) {
+        (void)Feed(reader, "--myboundary" + std::string(100, 'x'));
+        EXPECT_LE(reader.Held(), MotionLevelReader::kBufferBytes);
+    }
+    EXPECT_TRUE(Feed(reader, MotionRecord("000001", "000001", "000001", "000001")));
 }
 
 }  // namespace

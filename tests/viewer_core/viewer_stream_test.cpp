@@ -524,6 +524,77 @@ TEST_F(ViewerStream, TriggerAndMotionCommandsReachTheCamera) {
               (std::vector<std::string>{"main:Trigger=ftp", "motiondetection:mdtwin2area=10,20,110,220"}));
 }
 
+// The motion-detection view runs the motion image and the motion data (no /mpeg4, no audio). Each
+// record's levels reach the observer, limited to 2000 (the editor zeroes inactive windows, not the core);
+// garbage between the records changes nothing; a motion-data stream the camera closes restarts the view.
+// Stopping the view ends both streams and every thread, and no level comes after it.
+struct MotionCase {
+    const char* name;
+    const char* fault;
+    bool restarts;
+};
+
+class MotionView : public ViewerStream, public ::testing::WithParamInterface<MotionCase> {
+  protected:
+    std::vector<std::array<int, 4>> Levels() {
+        std::lock_guard<std::mutex> hold(observer.lock);
+        return observer.motionLevels;
+    }
+};
+
+TEST_P(MotionView, LevelsReachTheObserverUntilTheViewStops) {
+    const MotionCase& mc = GetParam();
+    camsim::Config c = Small("mpeg4");
+    ASSERT_FALSE(c.mpeg4File.empty());
+    c.areaSelect = false;  // the camera allows the editor only so
+    c.motionDataPerSecond = 20;
+    c.windows[1] = {true, 10, 20, 110, 220, 50, 50, 2500, 0, 4.0};  // above the meters' top
+    c.windows[2] = {false, 0, 0, 0, 0, 50, 50, 300, 0, 4.0};
+    if (*mc.fault != '\0') {
+        ASSERT_EQ(camsim::ApplyFaultSpec(c, mc.fault), "");
+    }
+    Camera camera(c);
+    auto viewer = MakeViewer(camera);
+    ocuview::ViewerSettings settings = SettingsFor(camera, Ini());
+    settings.motionDetectionView = true;
+    viewer->Configure(settings);
+    ASSERT_EQ(viewer->Start(), StartResult::kStarted);
+    EXPECT_EQ(viewer->Kind(), ocuview::ViewerKind::kMotionDetection);
+    EXPECT_TRUE(TickUntil(
+        *viewer,
+        [&] { return Levels().size() >= 10 && sink.Count() >= 3 && (!mc.restarts || Restarts() > 0); }, 10s));
+    viewer->Stop();
+    ExpectAllStopped(*viewer);
+    const auto seen = Levels();
+    ASSERT_FALSE(seen.empty());
+    for (const auto& l : seen) {
+        EXPECT_TRUE(l[0] >= 100 && l[0] <= 1100) << l[0];  // window 1 swings between 100 and 1100
+        EXPECT_EQ(l[1], 2000);
+        EXPECT_EQ(l[2], 300);
+        EXPECT_EQ(l[3], 0);
+    }
+    EXPECT_EQ(Restarts() > 0, mc.restarts);
+    EXPECT_TRUE(Statuses().empty());
+    EXPECT_GE(CountRequests(camera, "/mdimage"), 1);
+    EXPECT_GE(CountRequests(camera, "/mddata.cgi"), 1);
+    EXPECT_EQ(CountRequests(camera, "/mpeg4"), 0);
+    EXPECT_EQ(CountRequests(camera, "/audio"), 0);
+    const auto end = std::chrono::steady_clock::now() + 3s;
+    while ((camera.sim().state().ActiveStreams("mddata") > 0 ||
+            camera.sim().state().ActiveStreams("mdimage") > 0) &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(camera.sim().state().ActiveStreams("mddata"), 0);
+    EXPECT_EQ(camera.sim().state().ActiveStreams("mdimage"), 0);
+    EXPECT_EQ(Levels().size(), seen.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Simulator, MotionView,
+                         ::testing::Values(MotionCase{"clean", "", false},
+                                           MotionCase{"garbage", "mddata:garbage=300", false},
+                                           MotionCase{"closed", "mddata:close-after=2000", true}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
 // The widget's way of driving the core: Start, then Tick every 200 ms, then Stop, all on one control
 // thread, with audio on and the default stop limits. A refused picture request or a cancelled password
 // question ends with its status and every thread stopped; a stop waiting on a thread that never answers

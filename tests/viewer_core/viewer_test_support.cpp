@@ -87,6 +87,11 @@ void RecordingObserver::OnSessionMode(ocuview::SessionMode mode) {
     modes.push_back(mode);
 }
 
+void RecordingObserver::OnMotionLevels(const std::array<int, 4>& levels) {
+    std::lock_guard<std::mutex> hold(lock);
+    motionLevels.push_back(levels);
+}
+
 Camera::Camera(camsim::Config config) : config_(std::move(config)) {
     config_.port = 0;
     config_.ucVideoPort = 0;

@@ -3,6 +3,7 @@
 #ifndef TESTS_VIEWER_CORE_VIEWER_TEST_SUPPORT_H
 #define TESTS_VIEWER_CORE_VIEWER_TEST_SUPPORT_H
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -64,12 +65,14 @@ class RecordingObserver : public ocuview::ViewerObserver {
     void OnRestart() override;
     void OnMessageBox(std::string_view title, std::string_view text) override;
     void OnSessionMode(ocuview::SessionMode mode) override;
+    void OnMotionLevels(const std::array<int, 4>& levels) override;
 
     mutable std::mutex lock;
     std::vector<std::string> overlays;
     std::vector<std::pair<int, std::string>> statuses;
     std::vector<std::string> boxes;
     std::vector<ocuview::SessionMode> modes;
+    std::vector<std::array<int, 4>> motionLevels;
     int restarts = 0;
 };
 

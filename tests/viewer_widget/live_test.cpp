@@ -1,7 +1,7 @@
 // The widget on the viewer core against the camera simulator on loopback: pictures drawn into the view,
 // a frame-rate change reconnecting once, capture of the shown picture, two controls on two cameras with
-// their own credentials, and the status label for a camera that cannot be reached, refuses the picture
-// request (400, 503) or whose password question is cancelled.
+// their own credentials, the motion editor's commands and live meters, and the status label for a camera
+// that cannot be reached, refuses the picture request (400, 503) or whose password question is cancelled.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,6 +12,7 @@
 #include <functional>
 
 #include <QCheckBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include "viewer_test_support.h"
@@ -193,6 +194,10 @@ TEST(LiveControl, MotionEditorCommandsReachTheCamera) {
     // The simulator's window 1 watches 220, 160 - 420, 320.
     EXPECT_EQ(editor.windows()[0].left, 220);
     EXPECT_TRUE(editor.frame(0)->isVisibleTo(&live.widget));
+    // Its level (100 to 1100) reaches window 1's meter from the motion data; window 4 is off and shows 0.
+    EXPECT_TRUE(WaitUntil([&] { return editor.meter(0)->value() >= 100; }, 10000));
+    EXPECT_LE(editor.meter(0)->value(), 1100);
+    EXPECT_EQ(editor.meter(3)->value(), 0);
     editor.okButton()->click();
     const auto sent = [&](const std::string& prefix) {
         for (const auto& command : camera.sim().state().Commands())

@@ -27,7 +27,7 @@ struct Faults {
     bool refuse = false;               // close the connection (reset) without a reply
     int64_t closeAfterBytes = -1;      // close after this many body bytes
     bool stall = false;                // send the reply header, then nothing, and stay connected
-    int garbageBytes = 0;              // bytes of garbage before every part boundary
+    int garbageBytes = 0;              // bytes of garbage before every boundary (pictures, motion data)
     bool noDataLen = false;            // parts without the "DataLen: " line
     bool hugeDataLen = false;          // "DataLen: " far larger than the part
     bool badPicture = false;           // pictures whose entropy data is destroyed

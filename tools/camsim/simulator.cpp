@@ -579,6 +579,7 @@ void Simulator::StreamMotionData(Connection* c) {
         return;
     if (f.stall) return Stall(c);
     BodySender out(fd, state_, "mddata", f.closeAfterBytes);
+    std::mt19937 random(7);
     const auto start = Clock::now();
     auto due = start;
     while (!stopping_) {
@@ -601,7 +602,8 @@ void Simulator::StreamMotionData(Connection* c) {
             record.replace(static_cast<std::size_t>(55 + 16 * w), 15, field);
         }
         record.replace(118, 2, "\r\n");
-        if (!out.Send(std::string(kBoundaryLine) + record)) return;
+        const std::string garbage = f.garbageBytes > 0 ? Garbage(random, f.garbageBytes) : std::string();
+        if (!out.Send(garbage + std::string(kBoundaryLine) + record)) return;
         due += std::chrono::milliseconds(1000 / std::max(1, cfg.motionDataPerSecond));
         if (PeerClosed(fd) || !SleepUntil(due)) return;
     }

@@ -1,15 +1,8 @@
 // The motion-detection editor's arithmetic: the four detection windows, the clamping of a frame being
-// dragged over the 640 x 480 motion picture, the area a frame stands for, and the level meters read from
-// the camera's motion-data stream.
+// dragged over the 640 x 480 motion picture and the area a frame stands for. (The levels of its meters
+// come from the core's motion-data thread.)
 #ifndef OCUVIEW_CONTROL_MOTION_EDITOR_H
 #define OCUVIEW_CONTROL_MOTION_EDITOR_H
-
-#include <array>
-#include <cstddef>
-#include <cstdint>
-#include <optional>
-#include <span>
-#include <vector>
 
 #include "panel_layout.h"
 
@@ -31,23 +24,6 @@ struct MotionArea {
 [[nodiscard]] MotionArea AreaOfFrame(Rect frame, Rect picture, int offset);
 // The frame for a stored area (its height grows by the caption).
 [[nodiscard]] Rect FrameOfArea(MotionArea area, Rect picture, int offset);
-
-// Reads the four window levels from the motion-data stream. Records begin with "--myboundary"; one is
-// complete when 132 bytes follow its "--"; counted from the byte after "--myboundary\r\n", the levels are
-// 6-character decimal fields at offsets 62, 78, 94 and 110. Incomplete data waits for the next chunk; the
-// buffer keeps at most 2048 bytes (older bytes without a boundary are dropped).
-class MotionLevelReader {
-  public:
-    static constexpr std::size_t kBufferBytes = 2048;
-    static constexpr int kMaxLevel = 2000;
-
-    // Appends a chunk and returns the levels of the last complete record in it, if any, each limited to
-    // 2000.
-    [[nodiscard]] std::optional<std::array<int, 4>> Append(std::span<const uint8_t> chunk);
-
-  private:
-    std::vector<uint8_t> buffer_;
-};
 
 }  // namespace ocuview
 

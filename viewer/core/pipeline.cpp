@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/chunk_queue.h"
+#include "core/motion_data.h"
 #include "core/multipart.h"
 #include "core/session_loop.h"
 #include "core/stream_request.h"
@@ -480,6 +481,15 @@ bool StartStreams(ViewerState& v) {
         }
     } else {
         ok = false;
+    }
+    if (ok && motionView) {
+        // The motion data: its reader first (set up with its session, so that it never sees a half-made
+        // one), then the stream that feeds it.
+        SetUpSession(v, static_cast<int>(kMotionDataSlot), StreamKind::kMotionData, Transport::kTcp,
+                     kTcpChunkBytes, kChannelMotionDataNet);
+        ok = StartThread(v, kChannelMotionDataThread, [&v] { MotionDataThread(v); });
+        platform::SleepMs(100);
+        ok = ok && StartNetworkThread(v, static_cast<int>(kMotionDataSlot));
     }
     return ok;
 }

@@ -3,6 +3,7 @@
 #ifndef OCUVIEW_CORE_VIEWER_EVENTS_H
 #define OCUVIEW_CORE_VIEWER_EVENTS_H
 
+#include <array>
 #include <string_view>
 
 #include "core/camera_description.h"
@@ -21,6 +22,9 @@ enum StatusCode : int {
 // The label text of a status code; code 18 is the long form from a control width of 320 on. Empty for 0
 // or an unknown code.
 [[nodiscard]] std::string_view StatusText(int code, int controlWidth);
+
+// The highest level a motion meter shows; the camera's level fields run to 999999.
+inline constexpr int kMotionLevelMax = 2000;
 
 class ViewerObserver {
   public:
@@ -47,6 +51,11 @@ class ViewerObserver {
     // From the decoding threads:
     // The measured picture rate, already formatted with "%.1f", about once per second.
     virtual void OnFrameRate(std::string_view /*text*/) {}
+
+    // From the motion-data thread (motion-detection view), once per complete record of the camera's
+    // motion data: the levels of windows 1 to 4, each 0 to kMotionLevelMax. The editor shows 0 for a
+    // window that is not active (it knows the active flags as the user changes them).
+    virtual void OnMotionLevels(const std::array<int, 4>& /*levels*/) {}
 };
 
 }  // namespace ocuview

@@ -68,6 +68,8 @@ enum Channel : int {
     kChannelMotionDataNet = 10,
 };
 inline constexpr int kThreadSlots = 11;
+// The session slot of the motion data (the motion-detection view's second stream).
+inline constexpr std::size_t kMotionDataSlot = 5;
 
 struct ViewerState;
 

@@ -245,6 +245,11 @@ void CoreBackend::OnMessageBox(std::string_view title, std::string_view text) {
     });
 }
 
+void CoreBackend::OnMotionLevels(const std::array<int, 4>& levels) {
+    // As with pictures: the widget outlives the viewer; the meters are set on the GUI thread.
+    if (OcuviewWidget* w = widget_.data()) w->ShowMotionLevels(levels);
+}
+
 void CoreBackend::OnFrameRate(std::string_view text) {
     std::lock_guard<std::mutex> lock(rateLock_);
     rate_ = std::string(text);

@@ -57,6 +57,7 @@ class CoreBackend : public ViewerBackend,
     void OnSessionMode(SessionMode mode) override;
     void OnMessageBox(std::string_view title, std::string_view text) override;
     void OnFrameRate(std::string_view text) override;
+    void OnMotionLevels(const std::array<int, 4>& levels) override;
 
     QPointer<OcuviewWidget> widget_;
     std::string iniPath_;

@@ -133,7 +133,7 @@ MotionEditor::MotionEditor(QWidget& control, QRect picture, MotionSender send)
             slider(mdslot::Sensitivity(n), &MotionWindow::sensitivity, MotionCommand::kSensitivity);
 
         meters_[i] = new QProgressBar(&control);
-        meters_[i]->setRange(0, MotionLevelReader::kMaxLevel);
+        meters_[i]->setRange(0, kMotionLevelMax);
         meters_[i]->setTextVisible(false);
         Place(meters_[i], table[static_cast<std::size_t>(mdslot::Meter(n))]);
         for (QWidget* w : std::initializer_list<QWidget*>{enable_[i], thresholdLabel, sensitivityLabel})
@@ -178,7 +178,7 @@ void MotionEditor::Hide() {
 
 void MotionEditor::ShowLevels(const std::array<int, 4>& levels) {
     for (std::size_t i = 0; i < 4; ++i)
-        meters_[i]->setValue(windows_[i].active ? std::clamp(levels[i], 0, MotionLevelReader::kMaxLevel) : 0);
+        meters_[i]->setValue(windows_[i].active ? std::clamp(levels[i], 0, kMotionLevelMax) : 0);
 }
 
 void MotionEditor::SetTextColour(const QColor& colour) {
