@@ -82,11 +82,9 @@ class BitReader {
             if (st != lumStsNoErr) return st;
             code = (code << 1) | bit;
             ++length;
-            const int maxCode = table->maxCode[length] == 0xFFFF ? -1 : table->maxCode[length];
-            if (code <= maxCode) {
-                const int index = table->valPtr[length] + code - table->minCode[length];
-                // Only a table whose codes overflow their lengths can point outside `values`.
-                *symbol = index >= 0 && index < 256 ? table->values[index] : 0;
+            const int found = SymbolOfLength(table, length, code);
+            if (found >= 0) {
+                *symbol = found;
                 return lumStsNoErr;
             }
             if (length == 16) {
@@ -127,7 +125,7 @@ class BitReader {
         int raw;
         const LumStatus st = GetBits(s, &raw);
         if (st != lumStsNoErr) return st;
-        *value = s > 0 && raw < (1 << (s - 1)) ? raw + 1 - (1 << s) : raw;
+        *value = ExtendReceived(raw, s);
         return lumStsNoErr;
     }
 

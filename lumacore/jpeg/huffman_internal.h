@@ -15,8 +15,26 @@
 #include "lumacore/lumacore.h"
 #include "lumacore/zigzag.h"
 
+namespace lumacore::c::huffman {
+
+// Width of the tuned decoders' look-ahead: one entry per prefix of this many bits.
+inline constexpr int kFastBits = 10;
+
+// A look-ahead entry: what the generic reader decodes from a prefix. When the code and all its extra bits
+// lie inside the prefix: the sign-extended value (bits 0-15), the symbol (16-23) and the bits they take
+// together (24-29). Otherwise: the code's length (bits 0-15, 0 when it is longer than the prefix), the
+// symbol (16-23) and kFastSlow in bits 24-29.
+inline constexpr uint32_t kFastValueMask = 0xFFFF;
+inline constexpr int kFastSymbolShift = 16;
+inline constexpr int kFastBitsShift = 24;
+inline constexpr uint32_t kFastBitsMask = 63;
+inline constexpr uint32_t kFastSlow = 63;
+
+}  // namespace lumacore::c::huffman
+
 // Decoder table. Codes of up to 8 bits resolve with one look-up of the next 8 stream bits; longer codes
-// walk minCode/maxCode/valPtr one length at a time (T.81 F.2.2.3).
+// walk minCode/maxCode/valPtr one length at a time (T.81 F.2.2.3). `fast` is derived from the fields
+// above it by the table builder, for the tuned block decoders only.
 struct LumiDecodeHuffmanSpec {
     Lum16u values[256];    // the symbols in code order, the unused tail 0
     uint32_t lookup[256];  // (length << 16) | symbol for every 8-bit prefix that starts a code of <= 8 bits,
@@ -24,6 +42,7 @@ struct LumiDecodeHuffmanSpec {
     Lum16u minCode[18];    // first code of each length (index = length; 0 and 17 unused)
     Lum16u maxCode[18];    // last code of each length, 0xFFFF (-1) when the length has no code
     Lum16u valPtr[18];     // index into `values` of the first symbol of each length
+    uint32_t fast[1 << lumacore::c::huffman::kFastBits];  // look-ahead entries (above), by prefix
 };
 
 // Decoder bit state: the unread bits are the low `nBits` bits of `acc`, oldest first.
@@ -67,6 +86,21 @@ inline constexpr std::array<Lum8u, 64 + 16> kZigzag = [] {
 // Number of significant bits of a magnitude (the T.81 size category): 0 for 0.
 inline int BitLength(uint32_t magnitude) {
     return static_cast<int>(std::bit_width(magnitude));
+}
+
+// The symbol that `code`, taken as a code of `length` bits, stands for; -1 when it is beyond the last code
+// of that length (the search goes on with one more bit). Only a table whose codes overflow their lengths
+// can point outside `values`; such an index gives symbol 0.
+inline int SymbolOfLength(const LumiDecodeHuffmanSpec* table, int length, int code) {
+    const int maxCode = table->maxCode[length] == 0xFFFF ? -1 : table->maxCode[length];
+    if (code > maxCode) return -1;
+    const int index = table->valPtr[length] + code - table->minCode[length];
+    return index >= 0 && index < 256 ? table->values[index] : 0;
+}
+
+// The value of `s` received extra bits `raw` (T.81 F.2.2.1): with its top bit clear it is negative.
+inline int ExtendReceived(int raw, int s) {
+    return s > 0 && raw < (1 << (s - 1)) ? raw + 1 - (1 << s) : raw;
 }
 
 inline bool BadSpectralRange(int Ss, int Se, int Al) {

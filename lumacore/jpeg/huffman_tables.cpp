@@ -56,6 +56,39 @@ bool CodesFitLengths(const Lum8u* pListBits) {
     return true;
 }
 
+// The look-ahead entries of the tuned decoders, derived from the generic reader's own fields so that they
+// decode exactly what it decodes from the same bits, whatever the table (valid, overflowing or the
+// cleared table of a failed construction): a prefix's code is found as the reader finds it, through
+// `lookup` for up to 8 bits and then one length at a time.
+void FillLookAhead(LumiDecodeHuffmanSpec* spec) {
+    for (unsigned prefix = 0; prefix < (1u << kFastBits); ++prefix) {
+        int length = 0, symbol = 0;
+        const uint32_t short8 = spec->lookup[prefix >> (kFastBits - 8)];
+        if (short8 != 0) {
+            length = static_cast<int>(short8 >> 16);
+            symbol = static_cast<int>(short8 & 0xFF);
+        } else {
+            for (int l = 9; l <= kFastBits && length == 0; ++l) {
+                const int found = SymbolOfLength(spec, l, static_cast<int>(prefix >> (kFastBits - l)));
+                if (found >= 0) {
+                    length = l;
+                    symbol = found;
+                }
+            }
+        }
+        const int s = symbol & 15;
+        uint32_t entry = (static_cast<uint32_t>(symbol) << kFastSymbolShift) | (kFastSlow << kFastBitsShift) |
+                         static_cast<uint32_t>(length);
+        if (length != 0 && length + s <= kFastBits) {
+            const int raw = static_cast<int>(prefix >> (kFastBits - length - s)) & ((1 << s) - 1);
+            entry = (static_cast<uint32_t>(symbol) << kFastSymbolShift) |
+                    (static_cast<uint32_t>(length + s) << kFastBitsShift) |
+                    (static_cast<uint32_t>(ExtendReceived(raw, s)) & kFastValueMask);
+        }
+        spec->fast[prefix] = entry;
+    }
+}
+
 }  // namespace
 }  // namespace huffman
 
@@ -92,6 +125,7 @@ LumStatus lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(const Lum8u* pListBits, const L
             for (unsigned j = 0; j < (1u << (8 - length)); ++j) spec->lookup[first + j] = entry;
         }
     }
+    huffman::FillLookAhead(spec);
     *ppSpec = spec;
     return status;
 }

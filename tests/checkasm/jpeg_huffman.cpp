@@ -88,8 +88,11 @@ struct Tables {
     LumiEncodeHuffmanSpec* encAc = nullptr;
     LumiDecodeHuffmanSpec* decDc = nullptr;
     LumiDecodeHuffmanSpec* decAc = nullptr;
-    Tables() {
-        const Spec dc = FromStatistics(DcSymbols(11)), ac = FromStatistics(AcSymbols());
+    // Code lengths from random symbol counts, or (`anyLengths`) spread at random up to 16 bits, so that
+    // frequent symbols such as the end of block may have long codes too.
+    explicit Tables(bool anyLengths = false) {
+        const Spec dc = anyLengths ? RandomSpec(DcSymbols(11)) : FromStatistics(DcSymbols(11));
+        const Spec ac = anyLengths ? RandomSpec(AcSymbols()) : FromStatistics(AcSymbols());
         lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(dc.bits, dc.vals, &encDc);
         lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(ac.bits, ac.vals, &encAc);
         lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(dc.bits, dc.vals, &decDc);
@@ -346,6 +349,43 @@ std::vector<Lum16s> RandomBlocks(int n) {
 
 }  // namespace
 
+namespace {
+
+// Entropy-coded data as a decoder meets it in files: restart intervals of a few blocks each, closed by
+// RSTn, then damaged: stuffed FF bytes and random bytes dropped in (codes longer than the table's, or no
+// code at all), markers in the middle of a block, and often a cut end.
+std::vector<Lum8u> DamagedStream(const Tables& t) {
+    std::vector<Lum8u> out;
+    for (int interval = 0; interval < 6; ++interval) {
+        std::vector<Lum8u> part = EncodeBaseline(t, RandomBlocks(rng().Range(1, 6)));
+        part.resize(part.size() - 2);  // its end-of-image marker
+        out.insert(out.end(), part.begin(), part.end());
+        out.push_back(0xFF);
+        out.push_back(static_cast<Lum8u>(0xD0 + interval % 8));
+    }
+    const int damage = rng().Range(0, 6);
+    for (int d = 0; d < damage; ++d) {
+        const auto at = out.begin() + static_cast<std::ptrdiff_t>(rng().Next() % out.size());
+        switch (rng().Next() % 3) {
+            case 0:
+                out.insert(at, {0xFF, 0x00});
+                break;
+            case 1:
+                out.insert(at, {0xFF, static_cast<Lum8u>(rng().Range(0xC0, 0xFE))});
+                break;
+            default: {
+                std::vector<Lum8u> noise(static_cast<std::size_t>(rng().Range(1, 24)));
+                for (Lum8u& b : noise) b = static_cast<Lum8u>(rng().Next() % 255);  // no FF
+                out.insert(at, noise.begin(), noise.end());
+            }
+        }
+    }
+    if (rng().Next() % 2) out.resize(rng().Next() % out.size());
+    return out;
+}
+
+}  // namespace
+
 CHECKASM_FUNC(lumiDecodeHuffman8x8_JPEG_1u16s_C1) {
     checkasm::Versions<decltype(&lumiDecodeHuffman8x8_JPEG_1u16s_C1)> v("lumiDecodeHuffman8x8_JPEG_1u16s_C1");
     for (int trial = 0; trial < 16 && !checkasm::Failed(); ++trial) {
@@ -382,6 +422,43 @@ CHECKASM_FUNC(lumiDecodeHuffman8x8_JPEG_1u16s_C1) {
             if (st != lumStsNoErr || std::memcmp(out[0].data(), blocks.data(), kBlocks * 128) != 0)
                 checkasm::Fail(v.name(), 0, "round trip differs");
         }
+    }
+    // Restart markers, stuffing, damage and cut ends. The caller acts as a decoder does: at a marker it
+    // resets the state and predictor and clears the marker for an RSTn; it keeps calling after failures.
+    for (int trial = 0; trial < 24 && !checkasm::Failed(); ++trial) {
+        Tables t(trial % 2 == 1);
+        const std::vector<Lum8u> stream = DamagedStream(t);
+        constexpr int kCalls = 64;
+        // After each call: its status, the position and the bit state (the bytes and bits a call takes
+        // must match call by call, not only in the end).
+        struct AfterCall {
+            LumStatus status;
+            int pos;
+            LumiDecodeHuffmanState state;
+        };
+        auto pristine = Buffers(
+            {kCalls * 128, sizeof(Scalars), sizeof(LumiDecodeHuffmanState), kCalls * sizeof(AfterCall)});
+        std::memset(pristine[1].data(), 0, sizeof(Scalars));
+        std::memset(pristine[2].data(), 0, sizeof(LumiDecodeHuffmanState));
+        CompareVersions(
+            v, pristine,
+            [&](auto fn, std::vector<Guarded>& b) {
+                Scalars* s = As<Scalars>(b[1]);
+                auto* state = As<LumiDecodeHuffmanState>(b[2]);
+                LumStatus last = lumStsNoErr;
+                for (int k = 0; k < kCalls; ++k) {
+                    last = fn(stream.data(), static_cast<int>(stream.size()), &s->pos,
+                              As<Lum16s>(b[0]) + 64 * k, &s->lastDc, &s->marker, t.decDc, t.decAc, state);
+                    As<AfterCall>(b[3])[k] = {last, s->pos, *state};
+                    if (s->marker != 0) {
+                        *state = {};
+                        s->lastDc = 0;
+                        if (s->marker >= 0xD0 && s->marker <= 0xD7) s->marker = 0;
+                    }
+                }
+                return last;
+            },
+            "restart intervals, stuffing and damage");
     }
     Tables t;
     const std::vector<Lum16s> blocks = RandomBlocks(kBlocks);

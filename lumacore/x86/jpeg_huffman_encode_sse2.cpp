@@ -1,4 +1,4 @@
-// Level 1 (SSE2) baseline Huffman coding of one 8x8 block, also bound at levels 2 and 3 (the work is
+// Level 1 (SSE2) baseline Huffman encoding of one 8x8 block, also bound at levels 2 and 3 (the work is
 // bit handling, which wider vectors do not speed up).
 //
 // The encoder finds the non-zero coefficients with one vector compare of the zig-zag-ordered block
