@@ -3,7 +3,8 @@
 // Each checker runs its primitive's generic implementation and every distinct tuned implementation that
 // this machine can run (capped by LUMACORE_LEVEL) on the same seeded random inputs, and compares outputs,
 // status codes and the guard bands around every output buffer bit for bit. The generic code alone is
-// still checked for writes outside its region. With --bench, each version is timed.
+// still checked for writes outside its region. With --bench, each version is timed. Argument errors
+// (their codes and check order) are left to the unit tests in tests/lumacore*/, which run at every level.
 //
 //   checkasm [--seed=N] [--test=SUBSTRING] [--bench] [--list]
 //

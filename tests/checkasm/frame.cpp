@@ -45,12 +45,6 @@ CHECKASM_FUNC(lumsCopy_8u) {
         CompareVector(v, len,
                       [&](auto fn, Lum8u* dst, int n) { return fn(src.data() + offset, dst + 0, n); });
     }
-    // Argument errors leave the output alone.
-    for (const auto& [level, fn] : v.all()) {
-        Lum8u a = 1, b = 2;
-        if (fn(&a, &b, 0) != lumStsSizeErr || fn(nullptr, &b, 0) != lumStsNullPtrErr || b != 2)
-            checkasm::Fail(v.name(), level, "argument checks");
-    }
     Guarded src(1 << 16), dst(1 << 16);
     for (const auto& [level, fn] : v.all()) {
         auto call = fn;  // structured bindings cannot be captured before C++20 compilers catch up
@@ -66,11 +60,6 @@ CHECKASM_FUNC(lumsSet_8u) {
         CompareVector(v, PickLength() + offset, [&](auto fn, Lum8u* dst, int n) {
             return fn(value, dst + offset, n - offset > 0 ? n - offset : 1);
         });
-    }
-    for (const auto& [level, fn] : v.all()) {
-        Lum8u b = 2;
-        if (fn(7, &b, -3) != lumStsSizeErr || fn(7, nullptr, -3) != lumStsNullPtrErr || b != 2)
-            checkasm::Fail(v.name(), level, "argument checks");
     }
     Guarded dst(1 << 16);
     for (const auto& [level, fn] : v.all()) {
@@ -161,8 +150,6 @@ CHECKASM_FUNC(lumiCopy_8u_P4C4R) {
 CHECKASM_FUNC(lumsMalloc_8u) {
     checkasm::Versions<decltype(&lumsMalloc_8u)> v("lumsMalloc_8u");
     for (const auto& [level, fn] : v.all()) {
-        for (int len : {-1, 0})
-            if (fn(len) != nullptr) checkasm::Fail(v.name(), level, "non-positive length");
         for (int trial = 0; trial < 32; ++trial) {
             const int len = rng().Range(1, 100000);
             Lum8u* p = fn(len);
@@ -177,7 +164,6 @@ CHECKASM_FUNC(lumsMalloc_8u) {
 CHECKASM_FUNC(lumsMalloc_16s) {
     checkasm::Versions<decltype(&lumsMalloc_16s)> v("lumsMalloc_16s");
     for (const auto& [level, fn] : v.all()) {
-        if (fn(0) != nullptr) checkasm::Fail(v.name(), level, "zero length");
         Lum16s* p = fn(12345);
         if (p == nullptr || reinterpret_cast<std::uintptr_t>(p) % 32 != 0)
             checkasm::Fail(v.name(), level, "alignment");
@@ -189,7 +175,6 @@ CHECKASM_FUNC(lumsMalloc_16s) {
 CHECKASM_FUNC(lumsFree) {
     checkasm::Versions<decltype(&lumsFree)> v("lumsFree");
     for (const auto& [level, fn] : v.all()) {
-        fn(nullptr);
         fn(lumsMalloc_8u(100));
     }
 }

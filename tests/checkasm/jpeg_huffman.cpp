@@ -154,13 +154,6 @@ CHECKASM_FUNC(lumiDecodeHuffmanSpecInitAlloc_JPEG_8u) {
             },
             "random table");
     }
-    for (const auto& [level, fn] : v.all()) {
-        LumiDecodeHuffmanSpec* spec = nullptr;
-        Lum8u bits[16] = {};
-        if (fn(nullptr, bits, &spec) != lumStsNullPtrErr || fn(bits, bits, nullptr) != lumStsNullPtrErr ||
-            spec != nullptr)
-            checkasm::Fail(v.name(), level, "null arguments");
-    }
     const Spec s = RandomSpec(AcSymbols());
     for (const auto& [level, fn] : v.all()) {
         auto call = fn;
@@ -190,13 +183,6 @@ CHECKASM_FUNC(lumiEncodeHuffmanSpecInitAlloc_JPEG_8u) {
             },
             "random table");
     }
-    for (const auto& [level, fn] : v.all()) {
-        LumiEncodeHuffmanSpec* spec = nullptr;
-        Lum8u bits[16] = {};
-        if (fn(nullptr, bits, &spec) != lumStsNullPtrErr || fn(bits, nullptr, &spec) != lumStsNullPtrErr ||
-            spec != nullptr)
-            checkasm::Fail(v.name(), level, "null arguments");
-    }
     const Spec s = RandomSpec(AcSymbols());
     for (const auto& [level, fn] : v.all()) {
         auto call = fn;
@@ -224,7 +210,6 @@ void CheckStateInitAlloc(const char* name, LumStatus (*freeFn)(State*)) {
         if (std::memcmp(state, zero.data(), sizeof(State)) != 0)
             checkasm::Fail(name, level, "state not zeroed");
         freeFn(state);
-        if (fn(nullptr) != lumStsNullPtrErr) checkasm::Fail(name, level, "null argument");
     }
 }
 
@@ -240,16 +225,14 @@ void CheckStateInit(const char* name) {
         if (fn(As<State>(g)) != lumStsNoErr) checkasm::Fail(name, level, "refused");
         for (std::size_t i = 0; i < sizeof(State); ++i)
             if (g.data()[i] != 0) checkasm::Fail(name, level, "state not zeroed");
-        if (fn(nullptr) != lumStsNullPtrErr) checkasm::Fail(name, level, "null argument");
     }
 }
 
-// The free functions: null refused, an object from the allocator accepted.
+// The free functions: an object from the allocator accepted.
 template <typename Object, typename Fn, typename Make>
 void CheckFree(const char* name, Make make) {
     checkasm::Versions<Fn> v(name);
     for (const auto& [level, fn] : v.all()) {
-        if (fn(nullptr) != lumStsNullPtrErr) checkasm::Fail(name, level, "null argument");
         Object* p = make();
         if (fn(p) != lumStsNoErr) checkasm::Fail(name, level, "valid object refused");
     }
@@ -839,13 +822,6 @@ CHECKASM_FUNC(lumiEncodeHuffmanRawTableInit_JPEG_8u) {
             v, pristine,
             [&](auto fn, std::vector<Guarded>& b) { return fn(stats, b[0].data(), b[1].data()); },
             "random statistics");
-    }
-    for (const auto& [level, fn] : v.all()) {
-        Lum8u bits[16], vals[256];
-        Lum32s stats[256] = {};
-        if (fn(nullptr, bits, vals) != lumStsNullPtrErr || fn(stats, nullptr, vals) != lumStsNullPtrErr ||
-            fn(stats, bits, nullptr) != lumStsNullPtrErr)
-            checkasm::Fail(v.name(), level, "null arguments");
     }
     Lum32s stats[256];
     for (auto& c : stats) c = static_cast<Lum32s>(rng().Next() % 5000);

@@ -73,6 +73,7 @@ TEST(VectorPrimitives, ArgumentOrderAndResults) {
 
     EXPECT_EQ(lumsSet_8u(9, nullptr, -1), lumStsNullPtrErr);
     EXPECT_EQ(lumsSet_8u(9, dst, -1), lumStsSizeErr);
+    EXPECT_EQ(dst[0], 1);  // a refused call writes nothing
     EXPECT_EQ(lumsSet_8u(9, dst, 3), lumStsNoErr);
     EXPECT_EQ(dst[2], 9);
     EXPECT_EQ(dst[3], 4);

@@ -6,10 +6,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "lumacore/lumacore.h"
 #include "vello/audio/audio_packets.h"
@@ -203,14 +206,19 @@ TEST(G726Decode, ArgumentChecks) {
     EXPECT_EQ(lumsDecodeInit_G726_8u16s(state, 14, -1), lumStsRangeErr);
     EXPECT_EQ(lumsDecodeInit_G726_8u16s(nullptr, 16, 3), lumStsNullPtrErr);
     ASSERT_EQ(lumsDecodeInit_G726_8u16s(state, 14, 2), lumStsNoErr);
+    unsigned char initialised[sizeof raw];
+    std::memcpy(initialised, raw, sizeof raw);
     Lum8u code = 1;
     Lum16s out = 77;
     EXPECT_EQ(lumsDecode_G726_8u16s(state, &code, &out, 0), lumStsSizeErr);
     EXPECT_EQ(lumsDecode_G726_8u16s(state, &code, &out, -1), lumStsSizeErr);
     EXPECT_EQ(lumsDecode_G726_8u16s(nullptr, &code, &out, 1), lumStsNullPtrErr);
+    EXPECT_EQ(lumsDecode_G726_8u16s(nullptr, &code, &out, 0), lumStsNullPtrErr);  // pointers before the size
     EXPECT_EQ(lumsDecode_G726_8u16s(state, nullptr, &out, 0), lumStsNullPtrErr);
     EXPECT_EQ(lumsDecode_G726_8u16s(state, &code, nullptr, 1), lumStsNullPtrErr);
+    // A refused call leaves the output and the state alone.
     EXPECT_EQ(out, 77);
+    EXPECT_EQ(std::memcmp(initialised, raw, sizeof raw), 0);
 }
 
 // Packs codes most significant bit first, the way the camera sends them.
@@ -273,7 +281,9 @@ TEST(G726Ffmpeg, SpeechAgreesWithinRounding) {
         const int bits = BitsOf(rate);
         const std::vector<uint8_t> codes = SpandspEncode(rate, speech);
         const std::vector<uint8_t> packed = PackMsbFirst(codes, bits);
-        const std::string base = std::string(QXR_BINARY_DIR) + "/g726_ffmpeg_" + std::to_string(bits);
+        // One file pair per process: the level runs of this test run side by side.
+        const std::string base = std::string(QXR_BINARY_DIR) + "/g726_ffmpeg_" + std::to_string(getpid()) +
+                                 "_" + std::to_string(bits);
         {
             std::ofstream f(base + ".g726", std::ios::binary);
             f.write(reinterpret_cast<const char*>(packed.data()),

@@ -265,7 +265,11 @@ TEST(ColourArguments, PointersThenStepsThenSizes) {
     EXPECT_EQ(lumiRGBToYCbCr_JPEG_8u_C3P3R(packed, 0, outHoled, 1, LumiSize{0, 0}), lumStsStepErr);
     // The destination step too, before the size.
     EXPECT_EQ(lumiYCbCrToRGB_JPEG_8u_P3C3R(planes, 1, packed, 0, LumiSize{0, 0}), lumStsStepErr);
+    EXPECT_EQ(lumiRGBToYCbCr_JPEG_8u_C3P3R(packed, 3, outPlanes, 0, LumiSize{1, 0}), lumStsStepErr);
+    // Nothing was written on either side.
     for (Lum8u b : packed) EXPECT_EQ(b, 0);
+    EXPECT_EQ(plane[0], 1);
+    EXPECT_EQ(plane[3], 4);
 }
 
 TEST(ColourArguments, The420ConversionChecksSizesBeforePlanes) {
