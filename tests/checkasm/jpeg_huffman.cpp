@@ -136,20 +136,24 @@ T* As(Guarded& g) {
 
 // ---- table and state objects ----
 
-CHECKASM_FUNC(lumiDecodeHuffmanSpecInitAlloc_JPEG_8u) {
-    checkasm::Versions<decltype(&lumiDecodeHuffmanSpecInitAlloc_JPEG_8u)> v(
-        "lumiDecodeHuffmanSpecInitAlloc_JPEG_8u");
+namespace {
+
+// InitAlloc of a table (decoder or encoder) from random listings, every fifth one damaged (often
+// invalid): status and the table's bytes compared.
+template <typename Table, typename Fn>
+void CheckSpecInitAlloc(const char* name, LumStatus (*freeFn)(Table*)) {
+    checkasm::Versions<Fn> v(name);
     for (int trial = 0; trial < 40 && !checkasm::Failed(); ++trial) {
         Spec s = RandomSpec(trial % 2 ? AcSymbols() : DcSymbols(rng().Range(0, 15)));
-        if (trial % 5 == 4) s.bits[rng().Next() % 16] = static_cast<Lum8u>(rng().Next());  // often invalid
-        auto pristine = Buffers({sizeof(LumiDecodeHuffmanSpec)});
+        if (trial % 5 == 4) s.bits[rng().Next() % 16] = static_cast<Lum8u>(rng().Next());
+        auto pristine = Buffers({sizeof(Table)});
         CompareVersions(
             v, pristine,
             [&](auto fn, std::vector<Guarded>& b) {
-                LumiDecodeHuffmanSpec* spec = nullptr;
-                const LumStatus st = fn(s.bits, s.vals, &spec);
-                if (spec != nullptr) std::memcpy(b[0].data(), spec, sizeof *spec);
-                lumiDecodeHuffmanSpecFree_JPEG_8u(spec);
+                Table* table = nullptr;
+                const LumStatus st = fn(s.bits, s.vals, &table);
+                if (table != nullptr) std::memcpy(b[0].data(), table, sizeof *table);
+                freeFn(table);
                 return st;
             },
             "random table");
@@ -157,41 +161,24 @@ CHECKASM_FUNC(lumiDecodeHuffmanSpecInitAlloc_JPEG_8u) {
     const Spec s = RandomSpec(AcSymbols());
     for (const auto& [level, fn] : v.all()) {
         auto call = fn;
-        checkasm::Bench(v.name(), level, [&] {
-            LumiDecodeHuffmanSpec* spec = nullptr;
-            call(s.bits, s.vals, &spec);
-            lumiDecodeHuffmanSpecFree_JPEG_8u(spec);
+        checkasm::Bench(name, level, [&] {
+            Table* table = nullptr;
+            call(s.bits, s.vals, &table);
+            freeFn(table);
         });
     }
 }
 
+}  // namespace
+
+CHECKASM_FUNC(lumiDecodeHuffmanSpecInitAlloc_JPEG_8u) {
+    CheckSpecInitAlloc<LumiDecodeHuffmanSpec, decltype(&lumiDecodeHuffmanSpecInitAlloc_JPEG_8u)>(
+        "lumiDecodeHuffmanSpecInitAlloc_JPEG_8u", &lumiDecodeHuffmanSpecFree_JPEG_8u);
+}
+
 CHECKASM_FUNC(lumiEncodeHuffmanSpecInitAlloc_JPEG_8u) {
-    checkasm::Versions<decltype(&lumiEncodeHuffmanSpecInitAlloc_JPEG_8u)> v(
-        "lumiEncodeHuffmanSpecInitAlloc_JPEG_8u");
-    for (int trial = 0; trial < 40 && !checkasm::Failed(); ++trial) {
-        Spec s = RandomSpec(trial % 2 ? AcSymbols() : DcSymbols(rng().Range(0, 15)));
-        if (trial % 5 == 4) s.bits[rng().Next() % 16] = static_cast<Lum8u>(rng().Next());
-        auto pristine = Buffers({sizeof(LumiEncodeHuffmanSpec)});
-        CompareVersions(
-            v, pristine,
-            [&](auto fn, std::vector<Guarded>& b) {
-                LumiEncodeHuffmanSpec* spec = nullptr;
-                const LumStatus st = fn(s.bits, s.vals, &spec);
-                if (spec != nullptr) std::memcpy(b[0].data(), spec, sizeof *spec);
-                lumiEncodeHuffmanSpecFree_JPEG_8u(spec);
-                return st;
-            },
-            "random table");
-    }
-    const Spec s = RandomSpec(AcSymbols());
-    for (const auto& [level, fn] : v.all()) {
-        auto call = fn;
-        checkasm::Bench(v.name(), level, [&] {
-            LumiEncodeHuffmanSpec* spec = nullptr;
-            call(s.bits, s.vals, &spec);
-            lumiEncodeHuffmanSpecFree_JPEG_8u(spec);
-        });
-    }
+    CheckSpecInitAlloc<LumiEncodeHuffmanSpec, decltype(&lumiEncodeHuffmanSpecInitAlloc_JPEG_8u)>(
+        "lumiEncodeHuffmanSpecInitAlloc_JPEG_8u", &lumiEncodeHuffmanSpecFree_JPEG_8u);
 }
 
 namespace {
