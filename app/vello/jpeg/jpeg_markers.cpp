@@ -26,7 +26,10 @@ int JpegDecoder::ReadWord() {
 JpegStatus JpegDecoder::FindMarker(int* position, int* marker) const {
     int p = *position;
     for (;;) {
-        while (p < srcLength_ && src_[p] != 0xFF) ++p;
+        // memchr: the entropy-coded data a scan plan passes over is most of the file.
+        const void* ff =
+            p < srcLength_ ? std::memchr(src_ + p, 0xFF, static_cast<std::size_t>(srcLength_ - p)) : nullptr;
+        p = ff != nullptr ? static_cast<int>(static_cast<const Lum8u*>(ff) - src_) : srcLength_;
         while (p < srcLength_ && src_[p] == 0xFF) ++p;  // fill bytes
         if (p >= srcLength_) {
             *position = p;
