@@ -1,9 +1,5 @@
 #include "series_writer/series_writer.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,104 +8,21 @@
 
 #include "core/byte_stream.h"
 #include "platform/output_file.h"
-#include "series_writer/stream_split.h"
-#include "vello/mpeg4/start_code.h"
+#include "series_writer/file_layout.h"
 
 namespace reeldeck::series {
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void PutTag(Bytes& out, uint32_t value) {
-    uint8_t b[4];
-    StoreLe32(b, value);
-    out.insert(out.end(), b, b + 4);
-}
-
-void PatchLe32(Bytes& out, std::size_t at, uint32_t value) {
-    StoreLe32(out.data() + at, value);
-}
-
-void CopyText(char (&field)[32], const std::string& text) {
-    std::memset(field, 0, sizeof field);
-    std::memcpy(field, text.data(), std::min<std::size_t>(text.size(), sizeof field - 1));
-}
-
-void Append(Bytes& out, const std::string& text) {
-    out.insert(out.end(), text.begin(), text.end());
-}
-
-// The picture with its camera records: for MPEG-4 as user data in front of the VOP start code, for JPEG
-// as an APP2 text segment behind SOI (behind a JFIF APP0 segment when there is one).
-Bytes WithRecords(const SeriesSpec& spec, const Frame& frame, std::size_t index) {
-    const int64_t ms =
-        spec.startTimeMs + static_cast<int64_t>(index) * 1000 / std::max<uint32_t>(spec.frameRate, 1);
-    const std::string camTime = "CamTim: " + CameraTimeText(ms);
-    const std::string alarm =
-        std::string("AlmEvent: 00") + (frame.sensorAlarm ? '1' : '0') + (frame.motionAlarm ? '1' : '0');
-    if (spec.variants.noRecords) return frame.bytes;
-
-    Bytes out;
-    if (spec.codec == tag::kMpeg4) {
-        std::size_t vop = vello::mpeg4::FindStartCode(frame.bytes, vello::mpeg4::kVopStartCode);
-        if (vop == vello::mpeg4::kNoStartCode) vop = 0;
-        out.assign(frame.bytes.begin(), frame.bytes.begin() + static_cast<std::ptrdiff_t>(vop));
-        for (const std::string& record : {camTime, alarm}) {
-            out.insert(out.end(), {0x00, 0x00, 0x01, vello::mpeg4::kUserDataStartCode});
-            Append(out, record);
-        }
-        out.insert(out.end(), frame.bytes.begin() + static_cast<std::ptrdiff_t>(vop), frame.bytes.end());
-        return out;
-    }
-
-    std::size_t insertAt = 2;
-    const Bytes& in = frame.bytes;
-    if (in.size() >= 11 && in[2] == 0xFF && in[3] == 0xE0 && std::memcmp(in.data() + 6, "JFIF", 4) == 0)
-        insertAt = 4 + (static_cast<std::size_t>(in[4]) << 8 | in[5]);
-    insertAt = std::min(insertAt, in.size());
-    const uint32_t stamp = static_cast<uint32_t>(
-        (spec.firstTimeStamp + static_cast<uint64_t>(ms - spec.startTimeMs)) % 10000000000ull);
-    char tail[160];
-    if (spec.variants.noTimeStamps) {
-        std::snprintf(tail, sizeof tail, "\r\n%s\r\n%s\r\n\r\n", camTime.c_str(), alarm.c_str());
-    } else {
-        std::snprintf(tail, sizeof tail, "\r\n%s\r\n%s\r\nTimStamp: %010u\r\n\r\n", camTime.c_str(),
-                      alarm.c_str(), stamp);
-    }
-    const std::size_t textLength = 9 + 8 + std::strlen(tail);  // "DataLen: " + 8 digits + the rest
-    const std::size_t total = in.size() + 4 + textLength;
-    char dataLen[32];
-    std::snprintf(dataLen, sizeof dataLen, "DataLen: %08zu", total % 100000000u);
-    out.assign(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(insertAt));
-    const std::size_t segmentLength = 2 + textLength;
-    out.insert(out.end(),
-               {0xFF, 0xE2, static_cast<uint8_t>(segmentLength >> 8), static_cast<uint8_t>(segmentLength)});
-    Append(out, dataLen);
-    Append(out, tail);
-    out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(insertAt), in.end());
-    return out;
-}
-
-struct IndexEntry {
-    uint32_t tag;
-    uint32_t offset;
-    uint32_t size;
-};
-
-// True when a reader holds `path` open (readers take a shared lock): such a file is not replaced.
-bool HeldByReader(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-    ::close(fd);
-    return held;
-}
+using layout::Bytes;
+using layout::IndexEntry;
+using layout::PatchLe32;
+using layout::PutTag;
 
 // Writes one file of the series beside its place; it is put in place with the others once all are
 // written (OutputFile::Commit), so a failure leaves no part of a series and a reader never sees half a file.
 bool WriteFile(platform::OutputFile& out, const std::string& path, const Bytes& bytes, std::string& error) {
-    if (HeldByReader(path)) {
+    if (layout::HeldByReader(path)) {
         error = path + ": in use by a reader";
         return false;
     }
@@ -164,6 +77,19 @@ std::string CameraTimeText(int64_t ms) {
     return text;
 }
 
+bool ParseCameraTimeText(std::string_view text, int64_t& ms) {
+    const std::string copy(text.substr(0, 32));
+    std::tm t{};
+    int millis = 0;
+    const int n = std::sscanf(copy.c_str(), "%d/%d/%d %d:%d:%d.%d", &t.tm_year, &t.tm_mon, &t.tm_mday,
+                              &t.tm_hour, &t.tm_min, &t.tm_sec, &millis);
+    if (n < 6 || millis < 0 || millis > 999) return false;
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
+    ms = static_cast<int64_t>(timegm(&t)) * 1000 + millis;
+    return true;
+}
+
 uint32_t AudioBytesPerSecond(uint32_t codec, uint32_t rate) {
     if (codec == tag::kG711) return 8000;
     if (codec != tag::kG726) return 0;
@@ -202,25 +128,6 @@ WriteResult WriteSeries(const SeriesSpec& spec, const std::vector<Frame>& frames
         result.error = "audio given without an audio codec";
         return result;
     }
-    const std::string extension = !spec.extension.empty()     ? spec.extension
-                                  : spec.codec == tag::kMpeg4 ? "m4f"
-                                                              : "jpf";
-
-    QxrMainHeader main;
-    main.streamCount = hasAudio ? 2 : 1;
-    main.trigger = spec.trigger;
-    CopyText(main.ipAddress, spec.ipAddress);
-    CopyText(main.serial, spec.serial);
-    CopyText(main.model, spec.model);
-    CopyText(main.dateTime,
-             !spec.dateTime.empty() ? spec.dateTime : CameraTimeText(spec.startTimeMs).substr(0, 19));
-    uint8_t mainBytes[kMainHeaderSize];
-    EncodeMainHeader(main, mainBytes);
-    uint8_t movieBytes[kMovieHeaderSize];
-    EncodeMovieHeader({spec.codec, spec.width, spec.height, spec.frameRate}, movieBytes);
-    uint8_t audioBytes[kAudioHeaderSize];
-    EncodeAudioHeader({spec.audioCodec, spec.audioRate}, audioBytes);
-
     const std::vector<std::size_t> bounds = AudioBounds(spec, frames.size(), audio.size());
     const std::size_t group = AudioGroupBytes(spec);
     const int pieces = std::max(1, v.audioChunksPerFrame);
@@ -228,38 +135,15 @@ WriteResult WriteSeries(const SeriesSpec& spec, const std::vector<Frame>& frames
     // Every file stays beside its place until the whole series is written.
     std::vector<platform::OutputFile> outputs(static_cast<std::size_t>(spec.fileCount));
     for (int f = 0; f < spec.fileCount; ++f) {
-        char number[8];
-        std::snprintf(number, sizeof number, "%02d", spec.firstNumber + f);
-        const std::string path = spec.directory + "/" + spec.prefix + number + "." + extension;
+        const std::string path = layout::SeriesFilePath(spec, spec.firstNumber + f);
         result.paths.push_back(path);
 
         Bytes file;
-        PutTag(file, tag::kRiff);
-        PutTag(file, 0);  // RIFF size, patched below
-        PutTag(file, tag::kForm);
-        PutTag(file, tag::kList);
-        const std::size_t hdrlSizeAt = file.size();
-        PutTag(file, 0);
-        PutTag(file, tag::kHdrl);
-        PutTag(file, tag::kMainHeader);
         const uint32_t mainSize = v.badMainHeaderSize.count(f) ? 172 : kMainHeaderSize;
-        PutTag(file, mainSize);
-        file.insert(file.end(), mainBytes, mainBytes + mainSize);
-        PutTag(file, tag::kMovieHeader);
-        PutTag(file, kMovieHeaderSize);
-        file.insert(file.end(), movieBytes, movieBytes + kMovieHeaderSize);
-        if (hasAudio && !v.missingAudioHeader.count(f)) {
-            PutTag(file, tag::kAudioHeader);
-            PutTag(file, kAudioHeaderSize);
-            file.insert(file.end(), audioBytes, audioBytes + kAudioHeaderSize);
-        }
-        PatchLe32(file, hdrlSizeAt, static_cast<uint32_t>(file.size() - hdrlSizeAt - 4));
-
-        PutTag(file, tag::kList);
-        const std::size_t moviSizeAt = file.size();
-        PutTag(file, 0);
-        const std::size_t moviAt = file.size();
-        PutTag(file, tag::kMovi);
+        const layout::FileStart start =
+            layout::AppendFileStart(file, spec, mainSize, hasAudio && !v.missingAudioHeader.count(f));
+        const std::size_t moviSizeAt = start.moviSizeAt;
+        const std::size_t moviAt = start.moviAt;
 
         std::vector<IndexEntry> index;
         std::vector<std::size_t> unitsOfVideoEntries;  // which expected unit each video entry fills
@@ -299,7 +183,9 @@ WriteResult WriteSeries(const SeriesSpec& spec, const std::vector<Frame>& frames
         for (std::size_t i = first; i < last; ++i) {
             const bool leading = v.leadingAudio && i == first;
             if (leading) putAudioPieces(bounds[i], bounds[i + 1], false);
-            const Bytes picture = WithRecords(spec, frames[i], i);
+            const int64_t ms =
+                spec.startTimeMs + static_cast<int64_t>(i) * 1000 / std::max<uint32_t>(spec.frameRate, 1);
+            const Bytes picture = layout::WithRecords(spec, frames[i], ms);
             putChunk(tag::kVideoChunk, picture.data(), picture.size());
             unitsOfVideoEntries.push_back(index.size() - 1);
             result.units.push_back(ExpectedUnit{f, picture, {}, true, false});
@@ -317,16 +203,7 @@ WriteResult WriteSeries(const SeriesSpec& spec, const std::vector<Frame>& frames
         }
         PatchLe32(file, moviSizeAt, static_cast<uint32_t>(file.size() - moviAt));
 
-        if (!v.noIndex.count(f)) {
-            PutTag(file, tag::kIndex);
-            const std::size_t extra = v.truncatedIndex.count(f) ? 1 : 0;
-            PutTag(file, static_cast<uint32_t>((index.size() + extra) * kIndexEntrySize));
-            for (const IndexEntry& e : index) {
-                PutTag(file, e.tag);
-                PutTag(file, e.offset);
-                PutTag(file, e.size);
-            }
-        }
+        if (!v.noIndex.count(f)) layout::AppendIndex(file, index, v.truncatedIndex.count(f) ? 1 : 0);
         PatchLe32(file, 4, static_cast<uint32_t>(file.size() - 8));
 
         // A chunk whose size runs past the end reads as the bytes up to the end of the file.

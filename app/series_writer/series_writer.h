@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/qxr_format.h"
@@ -90,6 +91,8 @@ WriteResult WriteSeries(const SeriesSpec& spec, const std::vector<Frame>& frames
 
 // The camera's 23-character time text, "YYYY/MM/DD HH:MM:SS.mmm", for milliseconds since 1970 (UTC).
 std::string CameraTimeText(int64_t ms);
+// The inverse: "YYYY/MM/DD HH:MM:SS" with an optional ".mmm" into milliseconds since 1970 (UTC).
+[[nodiscard]] bool ParseCameraTimeText(std::string_view text, int64_t& ms);
 
 // Bytes per second of an audio codec and rate (0 when unknown).
 uint32_t AudioBytesPerSecond(uint32_t codec, uint32_t rate);

@@ -44,6 +44,11 @@ std::vector<std::vector<uint8_t>> SplitMpeg4Stream(const std::vector<uint8_t>& s
     return pieces;
 }
 
+bool IsIntraVop(const std::vector<uint8_t>& piece) {
+    const std::size_t vop = FindStartCode(piece, kVopStartCode);
+    return vop != kNoStartCode && vop + 4 < piece.size() && (piece[vop + 4] >> 6) == 0;
+}
+
 bool ParseMpeg4Geometry(const std::vector<uint8_t>& stream, PictureGeometry& out) {
     // The video object layer start codes are 00 00 01 20 .. 2F.
     const std::size_t at = FindStartCode(stream, 0x20, 0x2F);

@@ -15,6 +15,10 @@ namespace reeldeck::series {
 // piece. Empty when the stream holds no VOP.
 std::vector<std::vector<uint8_t>> SplitMpeg4Stream(const std::vector<uint8_t>& stream);
 
+// True when the piece's VOP is an I-VOP (the two bits after its start code are 00): a key frame, where a
+// player may start.
+bool IsIntraVop(const std::vector<uint8_t>& piece);
+
 struct PictureGeometry {
     uint32_t width = 0;
     uint32_t height = 0;

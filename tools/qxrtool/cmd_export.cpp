@@ -116,12 +116,6 @@ std::vector<uint8_t> ReadChunk(reeldeck::QXRFileManager& files, int unit, bool v
     return bytes;
 }
 
-// An MPEG-4 piece is a key frame when its VOP is an I-VOP (the two bits after the start code are 00).
-bool IsIntraVop(const std::vector<uint8_t>& piece) {
-    const std::size_t vop = vello::mpeg4::FindStartCode(piece, vello::mpeg4::kVopStartCode);
-    return vop != vello::mpeg4::kNoStartCode && vop + 4 < piece.size() && (piece[vop + 4] >> 6) == 0;
-}
-
 struct Muxer {
     AVFormatContext* context = nullptr;
     AVIOContext* io = nullptr;
@@ -247,7 +241,8 @@ int RunExport(int argc, char** argv) {
     for (int unit = 0; unit < units && rc >= 0; ++unit) {
         const std::vector<uint8_t> chunk = ReadChunk(files, unit, true);
         if (!chunk.empty()) {
-            rc = write(video, chunk.data(), chunk.size(), pictures, 1, frameTime, jpeg || IsIntraVop(chunk));
+            rc = write(video, chunk.data(), chunk.size(), pictures, 1, frameTime,
+                       jpeg || reeldeck::series::IsIntraVop(chunk));
             ++pictures;
         }
         if (sound == nullptr) continue;

@@ -64,18 +64,6 @@ bool ParseInt(const char* text, long low, long high, long& out) {
     return true;
 }
 
-bool ParseStart(const std::string& text, int64_t& ms) {
-    std::tm t{};
-    int millis = 0;
-    const int n = std::sscanf(text.c_str(), "%d/%d/%d %d:%d:%d.%d", &t.tm_year, &t.tm_mon, &t.tm_mday,
-                              &t.tm_hour, &t.tm_min, &t.tm_sec, &millis);
-    if (n < 6 || millis < 0 || millis > 999) return false;
-    t.tm_year -= 1900;
-    t.tm_mon -= 1;
-    ms = static_cast<int64_t>(timegm(&t)) * 1000 + millis;
-    return true;
-}
-
 int RunMux(int argc, char** argv) {
     if (WantsHelp(argc, argv)) return PrintCommandHelp(kMux);
     series::SeriesSpec spec;
@@ -134,7 +122,7 @@ int RunMux(int argc, char** argv) {
         } else if (arg == "--date") {
             spec.dateTime = v;
         } else if (arg == "--start") {
-            if (!ParseStart(v, spec.startTimeMs))
+            if (!series::ParseCameraTimeText(v, spec.startTimeMs))
                 return UsageError(kMux, "--start takes 'YYYY/MM/DD HH:MM:SS[.mmm]'");
         } else if (arg == "--alarm") {
             const std::string a = v;
