@@ -43,6 +43,9 @@ bool PushChunk(StreamSession& session, const uint8_t* data, std::size_t size, st
         session.queue.push_back(block);
     }
     session.QueueSignal().notify_all();
+    if (session.kind == StreamKind::kAudio && session.viewer != nullptr) {
+        if (const std::shared_ptr<StreamTap> tap = CurrentTap(*session.viewer)) tap->OnAudio({data, size});
+    }
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include "vello/audio/VelloAudio.h"
 #include "vello/jpeg/jpeg_decoder.h"
 #include "vello/mpeg4/mp4dec.h"
+#include "vello/mpeg4/start_code.h"
 
 namespace ocuview {
 
@@ -200,6 +201,10 @@ void MotionJpegThread(ViewerState& v) {
             if (kind != PartKind::kPicture) continue;
             const std::string time = CameraTimeOf(text);
             if (!time.empty()) SetOverlay(v, time);
+            if (const std::shared_ptr<StreamTap> tap = CurrentTap(v)) {
+                const std::string_view payload = PartPayload(text);
+                tap->OnJpegPicture({reinterpret_cast<const uint8_t*>(payload.data()), payload.size()}, time);
+            }
             int w = 0, h = 0;
             if (!DecodePicture(decoder, PartPayload(text), picture, &w, &h)) continue;
             Deliver(v, picture.data(), w, h, received);
@@ -229,12 +234,15 @@ class VideoQueueSource : public vello::mpeg4::PacketSource {
         const ChunkBlock* b = s_.queue.front();
         const bool intact = s_.heap && s_.heap->Owns(b) && b->WellFormed();
         peeked_.assign(intact ? b->Bytes() : nullptr, intact ? b->Bytes() + b->count : nullptr);
+        peekedIntact_ = intact && !peeked_.empty();
         packet->data = peeked_.data();
         packet->size = peeked_.size();
         packet->intact = intact;
         return true;
     }
     void DropOldest() override {
+        if (peekedIntact_) Taken();
+        peekedIntact_ = false;
         uint8_t ignored[1];
         (void)TakeChunk(s_, ignored, 0);
     }
@@ -243,9 +251,43 @@ class VideoQueueSource : public vello::mpeg4::PacketSource {
     void WaitStep() override { WaitForChunk(s_, 1); }
 
   private:
+    // The packet just peeked leaves the queue: the stream's headers are kept until its first picture (a
+    // recording that begins later needs them), and a tap sees every packet in order.
+    void Taken() {
+        const std::shared_ptr<StreamTap> tap = CurrentTap(v_);
+        if (tap != tap_) {
+            tap_ = tap;
+            // A tap attached while the headers are still arriving gets the stream from its start instead.
+            if (tap_ && headersDone_) tap_->OnMpeg4Headers(headers_);
+            if (tap_ && !headersDone_) {
+                tap_->OnMpeg4Headers({});
+                tap_->OnMpeg4Bytes(headers_);
+            }
+        }
+        if (!headersDone_) {
+            const std::size_t old = headers_.size();
+            headers_.insert(headers_.end(), peeked_.begin(), peeked_.end());
+            const std::size_t vop =
+                vello::mpeg4::FindStartCode(headers_, vello::mpeg4::kVopStartCode, old >= 3 ? old - 3 : 0);
+            if (vop != vello::mpeg4::kNoStartCode) {
+                headers_.resize(vop);
+                headersDone_ = true;
+            } else if (headers_.size() > kMaxHeaderBytes) {
+                headers_.clear();  // no picture in sight: not a stream's headers
+                headersDone_ = true;
+            }
+        }
+        if (tap_) tap_->OnMpeg4Bytes(peeked_);
+    }
+
+    static constexpr std::size_t kMaxHeaderBytes = 65536;
     ViewerState& v_;
     StreamSession& s_;
     std::vector<uint8_t> peeked_;
+    bool peekedIntact_ = false;
+    std::vector<uint8_t> headers_;
+    bool headersDone_ = false;
+    std::shared_ptr<StreamTap> tap_;
 };
 
 // Converts each picture to BGR, takes the camera time from the user data ahead of it, and shows it by its

@@ -17,6 +17,20 @@ std::string IniPath(const ViewerState& v) {
     return v.settings.iniPath.empty() ? DefaultIniPath() : v.settings.iniPath;
 }
 
+// Ends a recording after its tap is detached: the files are finalised, the host is told.
+std::optional<RecordingSummary> EndRecording(ViewerState& v) {
+    if (!v.recorder) return std::nullopt;
+    {
+        std::lock_guard<std::mutex> hold(v.tapLock);
+        v.tap.reset();
+        v.tapped = false;
+    }
+    const RecordingSummary summary = v.recorder->Finish();
+    v.recorder.reset();
+    v.observer.OnRecordingEnded(summary);
+    return summary;
+}
+
 // The start-up of the control: inquiry, viewer kind, session mode, streams.
 StartResult StartViewer(ViewerState& v) {
     v.cameraHost = v.settings.cameraHost;
@@ -109,6 +123,7 @@ StartResult Viewer::Start() {
 void Viewer::Stop() {
     ViewerState& v = *state_;
     StopStreams(v);
+    (void)EndRecording(v);
     v.playing = false;
     v.ended = false;
 }
@@ -134,6 +149,7 @@ void Viewer::Tick() {
 
     // ShowStatus: stop, apply a pending fallback, then restart or end with the status text.
     StopStreams(v);
+    (void)EndRecording(v);
     v.ended = false;
     if (v.fallbackRequest == 1) {
         v.sessionMode = SessionMode::kUdpUnicast;
@@ -157,6 +173,45 @@ void Viewer::Tick() {
     v.playing = false;
     if (!v.settings.sessionModeRequest) v.settings.sessionModeRequest = v.sessionMode;
     (void)StartViewer(v);
+}
+
+RecordResult Viewer::StartRecording(const std::string& path, std::string* message) {
+    ViewerState& v = *state_;
+    if (!v.playing) {
+        *message = "not playing";
+        return RecordResult::kNotPlaying;
+    }
+    if (v.recorder) {
+        *message = v.recorder->FirstPath();
+        return RecordResult::kAlreadyRecording;
+    }
+    RecordingFormat format;
+    format.codec = v.camera.codec;
+    // Audio is recorded when the viewer receives it (the condition StartStreams uses).
+    const bool audio =
+        v.audioOn && !v.settings.motionDetectionView && AudioFrameBytes(v.camera.audioCodec) > 0;
+    format.audio = audio ? v.camera.audioCodec : AudioCodec::kUnknown;
+    format.frameRate = v.camera.codec == ImageCodec::kMpeg4
+                           ? (v.camera.mpeg4FrameRate > 0 ? v.camera.mpeg4FrameRate : 30)
+                           : v.frameRate.load();
+    format.cameraAddress = v.cameraHost;
+    format.serial = v.camera.serial;
+    auto recorder = std::make_shared<StreamRecorder>(path, format);
+    if (!recorder->Start(message)) return RecordResult::kFailed;
+    *message = recorder->FirstPath();
+    v.recorder = recorder;
+    std::lock_guard<std::mutex> hold(v.tapLock);
+    v.tap = recorder;
+    v.tapped = true;
+    return RecordResult::kStarted;
+}
+
+std::optional<RecordingSummary> Viewer::StopRecording() {
+    return EndRecording(*state_);
+}
+
+bool Viewer::Recording() const {
+    return state_->recorder != nullptr;
 }
 
 void Viewer::RequestRestart() {

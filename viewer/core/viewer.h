@@ -17,6 +17,7 @@
 #include "core/camera_description.h"
 #include "core/credentials.h"
 #include "core/frame_sink.h"
+#include "core/stream_recorder.h"
 #include "core/viewer_events.h"
 
 namespace ocuview {
@@ -49,6 +50,8 @@ enum class StartResult {
     kStreamsFailed,  // "SelectStartupModule error!" was shown
     kAlreadyPlaying,
 };
+
+enum class RecordResult { kStarted, kNotPlaying, kAlreadyRecording, kFailed };
 
 // Motion-detection commands for one window (1 to 4) or all four at once.
 enum class MotionCommand { kArea, kOnOff, kSensitivity, kThreshold, kAll };
@@ -83,6 +86,13 @@ class Viewer {
     // Camera commands (through the command path; a failure only sets the pending status).
     void SendTrigger(std::string_view selectedText);  // "e-Mail", "FTP", "Image memory", "Alarm output"
     void SendMotionDetection(int window, MotionCommand command);
+
+    // Recording the live stream as received into a .jpf / .m4f series (StreamRecorder): while playing.
+    // `message` gets the first file's path, or why it failed. The recording ends with StopRecording, or
+    // when the streams stop (Stop, a restart); either way OnRecordingEnded reports it.
+    RecordResult StartRecording(const std::string& path, std::string* message);
+    std::optional<RecordingSummary> StopRecording();
+    [[nodiscard]] bool Recording() const;
 
     // What the last inquiry found, and what was decided from it.
     [[nodiscard]] CameraDescription Camera() const;

@@ -10,6 +10,8 @@
 
 namespace ocuview {
 
+struct RecordingSummary;
+
 // Status codes shown in the status label (0: none).
 enum StatusCode : int {
     kStatusNone = 0,
@@ -47,6 +49,10 @@ class ViewerObserver {
     // A message box: title "ERROR" or "Error" and a fixed text ("InqCodec error!", "RTCP Socket Error!",
     // "SelectStartupModule error!"). Also from a network thread for the RTCP one.
     virtual void OnMessageBox(std::string_view /*title*/, std::string_view /*text*/) {}
+
+    // A recording ended (Viewer::StopRecording, or the streams stopped): its files are in place. From the
+    // thread that calls Viewer::StopRecording, Stop or Tick.
+    virtual void OnRecordingEnded(const RecordingSummary& /*summary*/) {}
 
     // From the decoding threads:
     // The measured picture rate, already formatted with "%.1f", about once per second.

@@ -27,6 +27,7 @@
 #include "core/credentials.h"
 #include "core/frame_sink.h"
 #include "core/rtp_stats.h"
+#include "core/stream_tap.h"
 #include "core/viewer.h"
 #include "core/viewer_events.h"
 #include "platform/fixed_heap.h"
@@ -72,6 +73,7 @@ inline constexpr int kThreadSlots = 11;
 inline constexpr std::size_t kMotionDataSlot = 5;
 
 struct ViewerState;
+class StreamRecorder;
 
 // One stream: kind, transport, socket and addresses, private heap, queue of chunks.
 struct StreamSession {
@@ -180,6 +182,13 @@ struct ViewerState {
     std::string overlayText;
     std::string shownOverlay;
 
+    // The recording tap: set and cleared by the control thread; a pipeline thread copies the pointer
+    // under tapLock and calls it with no lock held (a call may follow the clearing: the tap ignores it).
+    std::mutex tapLock;
+    std::shared_ptr<StreamTap> tap;
+    std::atomic<bool> tapped{false};           // spares the lock while nothing records
+    std::shared_ptr<StreamRecorder> recorder;  // control thread only
+
     // Tunables that tests shorten; the defaults are the viewer's real limits.
     int connectTimeoutMs = 30000;   // TCP receive time-out of the stream path
     int commandTimeoutMs = 30000;   // watchdog of the command path
@@ -189,6 +198,13 @@ struct ViewerState {
     int senderReportSilenceS = 60;  // seconds without a sender report that end an RTCP session
     int udpBasePortVideo = 50000, udpBasePortAudio = 50002;
 };
+
+// The recording tap, or null.
+inline std::shared_ptr<StreamTap> CurrentTap(ViewerState& v) {
+    if (!v.tapped.load()) return nullptr;
+    std::lock_guard<std::mutex> hold(v.tapLock);
+    return v.tap;
+}
 
 }  // namespace ocuview
 
