@@ -12,7 +12,9 @@
 #ifndef LUMACORE_MPEG4_BITREADER_H
 #define LUMACORE_MPEG4_BITREADER_H
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "lumacore/lumacore.h"
 
@@ -24,12 +26,16 @@ class BitReader {
   public:
     BitReader(const Lum8u* byte, int bitOffset) : byte_(byte), bit_(bitOffset) {}
 
-    // The next `n` bits (1..25), right-aligned, without consuming them.
-    uint32_t Peek(int n) const {
-        const uint32_t window = (uint32_t{byte_[0]} << 24) | (uint32_t{byte_[1]} << 16) |
-                                (uint32_t{byte_[2]} << 8) | uint32_t{byte_[3]};
-        return (window << bit_) >> (32 - n);
+    // The next bits of the stream from the most significant bit on, without consuming them: at least 25
+    // of them are the stream's, the rest are zeros. One unaligned load of the four bytes at the position.
+    uint32_t Window() const {
+        uint32_t word;
+        std::memcpy(&word, byte_, sizeof word);
+        if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap32(word);
+        return word << bit_;
     }
+    // The next `n` bits (1..25), right-aligned, without consuming them.
+    uint32_t Peek(int n) const { return Window() >> (32 - n); }
     void Skip(int n) {
         bit_ += n;
         byte_ += bit_ >> 3;

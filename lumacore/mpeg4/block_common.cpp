@@ -27,28 +27,28 @@ struct Event {
 };
 
 // One table code and its sign bit; false for an unknown code or the escape code.
-bool ReadTableEvent(BitReader& bits, bool intra, Event* e) {
-    const TcoefEntry& t = LookupTcoef(intra, bits.Peek(kLookupBits));
+inline bool ReadTableEvent(BitReader& bits, const TcoefEntry* table, Event* e) {
+    const uint32_t w = bits.Window();
+    const TcoefEntry& t = table[w >> (32 - kLookupBits)];
     if (t.length == 0 || t.escape) return false;
-    bits.Skip(t.length);
-    const bool negative = bits.Read(1) != 0;
+    const bool negative = ((w << t.length) >> 31) != 0;
+    bits.Skip(t.length + 1);
     *e = {t.last, t.run, negative ? -t.level : t.level};
     return true;
 }
 
-bool ReadEvent(BitReader& bits, bool intra, Event* e) {
-    const TcoefEntry& t = LookupTcoef(intra, bits.Peek(kLookupBits));
-    if (t.length == 0) return false;
-    if (!t.escape) return ReadTableEvent(bits, intra, e);
-    bits.Skip(t.length);
+// The escape code at the position (already looked up): its three modes. Kept out of the event loop,
+// which handles the table codes inline.
+[[gnu::noinline]] bool ReadEscapedEvent(BitReader& bits, bool intra, const TcoefEntry* table, Event* e) {
+    bits.Skip(kTcoefEscape.length);
     if (bits.Read(1) == 0) {  // mode 1: the level is offset by LMAX of its (last, run)
-        if (!ReadTableEvent(bits, intra, e)) return false;
+        if (!ReadTableEvent(bits, table, e)) return false;
         const int lmax = TcoefLmax(intra, e->last, e->run);
         e->level = e->level < 0 ? e->level - lmax : e->level + lmax;
         return true;
     }
     if (bits.Read(1) == 0) {  // mode 2: the run is offset by RMAX of its (last, level) plus one
-        if (!ReadTableEvent(bits, intra, e)) return false;
+        if (!ReadTableEvent(bits, table, e)) return false;
         e->run += TcoefRmax(intra, e->last, e->level < 0 ? -e->level : e->level) + 1;
         return true;
     }
@@ -66,22 +66,33 @@ bool ReadEvent(BitReader& bits, bool intra, Event* e) {
 
 }  // namespace
 
-LumStatus DecodeTcoef(BitReader& bits, bool intra, const uint8_t* scan, int start, int levels[64],
-                      int* coded) {
+LumStatus DecodeTcoef(BitReader& bits, bool intra, const uint8_t* scan, int start, Lum16s levels[64],
+                      uint64_t* written) {
+    const TcoefEntry* table = intra ? kIntraTcoefLookup.data() : kInterTcoefLookup.data();
     int pos = start;
-    int count = 0;
+    uint64_t mask = 0;
     for (;;) {
-        Event e{};
-        if (!ReadEvent(bits, intra, &e)) return lumStsMP4VLCCodeErr;
+        // The table code and its sign bit from one window (12 + 1 bits at most, bit offset 7 at most).
+        const uint32_t w = bits.Window();
+        const TcoefEntry& t = table[w >> (32 - kLookupBits)];
+        Event e;
+        if (t.length != 0 && t.escape == 0) {
+            const bool negative = ((w << t.length) >> 31) != 0;
+            bits.Skip(t.length + 1);
+            e = {t.last, t.run, negative ? -t.level : t.level};
+        } else if (t.length == 0 || !ReadEscapedEvent(bits, intra, table, &e)) {
+            return lumStsMP4VLCCodeErr;
+        }
         pos += e.run;
         if (pos > 63) return lumStsMP4VLCCodeErr;
-        levels[scan[pos]] = e.level;
-        ++count;
+        const int natural = scan[pos];
+        levels[natural] = static_cast<Lum16s>(e.level);
+        mask |= uint64_t{1} << natural;
         ++pos;
         if (e.last) break;
         if (pos > 63) return lumStsMP4VLCCodeErr;  // the next event could only run past the block
     }
-    *coded = count;
+    *written = mask;
     return lumStsNoErr;
 }
 

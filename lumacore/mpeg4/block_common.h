@@ -28,17 +28,26 @@ inline int ClampCoef(int v) {
 }
 
 // Decodes (last, run, level) events with the intra or inter TCOEF table from scan position `start` until
-// an event with last = 1, storing each level at its natural position in `levels` (which the caller
-// cleared). Returns lumStsNoErr or lumStsMP4VLCCodeErr (unknown code, missing marker, zero fixed-length
-// level, run past position 63). `coded` counts the events.
-LumStatus DecodeTcoef(BitReader& bits, bool intra, const uint8_t* scan, int start, int levels[64],
-                      int* coded);
+// an event with last = 1, storing each level at its natural position in `levels`. Only the positions set
+// in `*written` (bit p for natural position p) are stored, each with a non-zero level; the others are
+// left as they were, so the caller need not clear the block. Returns lumStsNoErr or lumStsMP4VLCCodeErr
+// (unknown code, missing marker, zero fixed-length level, run past position 63).
+LumStatus DecodeTcoef(BitReader& bits, bool intra, const uint8_t* scan, int start, Lum16s levels[64],
+                      uint64_t* written);
 
 // H.263 inverse quantisation (no matrix): (2|L| + 1) * QP, less one for an even QP, with L's sign.
 inline int DequantH263(int level, int qp) {
     if (level == 0) return 0;
     const int mag = (2 * (level < 0 ? -level : level) + 1) * qp - ((qp & 1) == 0 ? 1 : 0);
     return ClampCoef(level < 0 ? -mag : mag);
+}
+
+// The same for a non-zero level, with 2 QP and the constant term (QP, less one when even) prepared once a
+// block.
+inline Lum16s DequantH263NonZero(int level, int twoQp, int qpTerm) {
+    const int mag = (level < 0 ? -level : level) * twoQp + qpTerm;
+    return static_cast<Lum16s>(level < 0 ? (mag > 2048 ? kCoefMin : -mag)
+                                         : (mag > kCoefMax ? kCoefMax : mag));
 }
 
 // Mismatch control of matrix quantisation: when the coefficients sum to an even number, the last one

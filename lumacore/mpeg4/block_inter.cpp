@@ -2,6 +2,10 @@
 // rule with mismatch control) and the inverse DCT into 16-bit residuals.
 //
 // On a bitstream error the residuals and the bit position are left as they were.
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 #include "jpeg/idct.h"
 #include "lumacore/lumacore.h"
 #include "mpeg4/bitreader.h"
@@ -18,30 +22,36 @@ LumStatus DecodeInterBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum16s* p
     if (QP < 1 || QP > 31) return lumStsMP4QPErr;
 
     mpeg4::BitReader bits(*ppBitStream, *pBitOffset);
-    int levels[64] = {};
-    int coded = 0;
-    const LumStatus st = mpeg4::DecodeTcoef(bits, false, mpeg4::kZigzagScan.data(), 0, levels, &coded);
+    Lum16s levels[64];  // only the positions in `written` are set
+    uint64_t written = 0;
+    const LumStatus st = mpeg4::DecodeTcoef(bits, false, mpeg4::kZigzagScan.data(), 0, levels, &written);
     if (st != lumStsNoErr) return st;
     bits.Commit(ppBitStream, pBitOffset);
 
-    int coef[64];
     if (pQMatrix == nullptr) {
-        for (int i = 0; i < 64; ++i) coef[i] = mpeg4::DequantH263(levels[i], QP);
-        if (coded == 1 && levels[0] != 0) {
+        const int twoQp = 2 * QP, qpTerm = QP - ((QP & 1) == 0 ? 1 : 0);
+        if (written == 1) {
             // A lone DC: the inverse DCT gives (F + 4) >> 3 everywhere.
-            const Lum16s r = static_cast<Lum16s>((coef[0] + 4) >> 3);
+            const Lum16s r =
+                static_cast<Lum16s>((mpeg4::DequantH263NonZero(levels[0], twoQp, qpTerm) + 4) >> 3);
             for (int i = 0; i < 64; ++i) pDst[i] = r;
             return lumStsNoErr;
         }
+        std::memset(pDst, 0, 64 * sizeof(Lum16s));
+        for (uint64_t m = written; m != 0; m &= m - 1) {
+            const int p = std::countr_zero(m);
+            pDst[p] = mpeg4::DequantH263NonZero(levels[p], twoQp, qpTerm);
+        }
     } else {
+        int coef[64];
         for (int i = 0; i < 64; ++i) {
-            const int l = levels[i];
+            const int l = (written >> i) & 1 ? levels[i] : 0;
             const int sign = l > 0 ? 1 : (l < 0 ? -1 : 0);
             coef[i] = mpeg4::ClampCoef((2 * l + sign) * pQMatrix[i] * QP / 16);
         }
         mpeg4::MismatchControl(coef);
+        for (int i = 0; i < 64; ++i) pDst[i] = static_cast<Lum16s>(coef[i]);
     }
-    for (int i = 0; i < 64; ++i) pDst[i] = static_cast<Lum16s>(coef[i]);
     idct(pDst);
     return lumStsNoErr;
 }

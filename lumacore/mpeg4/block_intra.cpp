@@ -10,6 +10,8 @@
 //
 // On a bitstream error nothing is written (block, buffers); the bit position is left after the intra DC
 // when the DC was decoded, else where it stood.
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "jpeg/idct.h"
@@ -110,7 +112,8 @@ LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pD
                                           : mpeg4::kAlternateVerticalScan.data();
 
     BitReader bits(*ppBitStream, *pBitOffset);
-    int levels[64] = {};
+    Lum16s levels[64] = {};
+    uint64_t nonZero = 0;  // bit p: levels[p] is not 0
     int dcDiff = 0;
     if (intraDcVlc != 0) {
         const LumStatus st = DecodeDcDifferential(bits, IsChroma(blockIndex), &dcDiff);
@@ -118,13 +121,13 @@ LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pD
     }
     if (codedAc) {
         BitReader afterDc = bits;
-        int coded = 0;
-        const LumStatus st = mpeg4::DecodeTcoef(bits, true, scan, intraDcVlc != 0 ? 1 : 0, levels, &coded);
+        const LumStatus st = mpeg4::DecodeTcoef(bits, true, scan, intraDcVlc != 0 ? 1 : 0, levels, &nonZero);
         if (st != lumStsNoErr) {
             if (intraDcVlc != 0) afterDc.Commit(ppBitStream, pBitOffset);
             return st;
         }
         if (intraDcVlc == 0) dcDiff = levels[0];
+        nonZero &= ~uint64_t{1};  // position 0 is the DC, reconstructed below
     }
     bits.Commit(ppBitStream, pBitOffset);
 
@@ -133,11 +136,14 @@ LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pD
         for (int k = 1; k < 8; ++k) {
             const int pos = fromAbove ? k : 8 * k;
             const int stored = fromAbove ? row[k] : col[k];
-            levels[pos] = ClampCoef(levels[pos] + ScaleAcPrediction(stored, predQp, curQp));
+            const int level = ClampCoef(levels[pos] + ScaleAcPrediction(stored, predQp, curQp));
+            levels[pos] = static_cast<Lum16s>(level);
+            const uint64_t bit = uint64_t{1} << pos;
+            nonZero = level != 0 ? nonZero | bit : nonZero & ~bit;
         }
     }
-    for (int k = 1; k < 8; ++k) row[k] = static_cast<Lum16s>(levels[k]);
-    for (int k = 1; k < 8; ++k) col[k] = static_cast<Lum16s>(levels[8 * k]);
+    for (int k = 1; k < 8; ++k) row[k] = levels[k];
+    for (int k = 1; k < 8; ++k) col[k] = levels[8 * k];
 
     // DC reconstruction.
     const int scaler = DcScaler(blockIndex, curQp);
@@ -157,28 +163,28 @@ LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pD
     }
 
     // Inverse quantisation of the AC coefficients.
-    int coef[64];
-    coef[0] = dc;
-    bool anyAc = false;
-    for (int i = 1; i < 64; ++i) {
-        const int l = levels[i];
-        anyAc = anyAc || l != 0;
-        if (pQMatrix == nullptr) {
-            coef[i] = mpeg4::DequantH263(l, curQp);
-        } else {
-            coef[i] = ClampCoef(l * pQMatrix[i] * curQp / 8);
-        }
-    }
-    if (pQMatrix != nullptr) mpeg4::MismatchControl(coef);
-
-    if (!anyAc && pQMatrix == nullptr) {
-        // DC only: the inverse DCT of a lone DC is the flat value (DC + 4) >> 3.
-        const Lum8u flat = static_cast<Lum8u>(dc < -4 ? 0 : (dc >= 2044 ? 255 : (dc + 4) >> 3));
-        for (int y = 0; y < 8; ++y) std::memset(pDst + static_cast<std::ptrdiff_t>(y) * dstStep, flat, 8);
-        return lumStsNoErr;
-    }
     Lum16s block[64];
-    for (int i = 0; i < 64; ++i) block[i] = static_cast<Lum16s>(coef[i]);
+    if (pQMatrix == nullptr) {
+        if (nonZero == 0) {
+            // DC only: the inverse DCT of a lone DC is the flat value (DC + 4) >> 3.
+            const Lum8u flat = static_cast<Lum8u>(dc < -4 ? 0 : (dc >= 2044 ? 255 : (dc + 4) >> 3));
+            for (int y = 0; y < 8; ++y) std::memset(pDst + static_cast<std::ptrdiff_t>(y) * dstStep, flat, 8);
+            return lumStsNoErr;
+        }
+        std::memset(block, 0, sizeof block);
+        const int twoQp = 2 * curQp, qpTerm = curQp - ((curQp & 1) == 0 ? 1 : 0);
+        for (uint64_t m = nonZero; m != 0; m &= m - 1) {
+            const int p = std::countr_zero(m);
+            block[p] = mpeg4::DequantH263NonZero(levels[p], twoQp, qpTerm);
+        }
+        block[0] = static_cast<Lum16s>(dc);
+    } else {
+        int coef[64];
+        coef[0] = dc;
+        for (int i = 1; i < 64; ++i) coef[i] = ClampCoef(levels[i] * pQMatrix[i] * curQp / 8);
+        mpeg4::MismatchControl(coef);
+        for (int i = 0; i < 64; ++i) block[i] = static_cast<Lum16s>(coef[i]);
+    }
     idct(block);
     for (int y = 0; y < 8; ++y) {
         Lum8u* out = pDst + static_cast<std::ptrdiff_t>(y) * dstStep;

@@ -259,7 +259,7 @@ constexpr std::array<Vlc, 33> kMvd = {{
 }};
 // clang-format on
 
-constexpr int kSpan = 1 << kLookupBits;
+constexpr int kSpan = kLookupSpan;
 
 template <std::size_t N>
 constexpr std::array<TcoefEntry, kSpan> BuildTcoef(const std::array<TcoefCode, N>& codes) {
@@ -302,11 +302,6 @@ constexpr Limits BuildLimits(const std::array<TcoefCode, kTcoefCodeCount>& codes
     return l;
 }
 
-constexpr auto kIntraLookup = BuildTcoef(kIntra);
-constexpr auto kInterLookup = BuildTcoef(kInter);
-constexpr auto kDcLumaLookup = BuildSmall(kDcLuma);
-constexpr auto kDcChromaLookup = BuildSmall(kDcChroma);
-constexpr auto kMvdLookup = BuildSmall(kMvd);
 constexpr Limits kIntraLimits = BuildLimits(kIntra);
 constexpr Limits kInterLimits = BuildLimits(kInter);
 
@@ -317,18 +312,11 @@ const std::array<TcoefCode, kTcoefCodeCount> kInterTcoefCodes = kInter;
 const std::array<Vlc, 13> kDcSizeLumaCodes = kDcLuma;
 const std::array<Vlc, 13> kDcSizeChromaCodes = kDcChroma;
 const std::array<Vlc, 33> kMvdCodes = kMvd;
-
-const TcoefEntry& LookupTcoef(bool intra, uint32_t next12) {
-    return (intra ? kIntraLookup : kInterLookup)[next12 & (kSpan - 1)];
-}
-
-const SmallEntry& LookupDcSize(bool chroma, uint32_t next12) {
-    return (chroma ? kDcChromaLookup : kDcLumaLookup)[next12 & (kSpan - 1)];
-}
-
-const SmallEntry& LookupMvd(uint32_t next12) {
-    return kMvdLookup[next12 & (kSpan - 1)];
-}
+constinit const std::array<TcoefEntry, kLookupSpan> kIntraTcoefLookup = BuildTcoef(kIntra);
+constinit const std::array<TcoefEntry, kLookupSpan> kInterTcoefLookup = BuildTcoef(kInter);
+constinit const std::array<SmallEntry, kLookupSpan> kDcSizeLumaLookup = BuildSmall(kDcLuma);
+constinit const std::array<SmallEntry, kLookupSpan> kDcSizeChromaLookup = BuildSmall(kDcChroma);
+constinit const std::array<SmallEntry, kLookupSpan> kMvdLookup = BuildSmall(kMvd);
 
 int TcoefLmax(bool intra, int last, int run) {
     if (run < 0 || run > 63) return 0;

@@ -57,10 +57,25 @@ struct SmallEntry {
     uint8_t value;
 };
 
+// The look-up tables, indexed by the next 12 bits of the stream. Defined here so that the decoders'
+// per-code look-ups inline.
+inline constexpr int kLookupSpan = 1 << kLookupBits;
+extern const std::array<TcoefEntry, kLookupSpan> kIntraTcoefLookup;
+extern const std::array<TcoefEntry, kLookupSpan> kInterTcoefLookup;
+extern const std::array<SmallEntry, kLookupSpan> kDcSizeLumaLookup;
+extern const std::array<SmallEntry, kLookupSpan> kDcSizeChromaLookup;
+extern const std::array<SmallEntry, kLookupSpan> kMvdLookup;
+
 // `next12` is the next 12 bits of the stream, right-aligned.
-const TcoefEntry& LookupTcoef(bool intra, uint32_t next12);
-const SmallEntry& LookupDcSize(bool chroma, uint32_t next12);
-const SmallEntry& LookupMvd(uint32_t next12);
+inline const TcoefEntry& LookupTcoef(bool intra, uint32_t next12) {
+    return (intra ? kIntraTcoefLookup : kInterTcoefLookup)[next12 & (kLookupSpan - 1)];
+}
+inline const SmallEntry& LookupDcSize(bool chroma, uint32_t next12) {
+    return (chroma ? kDcSizeChromaLookup : kDcSizeLumaLookup)[next12 & (kLookupSpan - 1)];
+}
+inline const SmallEntry& LookupMvd(uint32_t next12) {
+    return kMvdLookup[next12 & (kLookupSpan - 1)];
+}
 
 // LMAX: the largest level the table codes for (last, run), 0 when the run has no code.
 // RMAX: the longest run the table codes for (last, level), -1 when the level has no code.
