@@ -10,68 +10,18 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "g726/g726_core.h"
 #include "g726/g726_state.h"
 #include "lumacore/lumacore.h"
 
 namespace lumacore::c {
 namespace {
 
-struct RateTables {
-    int bits;
-    const Lum16s* dqln;      // log2 of the dequantised magnitude, by code; -2048 stands for zero
-    const Lum16s* w;         // scale factor multiplier W(I), by code
-    const Lum8u* f;          // speed control weight F(I), by code
-    const Lum16s* decision;  // quantiser decision levels (for the synchronous coding adjustment)
-    int levels;              // number of decision levels
-};
-
-// Tables by code: the positive codes count up from 0, the negative ones mirror them from the top.
-constexpr Lum16s kDqln16[4] = {116, 365, 365, 116};
-constexpr Lum16s kW16[4] = {-22, 439, 439, -22};
-constexpr Lum8u kF16[4] = {0, 7, 7, 0};
-constexpr Lum16s kLevels16[1] = {261};
-
-constexpr Lum16s kDqln24[8] = {-2048, 135, 273, 373, 373, 273, 135, -2048};
-constexpr Lum16s kW24[8] = {-4, 30, 137, 582, 582, 137, 30, -4};
-constexpr Lum8u kF24[8] = {0, 1, 2, 7, 7, 2, 1, 0};
-constexpr Lum16s kLevels24[3] = {8, 218, 331};
-
-constexpr Lum16s kDqln32[16] = {-2048, 4,   135, 213, 273, 323, 373, 425,
-                                425,   373, 323, 273, 213, 135, 4,   -2048};
-constexpr Lum16s kW32[16] = {-12, 18, 41, 64, 112, 198, 355, 1122, 1122, 355, 198, 112, 64, 41, 18, -12};
-constexpr Lum8u kF32[16] = {0, 0, 0, 1, 1, 1, 3, 7, 7, 3, 1, 1, 1, 0, 0, 0};
-constexpr Lum16s kLevels32[7] = {-124, 80, 178, 246, 300, 349, 400};
-
-constexpr Lum16s kDqln40[32] = {-2048, -66, 28,  104, 169, 224, 274, 318, 358, 395,  429,
-                                459,   488, 514, 539, 566, 566, 539, 514, 488, 459,  429,
-                                395,   358, 318, 274, 224, 169, 104, 28,  -66, -2048};
-constexpr Lum16s kW40[32] = {14,  14,  24,  39,  40,  41,  58,  100, 141, 179, 219, 280, 358, 440, 529, 696,
-                             696, 529, 440, 358, 280, 219, 179, 141, 100, 58,  41,  40,  39,  24,  14,  14};
-constexpr Lum8u kF40[32] = {0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 2, 3, 4, 5, 6, 6,
-                            6, 6, 5, 4, 3, 2, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0};
-constexpr Lum16s kLevels40[15] = {-122, -16, 68, 139, 198, 250, 298, 339, 378, 413, 445, 475, 502, 528, 553};
-
-constexpr RateTables kRates[4] = {
-    {2, kDqln16, kW16, kF16, kLevels16, 1},
-    {3, kDqln24, kW24, kF24, kLevels24, 3},
-    {4, kDqln32, kW32, kF32, kLevels32, 7},
-    {5, kDqln40, kW40, kF40, kLevels40, 15},
-};
-
-inline int BitLength(int v) {
-    return v == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(v));
-}
-
-inline int Wrap16(int v) {
-    return static_cast<int>(static_cast<Lum16s>(static_cast<Lum16u>(v & 0xFFFF)));
-}
-
-// A magnitude of up to 15 bits in the 11-bit floating format, without its sign: exponent << 6 | mantissa.
-inline int FloatOf(int magnitude) {
-    const int exp = BitLength(magnitude);
-    const int mant = magnitude == 0 ? 32 : (magnitude << 6) >> exp;
-    return (exp << 6) | mant;
-}
+using g726::BitLength;
+using g726::FloatOf;
+using g726::kRates;
+using g726::RateTables;
+using g726::Wrap16;
 
 // FMULT: a predictor coefficient (14 fraction bits) times a history value in floating format.
 inline int Fmult(int an, int srSign, int srFloat) {
@@ -163,11 +113,8 @@ template <int kRate, int kLaw>
 void DecodeRun(LumsG726DecoderState& s, const Lum8u* src, Lum16s* dst, int len) {
     const RateTables& r = kRates[kRate];
     const int codeMask = (1 << r.bits) - 1;
-    const int signShift = r.bits - 1;
 
-    int yu = s.yu, yl = s.yl, ap = s.ap, dms = s.dms, dml = s.dml, td = s.td;
-    int pk1 = s.pk[1], pk2 = s.pk[2];
-    int a1 = s.a[0], a2 = s.a[1];
+    g726::Scalars v = g726::LoadScalars(s);
     int b[6], dq[6], dqSign[6];
     for (int i = 0; i < 6; ++i) {
         b[i] = s.b[i];
@@ -175,7 +122,7 @@ void DecodeRun(LumsG726DecoderState& s, const Lum8u* src, Lum16s* dst, int len) 
         dqSign[i] = s.dqSign[i];
     }
     int sr1 = s.sr[0], sr2 = s.sr[1], sr1Sign = s.srSign[0], sr2Sign = s.srSign[1];
-    int pk0 = s.pk[0], sez = s.sez;
+    int sez = s.sez;
 
     for (int n = 0; n < len; ++n) {
         const int code = src[n] & codeMask;
@@ -184,117 +131,45 @@ void DecodeRun(LumsG726DecoderState& s, const Lum8u* src, Lum16s* dst, int len) 
         int sezi = 0;
         for (int i = 0; i < 6; ++i) sezi += Fmult(b[i], dqSign[i], dq[i]);
         sezi = Wrap16(sezi);
-        const int sei = Wrap16(sezi + Fmult(a1, sr1Sign, sr1) + Fmult(a2, sr2Sign, sr2));
-        sez = sezi >> 1;
-        const int se = sei >> 1;
-
-        // LIMA, MIX: the scale factor.
-        const int al = ap >= 256 ? 64 : ap >> 2;
-        const int dif = yu - (yl >> 6);
-        const int prod = dif < 0 ? -((-dif * al) >> 6) : (dif * al) >> 6;
-        const int y = ((yl >> 6) + prod) & 8191;
-
-        // RECONST, ADDA, ANTILOG: the quantised difference, sign and magnitude.
-        const int dqs = code >> signShift;
-        const int dql = (r.dqln[code] + (y >> 2)) & 4095;
-        const int dqmag = (dql >> 11) ? 0 : ((128 + (dql & 127)) << 7) >> (14 - ((dql >> 7) & 15));
-        const int dqValue = dqs ? -dqmag : dqmag;
-
-        // ADDB, ADDC: the reconstructed signal and the partial one without the poles.
-        const int sr = Wrap16(se + dqValue);
-        const int dqsez = Wrap16(sez + dqValue);
-        const int pkNow = dqsez < 0 ? 1 : 0;
-        const int sigpk = dqsez == 0 ? 1 : 0;
-
-        // UPA2, LIMC: second pole.
-        const int pks1 = pkNow ^ pk1, pks2 = pkNow ^ pk2;
-        const int fa1 = 4 * std::clamp(a1, -8191, 8191);
-        const int uga2b = (pks2 ? -16384 : 16384) + (pks1 ? fa1 : -fa1);
-        const int uga2 = sigpk ? 0 : uga2b >> 7;
-        const int a2p = std::clamp(a2 + uga2 - (a2 >> 7), -12288, 12288);
-
-        // UPA1, LIMD: first pole, bounded by the second.
-        const int uga1 = sigpk ? 0 : ((pkNow ^ pk1) ? -192 : 192);
-        const int a1Limit = 15360 - a2p;
-        const int a1p = std::clamp(a1 + uga1 - (a1 >> 8), -a1Limit, a1Limit);
-
-        // TONE, TRANS: a narrow-band signal that suddenly changes resets the predictor.
-        const int tdp = a2p < -11776 ? 1 : 0;
-        const int ylint = yl >> 15, ylfrac = (yl >> 10) & 31;
-        const int thr2 = ylint > 9 ? 31 << 10 : (32 + ylfrac) << ylint;
-        const int dqthr = (thr2 + (thr2 >> 1)) >> 1;
-        const int tr = (dqmag > dqthr && td == 1) ? 1 : 0;
+        const int sei = Wrap16(sezi + Fmult(v.a1, sr1Sign, sr1) + Fmult(v.a2, sr2Sign, sr2));
+        const g726::StepResult st = g726::Step<kRate>(v, code, sezi, sei);
+        sez = st.sez;
 
         // UPB, TRIGB: zero coefficients with their leak.
         for (int i = 0; i < 6; ++i) {
-            const int ugb = dqmag == 0 ? 0 : ((dqs ^ dqSign[i]) ? -128 : 128);
+            const int ugb = st.dqmag == 0 ? 0 : ((st.dqs ^ dqSign[i]) ? -128 : 128);
             const int ulb = kRate == 3 ? -(b[i] >> 9) : -(b[i] >> 8);
-            b[i] = tr ? 0 : Wrap16(b[i] + ugb + ulb);
+            b[i] = st.tr ? 0 : Wrap16(b[i] + ugb + ulb);
         }
-        a1 = tr ? 0 : a1p;
-        a2 = tr ? 0 : a2p;
-
-        // FUNCTW, FILTD, LIMB, FILTE: scale factor adaptation.
-        const int yut = (y + (((r.w[code] << 5) - y) >> 5)) & 8191;
-        const int yup = std::clamp(yut, 544, 5120);
-        const int ylp = (yl + yup + ((-yl) >> 6)) & 524287;
-
-        // FUNCTF, FILTA, FILTB, SUBTC, FILTC, TRIGA: speed control.
-        const int fi = r.f[code];
-        const int dmsp = (dms + (((fi << 9) - dms) >> 5)) & 4095;
-        const int dmlp = (dml + (((fi << 11) - dml) >> 7)) & 16383;
-        const int difm = std::abs((dmsp << 2) - dmlp);
-        const int ax = (y >= 1536 && difm < (dmlp >> 3) && tdp == 0) ? 0 : 1;
-        const int app = (ap + (((ax << 9) - ap) >> 4)) & 1023;
 
         // FLOATA, FLOATB and the delays.
         for (int i = 5; i > 0; --i) {
             dq[i] = dq[i - 1];
             dqSign[i] = dqSign[i - 1];
         }
-        dq[0] = FloatOf(dqmag);
-        dqSign[0] = dqs;
+        dq[0] = FloatOf(st.dqmag);
+        dqSign[0] = st.dqs;
         sr2 = sr1;
         sr2Sign = sr1Sign;
-        sr1Sign = sr < 0 ? 1 : 0;
-        sr1 = FloatOf(sr1Sign ? (-sr) & 32767 : sr);
-        pk2 = pk1;
-        pk1 = pkNow;
-        pk0 = pkNow;
-        td = tr ? 0 : tdp;
-        ap = tr ? 256 : app;
-        yu = yup;
-        yl = ylp;
-        dms = dmsp;
-        dml = dmlp;
+        sr1Sign = st.sr < 0 ? 1 : 0;
+        sr1 = FloatOf(sr1Sign ? (-st.sr) & 32767 : st.sr);
 
         if constexpr (kLaw == 2) {
-            dst[n] = static_cast<Lum16s>(std::clamp(sr, -8192, 8191));
+            dst[n] = static_cast<Lum16s>(std::clamp(st.sr, -8192, 8191));
         } else {
             // COMPRESS, then SYNC. -32768 has no magnitude in sign-and-magnitude form; it is taken as the
             // smallest value of its law.
             int sp;
             if constexpr (kLaw == 0) {
-                sp = LinearToUlaw(sr == -32768 ? 0 : std::clamp(sr, -8192, 8191));
+                sp = LinearToUlaw(st.sr == -32768 ? 0 : std::clamp(st.sr, -8192, 8191));
             } else {
-                sp = LinearToAlaw((sr == -32768 ? -2 : std::clamp(sr, -8192, 8191)) >> 1);
+                sp = LinearToAlaw((st.sr == -32768 ? -2 : std::clamp(st.sr, -8192, 8191)) >> 1);
             }
-            dst[n] = static_cast<Lum16s>(SyncAdjust(r, kLaw, sp, se, y, code));
+            dst[n] = static_cast<Lum16s>(SyncAdjust(r, kLaw, sp, st.se, st.y, code));
         }
     }
 
-    s.yu = static_cast<Lum16s>(yu);
-    s.yl = yl;
-    s.ap = static_cast<Lum16s>(ap);
-    s.dms = static_cast<Lum16s>(dms);
-    s.dml = static_cast<Lum16s>(dml);
-    s.td = static_cast<Lum16s>(td);
-    s.pk[0] = static_cast<Lum16s>(pk0);
-    s.pk[1] = static_cast<Lum16s>(pk1);
-    s.pk[2] = static_cast<Lum16s>(pk2);
-    s.sez = static_cast<Lum16s>(sez);
-    s.a[0] = static_cast<Lum16s>(a1);
-    s.a[1] = static_cast<Lum16s>(a2);
+    g726::StoreScalars(v, sez, s);
     for (int i = 0; i < 6; ++i) {
         s.b[i] = static_cast<Lum16s>(b[i]);
         s.dq[i] = static_cast<Lum16s>(dq[i]);
