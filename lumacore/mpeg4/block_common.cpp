@@ -37,31 +37,43 @@ inline bool ReadTableEvent(BitReader& bits, const TcoefEntry* table, Event* e) {
     return true;
 }
 
-// The escape code at the position (already looked up): its three modes. Kept out of the event loop,
-// which handles the table codes inline.
-[[gnu::noinline]] bool ReadEscapedEvent(BitReader& bits, bool intra, const TcoefEntry* table, Event* e) {
-    bits.Skip(kTcoefEscape.length);
-    if (bits.Read(1) == 0) {  // mode 1: the level is offset by LMAX of its (last, run)
-        if (!ReadTableEvent(bits, table, e)) return false;
-        const int lmax = TcoefLmax(intra, e->last, e->run);
-        e->level = e->level < 0 ? e->level - lmax : e->level + lmax;
-        return true;
+// The escape code at the position: its three modes. Kept out of the event loop, which decodes the table
+// codes inline; takes and gives back the position by value so that the loop's stays in registers.
+struct EscapedEvent {
+    BitReader bits;
+    Event e;
+    bool ok;
+};
+
+[[gnu::noinline]] EscapedEvent ReadEscapedEvent(BitReader bits, bool intra, const TcoefEntry* table) {
+    EscapedEvent out{bits, {}, false};
+    BitReader& b = out.bits;
+    Event& e = out.e;
+    b.Skip(kTcoefEscape.length);
+    if (b.Read(1) == 0) {  // mode 1: the level is offset by LMAX of its (last, run)
+        if (!ReadTableEvent(b, table, &e)) return out;
+        const int lmax = TcoefLmax(intra, e.last, e.run);
+        e.level = e.level < 0 ? e.level - lmax : e.level + lmax;
+        out.ok = true;
+        return out;
     }
-    if (bits.Read(1) == 0) {  // mode 2: the run is offset by RMAX of its (last, level) plus one
-        if (!ReadTableEvent(bits, table, e)) return false;
-        e->run += TcoefRmax(intra, e->last, e->level < 0 ? -e->level : e->level) + 1;
-        return true;
+    if (b.Read(1) == 0) {  // mode 2: the run is offset by RMAX of its (last, level) plus one
+        if (!ReadTableEvent(b, table, &e)) return out;
+        e.run += TcoefRmax(intra, e.last, e.level < 0 ? -e.level : e.level) + 1;
+        out.ok = true;
+        return out;
     }
     // Mode 3: last (1), run (6), marker, level (12, two's complement), marker.
-    const uint32_t fields = bits.Read(21);
+    const uint32_t fields = b.Read(21);
     const int last = static_cast<int>(fields >> 20);
     const int run = static_cast<int>((fields >> 14) & 63);
     const int level12 = static_cast<int>((fields >> 1) & 0xFFF);
-    if (((fields >> 13) & 1) == 0 || (fields & 1) == 0) return false;
+    if (((fields >> 13) & 1) == 0 || (fields & 1) == 0) return out;
     const int level = level12 >= 2048 ? level12 - 4096 : level12;
-    if (level == 0) return false;
-    *e = {last, run, level};
-    return true;
+    if (level == 0) return out;
+    e = {last, run, level};
+    out.ok = true;
+    return out;
 }
 
 }  // namespace
@@ -69,29 +81,41 @@ inline bool ReadTableEvent(BitReader& bits, const TcoefEntry* table, Event* e) {
 LumStatus DecodeTcoef(BitReader& bits, bool intra, const uint8_t* scan, int start, Lum16s levels[64],
                       uint64_t* written) {
     const TcoefEntry* table = intra ? kIntraTcoefLookup.data() : kInterTcoefLookup.data();
+    const uint32_t* packed = intra ? kIntraTcoefPacked.data() : kInterTcoefPacked.data();
+    BitReader r = bits;
     int pos = start;
     uint64_t mask = 0;
     for (;;) {
-        // The table code and its sign bit from one window (12 + 1 bits at most, bit offset 7 at most).
-        const uint32_t w = bits.Window();
-        const TcoefEntry& t = table[w >> (32 - kLookupBits)];
-        Event e;
-        if (t.length != 0 && t.escape == 0) {
-            const bool negative = ((w << t.length) >> 31) != 0;
-            bits.Skip(t.length + 1);
-            e = {t.last, t.run, negative ? -t.level : t.level};
-        } else if (t.length == 0 || !ReadEscapedEvent(bits, intra, table, &e)) {
-            return lumStsMP4VLCCodeErr;
+        // A table code and its sign bit from one window (12 + 1 bits at most, bit offset 7 at most).
+        const uint32_t w = r.Window();
+        const uint32_t p = packed[w >> (32 - kLookupBits)];
+        int last, run, level;
+        if (p != 0) {
+            const int length = static_cast<int>(p & 0xFF);
+            const int magnitude = static_cast<int>(p >> 24);
+            level = ((w >> (32 - length)) & 1) != 0 ? -magnitude : magnitude;
+            run = static_cast<int>((p >> 8) & 0xFF);
+            last = static_cast<int>((p >> 16) & 1);
+            r.Skip(length);
+        } else {
+            if (table[w >> (32 - kLookupBits)].length == 0) return lumStsMP4VLCCodeErr;
+            const EscapedEvent x = ReadEscapedEvent(r, intra, table);
+            if (!x.ok) return lumStsMP4VLCCodeErr;
+            r = x.bits;
+            last = x.e.last;
+            run = x.e.run;
+            level = x.e.level;
         }
-        pos += e.run;
+        pos += run;
         if (pos > 63) return lumStsMP4VLCCodeErr;
         const int natural = scan[pos];
-        levels[natural] = static_cast<Lum16s>(e.level);
+        levels[natural] = static_cast<Lum16s>(level);
         mask |= uint64_t{1} << natural;
         ++pos;
-        if (e.last) break;
+        if (last != 0) break;
         if (pos > 63) return lumStsMP4VLCCodeErr;  // the next event could only run past the block
     }
+    bits = r;
     *written = mask;
     return lumStsNoErr;
 }

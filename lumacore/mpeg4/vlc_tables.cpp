@@ -286,6 +286,12 @@ constexpr std::array<SmallEntry, kSpan> BuildSmall(const std::array<Vlc, N>& cod
     return table;
 }
 
+constexpr std::array<uint32_t, kSpan> Pack(const std::array<TcoefEntry, kSpan>& entries) {
+    std::array<uint32_t, kSpan> packed{};
+    for (std::size_t i = 0; i < entries.size(); ++i) packed[i] = PackTcoef(entries[i]);
+    return packed;
+}
+
 // Limits by [last][run] and [last][level]; runs reach 40 and levels 27 in the tables.
 struct Limits {
     std::array<std::array<int8_t, 64>, 2> lmax{};
@@ -314,6 +320,8 @@ const std::array<Vlc, 13> kDcSizeChromaCodes = kDcChroma;
 const std::array<Vlc, 33> kMvdCodes = kMvd;
 constinit const std::array<TcoefEntry, kLookupSpan> kIntraTcoefLookup = BuildTcoef(kIntra);
 constinit const std::array<TcoefEntry, kLookupSpan> kInterTcoefLookup = BuildTcoef(kInter);
+constinit const std::array<uint32_t, kLookupSpan> kIntraTcoefPacked = Pack(BuildTcoef(kIntra));
+constinit const std::array<uint32_t, kLookupSpan> kInterTcoefPacked = Pack(BuildTcoef(kInter));
 constinit const std::array<SmallEntry, kLookupSpan> kDcSizeLumaLookup = BuildSmall(kDcLuma);
 constinit const std::array<SmallEntry, kLookupSpan> kDcSizeChromaLookup = BuildSmall(kDcChroma);
 constinit const std::array<SmallEntry, kLookupSpan> kMvdLookup = BuildSmall(kMvd);

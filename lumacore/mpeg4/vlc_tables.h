@@ -66,6 +66,17 @@ extern const std::array<SmallEntry, kLookupSpan> kDcSizeLumaLookup;
 extern const std::array<SmallEntry, kLookupSpan> kDcSizeChromaLookup;
 extern const std::array<SmallEntry, kLookupSpan> kMvdLookup;
 
+// The TCOEF tables packed for the decoders' event loop, one word a code: bits 0-7 the code's length with
+// its sign bit, 8-15 the run, bit 16 last, bits 24-31 the level's magnitude. 0 for the escape code and
+// for bits no code starts with (the loop then takes the entries above).
+inline constexpr uint32_t PackTcoef(const TcoefEntry& e) {
+    return e.length == 0 || e.escape != 0 ? 0
+                                          : uint32_t{e.length + 1u} | (uint32_t{e.run} << 8) |
+                                                (uint32_t{e.last} << 16) | (uint32_t{e.level} << 24);
+}
+extern const std::array<uint32_t, kLookupSpan> kIntraTcoefPacked;
+extern const std::array<uint32_t, kLookupSpan> kInterTcoefPacked;
+
 // `next12` is the next 12 bits of the stream, right-aligned.
 inline const TcoefEntry& LookupTcoef(bool intra, uint32_t next12) {
     return (intra ? kIntraTcoefLookup : kInterTcoefLookup)[next12 & (kLookupSpan - 1)];
