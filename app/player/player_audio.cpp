@@ -36,7 +36,7 @@ void Player::AudioThread(Worker& self) {
     hooks.diagnostic = LogText;
     auto module =
         std::make_unique<vello::VelloAudio>(vello::AudioVariant::kReeldeck, audioType_, &source, hooks);
-    if (!module->Ok()) {
+    if (module->Status() != vello::AudioStatus::kOk) {
         posted_.Post(PlayerNotification::kError, msg::kCannotCreateAudioModule);
         // Nothing waits for a module that will never be: Open and Seek see the thread gone.
         events_.Reset(Event::kAudioRebooting);
@@ -45,7 +45,7 @@ void Player::AudioThread(Worker& self) {
     }
     events_.Set(Event::kAudioReady);
     platform::DebugOutput("----->Start AudioDeoder()\n");
-    if (module->StartPlayback() == 1) {
+    if (module->StartPlayback() == vello::AudioStatus::kOk) {
         uint16_t volume = volume_.load();
         bool soundOn = soundOn_.load();
         module->SetVolume(volume);

@@ -17,6 +17,7 @@
 
 namespace {
 
+using vello::AudioStatus;
 using vello::AudioVariant;
 using vello::VelloAudio;
 
@@ -129,11 +130,11 @@ TEST(VelloAudio, CodecIdOutsideTheTableIsRefused) {
     Reports r;
     {
         VelloAudio reel(AudioVariant::kReeldeck, 105, &queue, r.Hooks());
-        EXPECT_FALSE(reel.Ok());
-        EXPECT_EQ(reel.StartPlayback(), 0);
+        EXPECT_EQ(reel.Status(), AudioStatus::kInvalidCodec);
+        EXPECT_EQ(reel.StartPlayback(), AudioStatus::kInvalidCodec);
         VelloAudio ocu(AudioVariant::kOcuview, 105, &queue, r.Hooks());
-        EXPECT_FALSE(ocu.Ok());
-        EXPECT_EQ(ocu.StartPlayback(), 0);
+        EXPECT_EQ(ocu.Status(), AudioStatus::kInvalidCodec);
+        EXPECT_EQ(ocu.StartPlayback(), AudioStatus::kInvalidCodec);
     }
     EXPECT_EQ(r.numbers, std::vector<int>{48});
     EXPECT_EQ(vello::AudioMessageText(48), "Invalid audio codec.");
@@ -165,8 +166,8 @@ TEST(VelloAudio, ReeldeckPlaysEveryPacketInOrderAfterItsFourPrimingBuffers) {
         for (const auto& p : s.packets) queue.Push(p);
         Reports r;
         VelloAudio audio(AudioVariant::kReeldeck, vello::kAudioG726_40, &queue, r.Hooks());
-        ASSERT_TRUE(audio.Ok());
-        ASSERT_EQ(audio.StartPlayback(), 1);
+        ASSERT_EQ(audio.Status(), AudioStatus::kOk);
+        ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         ASSERT_TRUE(audiotest::WaitUntil([&] { return queue.Count() == 0; }, 2000));
         // With nothing queued the four buffers keep cycling as 2-byte silences.
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
@@ -190,7 +191,7 @@ TEST(VelloAudio, ReeldeckSoundOffKeepsTakingPacketsAndTheDecoderFollowsTheStream
         BackendScope scope(platform::WavFileBackend(path));
         vello::LockedPacketQueue queue;
         VelloAudio audio(AudioVariant::kReeldeck, vello::kAudioG726_32, &queue);
-        ASSERT_EQ(audio.StartPlayback(), 1);
+        ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         audio.SetSound(0);
         for (int i = 0; i < 4; ++i) queue.Push(s.packets[static_cast<std::size_t>(i)]);
         ASSERT_TRUE(audiotest::WaitUntil([&] { return queue.Count() == 0; }, 2000));
@@ -226,7 +227,7 @@ TEST(VelloAudio, Reeldeck24kPacketNotInWholeGroupsPlaysAsSilenceAndTheChainGoesO
         queue.Push(std::vector<uint8_t>(134, 0x55));
         queue.Push(s.packets[1]);
         VelloAudio audio(AudioVariant::kReeldeck, vello::kAudioG726_24, &queue);
-        ASSERT_EQ(audio.StartPlayback(), 1);
+        ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         ASSERT_TRUE(audiotest::WaitUntil([&] { return queue.Count() == 0; }, 2000));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         EXPECT_TRUE(audiotest::WaitUntil([&] { return audio.QueuedBuffers() == 4; }, 1000));
@@ -247,7 +248,7 @@ TEST(VelloAudio, OcuviewPrimesWithThreePacketsDiscardsDownToOneAndPlaysIt) {
         for (const auto& p : s.packets) queue.Push(p);
         Reports r;
         VelloAudio audio(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
-        ASSERT_EQ(audio.StartPlayback(), 1);
+        ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         EXPECT_EQ(r.started, 1);
         EXPECT_LE(queue.Count(), 1);  // 3 primed, 6 discarded, 1 left (which playback may have taken)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -282,7 +283,7 @@ TEST(VelloAudio, OcuviewSlowPrimingDoesNotEndTheChain) {
     Reports r;
     {
         VelloAudio audio(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
-        ASSERT_EQ(audio.StartPlayback(), 1);
+        ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EXPECT_EQ(audio.QueuedBuffers(), 3);
         audio.StopPlayback();
@@ -298,7 +299,7 @@ TEST(VelloAudio, OcuviewMuteDropsPacketsAtThePlaybackRateAndPlaysSilence) {
         vello::LockedPacketQueue queue;
         for (int i = 0; i < 3; ++i) queue.Push(loud);
         VelloAudio audio(AudioVariant::kOcuview, vello::kAudioG711, &queue);
-        ASSERT_EQ(audio.StartPlayback(), 1);
+        ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         audio.SetMute(true);
         for (int i = 0; i < 3; ++i) queue.Push(loud);
         ASSERT_TRUE(audiotest::WaitUntil([&] { return queue.Count() == 0; }, 2000));
@@ -324,7 +325,7 @@ TEST(VelloAudio, ReeldeckTakesNoPacketsWhileThePlayerMayNotTake) {
     queue.SetMayTake(false);  // paused, or the supplier is not running
     for (int i = 0; i < 3; ++i) queue.Push(std::vector<uint8_t>(256, 0x80));
     VelloAudio audio(AudioVariant::kReeldeck, vello::kAudioG711, &queue);
-    ASSERT_EQ(audio.StartPlayback(), 1);
+    ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     EXPECT_EQ(queue.Count(), 3);
     queue.SetMayTake(true);
@@ -340,7 +341,7 @@ TEST(VelloAudio, OcuviewStopsWaitingForItsFirstPacketsWhenTheHostStops) {
     queue.Push(std::vector<uint8_t>(180, 0x11));
     Reports r;
     VelloAudio audio(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
-    EXPECT_EQ(audio.StartPlayback(), 0);
+    EXPECT_EQ(audio.StartPlayback(), AudioStatus::kStopped);
     EXPECT_EQ(r.started, 1);
     EXPECT_EQ(audio.QueuedBuffers(), 0);
     EXPECT_EQ(queue.Count(), 1);
@@ -353,7 +354,7 @@ TEST(VelloAudio, VolumeGoesToBothChannelsAndHalvesTheSound) {
         vello::LockedPacketQueue queue;
         VelloAudio audio(AudioVariant::kReeldeck, vello::kAudioG711, &queue);
         audio.SetVolume(0x1234);  // not open yet: ignored
-        ASSERT_EQ(audio.StartPlayback(), 1);
+        ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         EXPECT_EQ(audio.GetVolume(), 0xFFFF);
         audio.SetVolume(0x8000);
         EXPECT_EQ(audio.GetVolume(), 0x8000);
@@ -374,17 +375,21 @@ TEST(VelloAudio, DeviceFailuresAreReportedTheVariantsWay) {
         BackendScope scope(
             [](const platform::WaveFormat&) -> std::unique_ptr<platform::WaveSink> { return nullptr; });
         VelloAudio reel(AudioVariant::kReeldeck, vello::kAudioG726_32, &queue, r.Hooks());
-        EXPECT_EQ(reel.StartPlayback(), 0);
+        EXPECT_EQ(reel.StartPlayback(), AudioStatus::kNoDevice);
         VelloAudio ocu(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
-        EXPECT_EQ(ocu.StartPlayback(), 0);
+        EXPECT_EQ(ocu.StartPlayback(), AudioStatus::kNoDevice);
     }
     EXPECT_EQ(r.diagnostics, std::vector<std::string>{"VelloAudio.cpp: Cannot open audio device."});
     EXPECT_EQ(r.boxes, std::vector<std::string>{"waveOutOpen error!"});
 
     BackendScope scope(platform::NullWaveBackend());
     VelloAudio reel(AudioVariant::kReeldeck, vello::kAudioG711, &queue, r.Hooks());
-    ASSERT_EQ(reel.StartPlayback(), 1);
-    EXPECT_EQ(reel.StartPlayback(), 0);
+    ASSERT_EQ(reel.StartPlayback(), AudioStatus::kOk);
+    EXPECT_EQ(reel.StartPlayback(), AudioStatus::kDeviceInUse);
+    // A stopped player has given its buffers back: it does not start again, and says so quietly.
+    reel.StopPlayback();
+    EXPECT_EQ(reel.Status(), AudioStatus::kStopped);
+    EXPECT_EQ(reel.StartPlayback(), AudioStatus::kStopped);
     EXPECT_EQ(r.numbers, std::vector<int>{70});
     EXPECT_EQ(vello::AudioMessageText(70), "Audio device is in use.");
 }

@@ -159,7 +159,7 @@ int RunPlay(int argc, char** argv) {
     if (at >= input.size()) queue.Finish();
 
     vello::VelloAudio player(variant, codec->codecId, &queue, hooks);
-    if (!player.Ok() || player.StartPlayback() != 1) {
+    if (player.Status() != vello::AudioStatus::kOk || player.StartPlayback() != vello::AudioStatus::kOk) {
         std::fputs(reported.c_str(), stderr);
         return Fail(kPlay.name, "cannot play on the audio output");
     }

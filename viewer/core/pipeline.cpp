@@ -407,7 +407,8 @@ void AudioPlayerThread(ViewerState& v) {
     vello::AudioHooks hooks;
     hooks.errorBox = [&v](std::string_view text) { v.observer.OnMessageBox("ERROR", text); };
     vello::VelloAudio player(vello::AudioVariant::kOcuview, CodecId(v.camera.audioCodec), &source, hooks);
-    bool started = player.Ok() && player.StartPlayback() == 1;
+    const bool started =
+        player.Status() == vello::AudioStatus::kOk && player.StartPlayback() == vello::AudioStatus::kOk;
     int volume = -1;
     int muted = -1;
     std::unique_lock<std::mutex> hold(v.stopLock);

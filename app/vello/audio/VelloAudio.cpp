@@ -21,45 +21,19 @@ constexpr int kMaxPacketBytes = 8192;
 
 }  // namespace
 
-std::string_view AudioMessageText(int number) {
-    switch (number) {
-        case kMsgCannotCreateHeap:
-            return "Cannot create heap buffer.";
-        case kMsgInvalidAudioCodec:
-            return "Invalid audio codec.";
-        case kMsgInsufficientMemory:
-            return "Insufficient memory.";
-        case kMsgLibraryError:
-            return "Library error.";
-        case kMsgAudioDeviceInUse:
-            return "Audio device is in use.";
-        case kMsgCannotGetVolume:
-            return "Cannot get audio volume.";
-        case kMsgPrepareHeaderError:
-            return "waveOutPrepareHeader function error.";
-        case kMsgUnprepareHeaderError:
-            return "waveOutUnprepareHeader function error.";
-        case kMsgWaveWriteError:
-            return "waveOutWrite function error.";
-        case kMsgCannotCreateAudioModule:
-            return "Cannot create audio module.";
-        default:
-            return "";
-    }
-}
-
 VelloAudio::VelloAudio(AudioVariant variant, int codecId, AudioPacketSource* source, AudioHooks hooks)
     : variant_(variant), source_(source), hooks_(std::move(hooks)) {
     packet_.resize(kMaxPacketBytes);
-    ok_ = SetUpCodec(codecId);
+    status_ = SetUpCodec(codecId);
 }
 
 VelloAudio::~VelloAudio() {
     StopPlayback();
 }
 
-void VelloAudio::Fail(int number, std::string_view ocuviewText) {
+AudioStatus VelloAudio::Fail(AudioStatus status, std::string_view ocuviewText) {
     if (variant_ == AudioVariant::kReeldeck) {
+        const int number = AudioMessageNumber(status);
         if (hooks_.notify) {
             hooks_.notify(number);
         } else {
@@ -70,9 +44,10 @@ void VelloAudio::Fail(int number, std::string_view ocuviewText) {
     } else {
         platform::DebugOutput(std::string(ocuviewText) + "\n");
     }
+    return status;
 }
 
-bool VelloAudio::SetUpCodec(int codecId) {
+AudioStatus VelloAudio::SetUpCodec(int codecId) {
     const bool reeldeck = variant_ == AudioVariant::kReeldeck;
     switch (codecId) {
         case kAudioG711:
@@ -88,8 +63,7 @@ bool VelloAudio::SetUpCodec(int codecId) {
             bitsPerCode_ = rateSelector_ - 10;
             break;
         default:
-            Fail(kMsgInvalidAudioCodec, "Select bad codec!");
-            return false;
+            return Fail(AudioStatus::kInvalidCodec, "Select bad codec!");
     }
     const bool g711 = codecKind_ == 100;
     bufferSize_ = g711 ? kG711BufferBytes : kG726BufferBytes;
@@ -106,44 +80,36 @@ bool VelloAudio::SetUpCodec(int codecId) {
     format_.extraSize = 0;
 
     heap_.reset(new (std::nothrow) uint8_t[kHeapBytes]);
-    if (!heap_) {
-        Fail(kMsgCannotCreateHeap, "Create Heap error!");
-        return false;
-    }
+    if (!heap_) return Fail(AudioStatus::kNoHeap, "Create Heap error!");
     if (reeldeck && !MakeBuffers()) {
-        Fail(kMsgInsufficientMemory, "Insufficient memory.");
         heap_.reset();
-        return false;
+        return Fail(AudioStatus::kNoMemory, "Insufficient memory.");
     }
-    if (!g711 && !SetUpDecoder()) {
-        heap_.reset();
-        headers_.clear();
-        return false;
+    if (!g711) {
+        const AudioStatus decoder = SetUpDecoder();
+        if (decoder != AudioStatus::kOk) {
+            heap_.reset();
+            headers_.clear();
+            return decoder;
+        }
     }
-    return true;
+    return AudioStatus::kOk;
 }
 
-bool VelloAudio::SetUpDecoder() {
+AudioStatus VelloAudio::SetUpDecoder() {
     int size = 0;
-    if (lumsDecodeGetStateSize_G726_8u16s(&size) != lumStsNoErr) {
-        Fail(kMsgLibraryError, "LUM GetStatus error!");
-        return false;
-    }
-    if (!decoderMemory_.Allocate(size)) {
-        Fail(kMsgInsufficientMemory, "LUM GetMalloc Error!");
-        return false;
-    }
+    if (lumsDecodeGetStateSize_G726_8u16s(&size) != lumStsNoErr)
+        return Fail(AudioStatus::kLibraryError, "LUM GetStatus error!");
+    if (!decoderMemory_.Allocate(size)) return Fail(AudioStatus::kNoMemory, "LUM GetMalloc Error!");
     if (lumsDecodeInit_G726_8u16s(Decoder(), rateSelector_, 2) != lumStsNoErr) {
-        Fail(kMsgLibraryError, "LUM initialize error!");
         ReleaseLum();
-        return false;
+        return Fail(AudioStatus::kLibraryError, "LUM initialize error!");
     }
     if (!pcm_.Allocate(kCodesPerPacket)) {
-        Fail(kMsgInsufficientMemory, "LUM Make buff malloc Error!");
         ReleaseLum();
-        return false;
+        return Fail(AudioStatus::kNoMemory, "LUM Make buff malloc Error!");
     }
-    return true;
+    return AudioStatus::kOk;
 }
 
 // Carves the buffers and their headers out of the fixed heap, each buffer filled with silence.
@@ -224,7 +190,7 @@ uint32_t VelloAudio::FillFromPacket(uint8_t* buffer, bool* tookPacket) {
     // The decoder sees every packet, heard or not, so that its state follows the stream.
     const int decoded = DecodeG726(packet_.data(), length);
     if (decoded < 0) {
-        if (!reeldeck) Fail(0, " G726 Decode error!");
+        if (!reeldeck) (void)Fail(AudioStatus::kLibraryError, " G726 Decode error!");
         return n;
     }
     if (!off) std::memcpy(buffer, pcm_.data(), std::min<uint32_t>(2u * static_cast<uint32_t>(decoded), n));
@@ -235,7 +201,7 @@ bool VelloAudio::WriteBuffer(platform::WaveHeader* header) {
     const bool reeldeck = variant_ == AudioVariant::kReeldeck;
     header->flags = 0;
     if (platform::WaveOutPrepareHeader(device_, header) != platform::kMmNoError) {
-        Fail(kMsgPrepareHeaderError, "waveOutPrepareHeader Error!");
+        (void)Fail(AudioStatus::kPrepareFailed, "waveOutPrepareHeader Error!");
         return false;
     }
     // Counted before the write: the device may hand the buffer back before WaveOutWrite returns.
@@ -243,19 +209,16 @@ bool VelloAudio::WriteBuffer(platform::WaveHeader* header) {
     if (platform::WaveOutWrite(device_, header) != platform::kMmNoError) {
         --queued_;
         platform::WaveOutUnprepareHeader(device_, header);
-        Fail(kMsgWaveWriteError, reeldeck ? "" : "waveOutWrite Error!");
+        (void)Fail(AudioStatus::kWriteFailed, reeldeck ? "" : "waveOutWrite Error!");
         return false;
     }
     return true;
 }
 
-int VelloAudio::StartPlayback() {
-    if (!ok_) return 0;
+AudioStatus VelloAudio::StartPlayback() {
+    if (status_ != AudioStatus::kOk) return status_;
     const bool reeldeck = variant_ == AudioVariant::kReeldeck;
-    if (device_ != nullptr) {
-        Fail(kMsgAudioDeviceInUse, "waveOutOpen error!");
-        return 0;
-    }
+    if (device_ != nullptr) return Fail(AudioStatus::kDeviceInUse, "waveOutOpen error!");
     platform::WaveOut* device = nullptr;
     if (platform::WaveOutOpen(&device, format_, &VelloAudio::DeviceCallback, this) != platform::kMmNoError) {
         if (reeldeck) {
@@ -265,15 +228,14 @@ int VelloAudio::StartPlayback() {
                 platform::DebugOutput("Cannot open audio device.\n");
             }
         } else {
-            Fail(0, "waveOutOpen error!");
+            (void)Fail(AudioStatus::kNoDevice, "waveOutOpen error!");
         }
-        return 0;
+        return AudioStatus::kNoDevice;
     }
     uint32_t volume = 0;
     if (platform::WaveOutGetVolume(device, &volume) != platform::kMmNoError) {
-        Fail(kMsgCannotGetVolume, "waveOutGetVolume error!");
         platform::WaveOutClose(device);
-        return 0;
+        return Fail(AudioStatus::kNoVolume, "waveOutGetVolume error!");
     }
     volume_ = static_cast<uint16_t>(volume & 0xFFFF);
     device_ = device;
@@ -282,11 +244,12 @@ int VelloAudio::StartPlayback() {
     chainEnded_ = false;
 
     if (!reeldeck) {
-        if (PrimeOcuview() == 1) return 1;
+        const AudioStatus primed = PrimeOcuview();
+        if (primed == AudioStatus::kOk) return primed;
         // Nothing was written: give the device back so that a later start can open it again.
         platform::WaveOutClose(device_);
         device_ = nullptr;
-        return 0;
+        return primed;
     }
 
     int written = 0;
@@ -297,7 +260,7 @@ int VelloAudio::StartPlayback() {
         if (WriteBuffer(header)) ++written;
     }
     ReleaseChain();
-    return written > 0 ? 1 : 0;
+    return written > 0 ? AudioStatus::kOk : AudioStatus::kWriteFailed;
 }
 
 // While the first buffers are written, one count stands for the buffers still to come: a buffer that comes
@@ -314,16 +277,13 @@ void VelloAudio::ReleaseChain() {
     }
 }
 
-int VelloAudio::PrimeOcuview() {
+AudioStatus VelloAudio::PrimeOcuview() {
     if (hooks_.started) hooks_.started();
     while (source_ != nullptr && source_->Count() < bufferCount_) {
-        if (source_->Stopping() || stopFlag_) return 0;
+        if (source_->Stopping() || stopFlag_) return AudioStatus::kStopped;
         platform::SleepMs(1);
     }
-    if (!MakeBuffers()) {
-        Fail(0, "Create Heap error!");
-        return 0;
-    }
+    if (!MakeBuffers()) return Fail(AudioStatus::kNoMemory, "Create Heap error!");
     HoldChain();
     for (platform::WaveHeader* header : headers_) {
         {
@@ -331,7 +291,7 @@ int VelloAudio::PrimeOcuview() {
             std::lock_guard<std::mutex> hold(decodeLock_);
             const int length = TakePacket();
             if (length >= 0 && codecKind_ == 101 && DecodeG726(packet_.data(), length) < 0)
-                Fail(0, "DecodeG726 error!");
+                (void)Fail(AudioStatus::kLibraryError, "DecodeG726 error!");
         }
         std::memset(header->data, silence_, bufferSize_);
         header->bufferLength = bufferSize_;
@@ -344,7 +304,7 @@ int VelloAudio::PrimeOcuview() {
         const int length = TakePacket();
         if (length >= 0 && codecKind_ == 101) DecodeG726(packet_.data(), length);
     }
-    return 1;
+    return AudioStatus::kOk;
 }
 
 void VelloAudio::DeviceCallback(platform::WaveOut* /*device*/, unsigned message, void* instance,
@@ -359,11 +319,11 @@ void VelloAudio::Refill(platform::WaveHeader* header) {
     if ((header->flags & (kWhdrDone | kWhdrPrepared)) != (kWhdrDone | kWhdrPrepared)) return;
     const bool reeldeck = variant_ == AudioVariant::kReeldeck;
     if (platform::WaveOutUnprepareHeader(device_, header) != platform::kMmNoError) {
-        Fail(kMsgUnprepareHeaderError, "waveOutUnprepareHeader Error!");
+        (void)Fail(AudioStatus::kUnprepareFailed, "waveOutUnprepareHeader Error!");
     }
     const int before = queued_--;
     if (reeldeck) {
-        if (before - 1 <= 0 || !ok_) stopEvent_.Set();
+        if (before - 1 <= 0) stopEvent_.Set();
         if (stopEvent_.IsSet()) return;
     } else {
         if (before == 1) {
@@ -413,7 +373,7 @@ void VelloAudio::StopPlayback() {
     ReleaseLum();
     headers_.clear();
     heap_.reset();
-    ok_ = false;
+    status_ = AudioStatus::kStopped;
 }
 
 void VelloAudio::SetVolume(uint16_t volume) {

@@ -29,6 +29,7 @@
 #include "platform/signal_event.h"
 #include "platform/wave_out.h"
 #include "vello/audio/audio_packets.h"
+#include "vello/audio/audio_status.h"
 #include "vello/common/codec_report.h"
 #include "vello/common/lum_memory.h"
 
@@ -45,23 +46,6 @@ enum AudioCodecId : int {
     kAudioG726_40 = 104,
 };
 
-// Reeldeck's message numbers for audio failures.
-enum AudioMessage : int {
-    kMsgCannotCreateHeap = 35,
-    kMsgInvalidAudioCodec = 48,
-    kMsgInsufficientMemory = 68,
-    kMsgLibraryError = 69,
-    kMsgAudioDeviceInUse = 70,
-    kMsgCannotGetVolume = 72,
-    kMsgPrepareHeaderError = 73,
-    kMsgUnprepareHeaderError = 74,
-    kMsgWaveWriteError = 75,
-    kMsgCannotCreateAudioModule = 76,
-};
-
-// The text of one of Reeldeck's audio message numbers ("" for another number).
-std::string_view AudioMessageText(int number);
-
 // How the object tells its host about failures and progress. Unset hooks fall back to the debugger
 // output.
 struct AudioHooks {
@@ -74,16 +58,17 @@ struct AudioHooks {
 
 class VelloAudio {
   public:
-    // Sets up the codec; Ok() tells whether that succeeded (failures are already reported).
+    // Sets up the codec; Status() tells how that went (failures are already reported).
     VelloAudio(AudioVariant variant, int codecId, AudioPacketSource* source, AudioHooks hooks = {});
     ~VelloAudio();
     VelloAudio(const VelloAudio&) = delete;
     VelloAudio& operator=(const VelloAudio&) = delete;
 
-    bool Ok() const { return ok_; }
+    // kOk once set up; the set-up's failure; kStopped after StopPlayback.
+    AudioStatus Status() const { return status_; }
 
-    // Opens the default output device and starts the buffer chain: 1 on success, 0 on failure.
-    int StartPlayback();
+    // Opens the default output device and starts the buffer chain (failures are already reported).
+    AudioStatus StartPlayback();
     // Stops the chain, closes the device and releases everything. Also run by the destructor.
     void StopPlayback();
 
@@ -110,20 +95,21 @@ class VelloAudio {
     // Takes the oldest packet into packet_; returns its length or -1.
     int TakePacket();
     bool WriteBuffer(platform::WaveHeader* header);
-    void Fail(int number, std::string_view ocuviewText);
-    bool SetUpCodec(int codecId);
-    bool SetUpDecoder();
+    // Reports a failure the variant's way; returns `status`.
+    AudioStatus Fail(AudioStatus status, std::string_view ocuviewText);
+    AudioStatus SetUpCodec(int codecId);
+    AudioStatus SetUpDecoder();
     bool MakeBuffers();
     void ReleaseLum();
     bool SoundOff() const;
-    int PrimeOcuview();
+    AudioStatus PrimeOcuview();
     void HoldChain();
     void ReleaseChain();
 
     const AudioVariant variant_;
     AudioPacketSource* const source_;
     AudioHooks hooks_;
-    bool ok_ = false;
+    AudioStatus status_ = AudioStatus::kOk;
 
     int codecKind_ = 0;     // 100 G.711, 101 G.726
     int rateSelector_ = 0;  // 12..15, 0 for G.711
