@@ -1,4 +1,4 @@
-// Helpers shared by the audio tests: WAV reading and waiting for a condition.
+// Helpers shared by the audio tests: WAV reading, waiting for a condition, G.726 test packets.
 #ifndef TESTS_AUDIO_AUDIO_TEST_UTIL_H
 #define TESTS_AUDIO_AUDIO_TEST_UTIL_H
 
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,6 +58,43 @@ bool WaitUntil(Pred pred, int timeoutMs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+// Random G.726 packets of 360 codes, packed most significant bit first, and the codes themselves.
+struct Stream {
+    int bits;
+    std::vector<std::vector<uint8_t>> packets;
+    std::vector<std::vector<uint8_t>> codes;
+};
+
+// Codes of `bits` bits packed most significant bit first, the way the camera sends them.
+inline std::vector<uint8_t> PackMsbFirst(const std::vector<uint8_t>& codes, int bits) {
+    std::vector<uint8_t> packed;
+    uint32_t acc = 0;
+    int held = 0;
+    for (uint8_t v : codes) {
+        acc = (acc << bits) | v;
+        held += bits;
+        while (held >= 8) {
+            held -= 8;
+            packed.push_back(static_cast<uint8_t>(acc >> held));
+        }
+        acc &= (1u << held) - 1;
+    }
+    return packed;
+}
+
+inline Stream MakeStream(int bits, int count, unsigned seed) {
+    std::mt19937 rng(seed);
+    Stream s{bits, {}, {}};
+    for (int p = 0; p < count; ++p) {
+        std::vector<uint8_t> c(360);
+        // Small codes keep the signal moderate; the sign bit varies.
+        for (auto& v : c) v = static_cast<uint8_t>((rng() % 3) | ((rng() & 1) << (bits - 1)));
+        s.packets.push_back(PackMsbFirst(c, bits));
+        s.codes.push_back(c);
+    }
+    return s;
 }
 
 inline std::string ScratchPath(const std::string& name) {

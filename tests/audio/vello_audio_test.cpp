@@ -50,40 +50,8 @@ struct Reports {
     }
 };
 
-// Random G.726 packets of 360 codes, packed most significant bit first, and the codes themselves.
-struct Stream {
-    int bits;
-    std::vector<std::vector<uint8_t>> packets;
-    std::vector<std::vector<uint8_t>> codes;
-};
-
-Stream MakeStream(int bits, int count, unsigned seed) {
-    std::mt19937 rng(seed);
-    Stream s{bits, {}, {}};
-    for (int p = 0; p < count; ++p) {
-        std::vector<uint8_t> c(360);
-        // Small codes keep the signal moderate; the sign bit varies.
-        for (auto& v : c) v = static_cast<uint8_t>((rng() % 3) | ((rng() & 1) << (bits - 1)));
-        std::vector<uint8_t> packed;
-        uint32_t acc = 0;
-        int held = 0;
-        for (uint8_t v : c) {
-            acc = (acc << bits) | v;
-            held += bits;
-            while (held >= 8) {
-                held -= 8;
-                packed.push_back(static_cast<uint8_t>(acc >> held));
-            }
-            acc &= (1u << held) - 1;
-        }
-        s.codes.push_back(c);
-        s.packets.push_back(packed);
-    }
-    return s;
-}
-
 // Decodes the given packets of a stream in order with one decoder; returns each packet's samples.
-std::vector<std::vector<int16_t>> Decode(const Stream& s, const std::vector<int>& order) {
+std::vector<std::vector<int16_t>> Decode(const audiotest::Stream& s, const std::vector<int>& order) {
     alignas(32) unsigned char raw[92];
     auto* st = reinterpret_cast<LumsG726DecoderState*>(raw);
     EXPECT_EQ(lumsDecodeInit_G726_8u16s(st, s.bits + 10, 2), lumStsNoErr);
@@ -158,7 +126,7 @@ TEST(VelloAudio, FormatsOfTheTwoVariants) {
 
 TEST(VelloAudio, ReeldeckPlaysEveryPacketInOrderAfterItsFourPrimingBuffers) {
     const std::string path = audiotest::ScratchPath("reel40.wav");
-    const Stream s = MakeStream(5, 6, 1);
+    const audiotest::Stream s = audiotest::MakeStream(5, 6, 1);
     ASSERT_EQ(s.packets[0].size(), 225u);  // 40 kbit/s: 225 bytes give 360 samples
     {
         BackendScope scope(platform::WavFileBackend(path));
@@ -186,7 +154,7 @@ TEST(VelloAudio, ReeldeckPlaysEveryPacketInOrderAfterItsFourPrimingBuffers) {
 
 TEST(VelloAudio, ReeldeckSoundOffKeepsTakingPacketsAndTheDecoderFollowsTheStream) {
     const std::string path = audiotest::ScratchPath("reeloff.wav");
-    const Stream s = MakeStream(4, 6, 2);
+    const audiotest::Stream s = audiotest::MakeStream(4, 6, 2);
     {
         BackendScope scope(platform::WavFileBackend(path));
         vello::LockedPacketQueue queue;
@@ -218,7 +186,7 @@ TEST(VelloAudio, ReeldeckSoundOffKeepsTakingPacketsAndTheDecoderFollowsTheStream
 
 TEST(VelloAudio, Reeldeck24kPacketNotInWholeGroupsPlaysAsSilenceAndTheChainGoesOn) {
     const std::string path = audiotest::ScratchPath("reel24.wav");
-    const Stream s = MakeStream(3, 2, 3);
+    const audiotest::Stream s = audiotest::MakeStream(3, 2, 3);
     ASSERT_EQ(s.packets[0].size(), 135u);
     {
         BackendScope scope(platform::WavFileBackend(path));
@@ -241,7 +209,7 @@ TEST(VelloAudio, Reeldeck24kPacketNotInWholeGroupsPlaysAsSilenceAndTheChainGoesO
 
 TEST(VelloAudio, OcuviewPrimesWithThreePacketsDiscardsDownToOneAndPlaysIt) {
     const std::string path = audiotest::ScratchPath("ocu.wav");
-    const Stream s = MakeStream(4, 10, 4);
+    const audiotest::Stream s = audiotest::MakeStream(4, 10, 4);
     {
         BackendScope scope(platform::WavFileBackend(path));
         vello::LockedPacketQueue queue;
@@ -276,7 +244,7 @@ TEST(VelloAudio, OcuviewSlowPrimingDoesNotEndTheChain) {
             return LockedPacketQueue::Take(out, capacity);
         }
     };
-    const Stream s = MakeStream(4, 3, 5);
+    const audiotest::Stream s = audiotest::MakeStream(4, 3, 5);
     BackendScope scope(platform::NullWaveBackend());
     SlowQueue queue;
     for (const auto& p : s.packets) queue.Push(p);

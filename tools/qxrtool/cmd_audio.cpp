@@ -9,13 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "audio_decode.h"
 #include "command.h"
 #include "lumacore/lumacore.h"
 #include "platform/input_file.h"
 #include "platform/wav_file.h"
 #include "platform/wave_out.h"
 #include "vello/audio/VelloAudio.h"
+#include "vello/audio/audio_decoder.h"
 #include "vello/audio/audio_packets.h"
 
 namespace qxrtool {
@@ -23,14 +23,17 @@ namespace {
 
 struct CodecChoice {
     const char* name;
-    int codecId;
-    int bits;  // 0 for G.711
+    vello::AudioCoding coding;
+    int codecId;  // what the players are given; 0: they do not play this coding
 };
 
 constexpr CodecChoice kCodecs[] = {
-    {"g711", vello::kAudioG711, 0},       {"g726-16", vello::kAudioG726_16, 2},
-    {"g726-24", vello::kAudioG726_24, 3}, {"g726-32", vello::kAudioG726_32, 4},
-    {"g726-40", vello::kAudioG726_40, 5},
+    {"g711", vello::AudioCoding::kG711Mulaw, vello::kAudioG711},
+    {"g711-alaw", vello::AudioCoding::kG711Alaw, 0},
+    {"g726-16", vello::AudioCoding::kG726_16, vello::kAudioG726_16},
+    {"g726-24", vello::AudioCoding::kG726_24, vello::kAudioG726_24},
+    {"g726-32", vello::AudioCoding::kG726_32, vello::kAudioG726_32},
+    {"g726-40", vello::AudioCoding::kG726_40, vello::kAudioG726_40},
 };
 
 const CodecChoice* FindCodec(std::string_view name) {
@@ -81,9 +84,9 @@ int RunPlay(int argc, char** argv);
 
 const Command kDecode{
     "audio-decode",
-    "decode raw camera audio (G.711 mu-law, or G.726 packed most significant bit first) to a "
+    "decode raw camera audio (G.711 mu-law or A-law, or G.726 packed most significant bit first) to a "
     "16-bit 8000 Hz mono WAV file",
-    "audio-decode --codec g711|g726-16|g726-24|g726-32|g726-40 IN OUT.wav", RunDecode};
+    "audio-decode --codec g711|g711-alaw|g726-16|g726-24|g726-32|g726-40 IN OUT.wav", RunDecode};
 
 const Command kPlay{"audio-play",
                     "play raw camera audio through the audio player on the default output (QXR_AUDIO_OUTPUT: "
@@ -103,8 +106,8 @@ int RunDecode(int argc, char** argv) {
         return Fail(kDecode.name, error);
 
     std::vector<int16_t> samples;
-    if (!DecodeCameraAudio(input.data(), input.size(), codec->bits, samples))
-        return Fail(kDecode.name, "cannot set up the G.726 decoder");
+    if (vello::DecodeAudio(codec->coding, input, samples) != vello::AudioStatus::kOk)
+        return Fail(kDecode.name, "cannot decode: the G.726 decoder failed");
     platform::WavFileWriter wav;
     if (wav.Open(files[1], 1, 8000, std::span(files).first(1)) != platform::FileStatus::kOk ||
         wav.Append(samples) != platform::FileStatus::kOk || wav.Finish() != platform::FileStatus::kOk)
@@ -132,6 +135,7 @@ int RunPlay(int argc, char** argv) {
     std::string variantName = "reeldeck", error;
     if (!ParseArgs(argc, argv, &codec, &files, &variantName, &error)) return UsageError(kPlay, error);
     if (files.size() != 1) return UsageError(kPlay, "expected one input file");
+    if (codec->codecId == 0) return UsageError(kPlay, std::string("the players do not take ") + codec->name);
     if (variantName != "reeldeck" && variantName != "ocuview") return UsageError(kPlay, "unknown variant");
     const vello::AudioVariant variant =
         variantName == "reeldeck" ? vello::AudioVariant::kReeldeck : vello::AudioVariant::kOcuview;
@@ -147,7 +151,8 @@ int RunPlay(int argc, char** argv) {
 
     PacedQueue queue;
     // Packet sizes as the camera sends them: 256 mu-law bytes, or 360 G.726 codes.
-    const std::size_t packetBytes = codec->bits == 0 ? 256 : static_cast<std::size_t>(45 * codec->bits);
+    const int bits = vello::CodeBits(codec->coding);
+    const std::size_t packetBytes = bits == 8 ? 256 : static_cast<std::size_t>(45 * bits);
     std::size_t at = 0;
     auto pushNext = [&] {
         const std::size_t n = std::min(packetBytes, input.size() - at);

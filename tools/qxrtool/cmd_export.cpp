@@ -13,16 +13,17 @@ extern "C" {
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "audio_decode.h"
 #include "command.h"
 #include "core/path_string.h"
 #include "core/qxr_file_manager.h"
 #include "core/qxr_format.h"
 #include "platform/output_file.h"
 #include "series_writer/stream_split.h"
+#include "vello/audio/audio_decoder.h"
 #include "vello/mpeg4/start_code.h"
 
 namespace qxrtool {
@@ -165,7 +166,8 @@ int RunExport(int argc, char** argv) {
     // The audio type code 100 is G.711; 101 to 104 are G.726 with codes of 2 to 5 bits.
     const reeldeck::AudioFormat audioFormat = reeldeck::AudioFormatOf(audio);
     if (hasAudio && audioFormat.type == 0) return Fail("export", input + ": unknown audio codec or rate");
-    const int audioBits = audioFormat.type > 100 ? audioFormat.type - 99 : 0;
+    const std::optional<vello::AudioCoding> audioCoding = vello::CodingOfCodecId(audioFormat.type);
+    if (hasAudio && !audioCoding) return Fail("export", input + ": unknown audio codec or rate");
 
     Muxer mux;
     if (avformat_alloc_output_context2(&mux.context, nullptr, format, nullptr) < 0 || mux.context == nullptr)
@@ -251,8 +253,8 @@ int RunExport(int argc, char** argv) {
     }
     if (sound != nullptr && rc >= 0) {
         // G.726 is decoded as one stream so that the decoder's state follows it across chunks.
-        if (!DecodeCameraAudio(audioBytes.data(), audioBytes.size(), audioBits, pending))
-            return Fail("export", "cannot set up the G.726 decoder");
+        if (vello::DecodeAudio(*audioCoding, audioBytes, pending) != vello::AudioStatus::kOk)
+            return Fail("export", "cannot decode the audio");
         for (std::size_t at = 0; at < pending.size() && rc >= 0; at += kAudioPacketSamples) {
             const std::size_t n = std::min<std::size_t>(kAudioPacketSamples, pending.size() - at);
             rc = write(sound, reinterpret_cast<const uint8_t*>(pending.data() + at), n * 2, samplesWritten,

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "platform/clock.h"
@@ -49,23 +51,10 @@ AudioStatus VelloAudio::Fail(AudioStatus status, std::string_view ocuviewText) {
 
 AudioStatus VelloAudio::SetUpCodec(int codecId) {
     const bool reeldeck = variant_ == AudioVariant::kReeldeck;
-    switch (codecId) {
-        case kAudioG711:
-            codecKind_ = 100;
-            rateSelector_ = 0;
-            break;
-        case kAudioG726_16:
-        case kAudioG726_24:
-        case kAudioG726_32:
-        case kAudioG726_40:
-            codecKind_ = 101;
-            rateSelector_ = codecId - kAudioG726_16 + 12;
-            bitsPerCode_ = rateSelector_ - 10;
-            break;
-        default:
-            return Fail(AudioStatus::kInvalidCodec, "Select bad codec!");
-    }
-    const bool g711 = codecKind_ == 100;
+    const std::optional<AudioCoding> coding = CodingOfCodecId(codecId);
+    if (!coding) return Fail(AudioStatus::kInvalidCodec, "Select bad codec!");
+    coding_ = *coding;
+    const bool g711 = !IsG726(coding_);
     bufferSize_ = g711 ? kG711BufferBytes : kG726BufferBytes;
     silence_ = g711 ? 0x7F : 0xFF;
     bufferCount_ = reeldeck ? 4 : 3;
@@ -97,13 +86,11 @@ AudioStatus VelloAudio::SetUpCodec(int codecId) {
 }
 
 AudioStatus VelloAudio::SetUpDecoder() {
-    int size = 0;
-    if (lumsDecodeGetStateSize_G726_8u16s(&size) != lumStsNoErr)
-        return Fail(AudioStatus::kLibraryError, "LUM GetStatus error!");
-    if (!decoderMemory_.Allocate(size)) return Fail(AudioStatus::kNoMemory, "LUM GetMalloc Error!");
-    if (lumsDecodeInit_G726_8u16s(Decoder(), rateSelector_, 2) != lumStsNoErr) {
+    const AudioStatus opened = decoder_.Open(coding_, SampleScale::kSignal14);
+    if (opened != AudioStatus::kOk) {
         ReleaseLum();
-        return Fail(AudioStatus::kLibraryError, "LUM initialize error!");
+        return Fail(opened,
+                    opened == AudioStatus::kNoMemory ? "LUM GetMalloc Error!" : "LUM initialize error!");
     }
     if (!pcm_.Allocate(kCodesPerPacket)) {
         ReleaseLum();
@@ -136,7 +123,7 @@ bool VelloAudio::MakeBuffers() {
 }
 
 void VelloAudio::ReleaseLum() {
-    decoderMemory_.Release();
+    decoder_ = AudioDecoder();
     pcm_.Release();
 }
 
@@ -149,12 +136,12 @@ int VelloAudio::TakePacket() {
 }
 
 int VelloAudio::DecodeG726(const uint8_t* packet, int length) {
-    if (decoderMemory_.empty() || pcm_.empty()) return -1;
-    const int codes = UnpackG726Codes(packet, length, bitsPerCode_, codes_, kCodesPerPacket);
-    if (codes == 0) return 0;
-    // Only the codes this packet carried: a short packet must not run the decoder over stale codes.
-    if (lumsDecode_G726_8u16s(Decoder(), codes_, pcm_.data(), codes) != lumStsNoErr) return -1;
-    return codes;
+    if (pcm_.empty()) return -1;
+    // Only the codes this packet carried: a short packet gives fewer samples, never stale ones.
+    std::size_t samples = 0;
+    const AudioStatus status = decoder_.Decode(std::span(packet, static_cast<std::size_t>(length)),
+                                               std::span(pcm_.data(), kCodesPerPacket), samples);
+    return status == AudioStatus::kOk ? static_cast<int>(samples) : -1;
 }
 
 uint32_t VelloAudio::FillFromPacket(uint8_t* buffer, bool* tookPacket) {
@@ -169,7 +156,7 @@ uint32_t VelloAudio::FillFromPacket(uint8_t* buffer, bool* tookPacket) {
         return n;
     }
     const bool off = SoundOff();
-    if (codecKind_ == 100) {
+    if (!IsG726(coding_)) {
         const uint32_t n = reeldeck ? std::min(static_cast<uint32_t>(length), bufferSize_) : bufferSize_;
         std::memset(buffer, silence_, n);
         if (!off) std::memcpy(buffer, packet_.data(), std::min(static_cast<uint32_t>(length), n));
@@ -178,9 +165,10 @@ uint32_t VelloAudio::FillFromPacket(uint8_t* buffer, bool* tookPacket) {
     // G.726. Reeldeck plays as many samples as the packet carries; Ocuview always a whole buffer.
     uint32_t n = bufferSize_;
     if (reeldeck) {
-        const uint32_t samples = std::min<uint32_t>(static_cast<uint32_t>(length) * 8u / bitsPerCode_, 360u);
+        const auto bits = static_cast<uint32_t>(CodeBits(coding_));
+        const uint32_t samples = std::min<uint32_t>(static_cast<uint32_t>(length) * 8u / bits, 360u);
         n = std::max<uint32_t>(2u * samples, 2u);
-        if (bitsPerCode_ == 3 && length % 3 != 0) {
+        if (bits == 3 && length % 3 != 0) {
             // Not whole 3-byte groups: the packet is skipped and its time filled with silence.
             std::memset(buffer, silence_, n);
             return n;
@@ -290,7 +278,7 @@ AudioStatus VelloAudio::PrimeOcuview() {
             // The first packets prime the decoder; their sound is not played.
             std::lock_guard<std::mutex> hold(decodeLock_);
             const int length = TakePacket();
-            if (length >= 0 && codecKind_ == 101 && DecodeG726(packet_.data(), length) < 0)
+            if (length >= 0 && IsG726(coding_) && DecodeG726(packet_.data(), length) < 0)
                 (void)Fail(AudioStatus::kLibraryError, "DecodeG726 error!");
         }
         std::memset(header->data, silence_, bufferSize_);
@@ -302,7 +290,7 @@ AudioStatus VelloAudio::PrimeOcuview() {
     while (source_ != nullptr && source_->Count() >= 2) {
         std::lock_guard<std::mutex> hold(decodeLock_);
         const int length = TakePacket();
-        if (length >= 0 && codecKind_ == 101) DecodeG726(packet_.data(), length);
+        if (length >= 0 && IsG726(coding_)) DecodeG726(packet_.data(), length);
     }
     return AudioStatus::kOk;
 }

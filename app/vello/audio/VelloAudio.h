@@ -28,6 +28,7 @@
 #include "lumacore/lumacore.h"
 #include "platform/signal_event.h"
 #include "platform/wave_out.h"
+#include "vello/audio/audio_decoder.h"
 #include "vello/audio/audio_packets.h"
 #include "vello/audio/audio_status.h"
 #include "vello/common/codec_report.h"
@@ -36,15 +37,6 @@
 namespace vello {
 
 enum class AudioVariant { kReeldeck, kOcuview };
-
-// Codec identifiers from the recorded file's audio header or from the camera.
-enum AudioCodecId : int {
-    kAudioG711 = 100,
-    kAudioG726_16 = 101,
-    kAudioG726_24 = 102,
-    kAudioG726_32 = 103,
-    kAudioG726_40 = 104,
-};
 
 // How the object tells its host about failures and progress. Unset hooks fall back to the debugger
 // output.
@@ -90,7 +82,7 @@ class VelloAudio {
     void Refill(platform::WaveHeader* header);
     // Fills `header`'s buffer from one packet, or with silence; returns the bytes to play.
     uint32_t FillFromPacket(uint8_t* buffer, bool* tookPacket);
-    // Unpacks and decodes one G.726 packet into pcm_; returns the samples decoded, -1 on a decoder error.
+    // Decodes one G.726 packet into pcm_; returns the samples decoded, -1 on a decoder error.
     int DecodeG726(const uint8_t* packet, int length);
     // Takes the oldest packet into packet_; returns its length or -1.
     int TakePacket();
@@ -111,9 +103,7 @@ class VelloAudio {
     AudioHooks hooks_;
     AudioStatus status_ = AudioStatus::kOk;
 
-    int codecKind_ = 0;     // 100 G.711, 101 G.726
-    int rateSelector_ = 0;  // 12..15, 0 for G.711
-    int bitsPerCode_ = 0;
+    AudioCoding coding_ = AudioCoding::kG711Mulaw;
     uint32_t bufferSize_ = 0;
     uint8_t silence_ = 0;
     int bufferCount_ = 0;
@@ -125,18 +115,14 @@ class VelloAudio {
     std::size_t heapUsed_ = 0;
     std::vector<platform::WaveHeader*> headers_;
 
-    // The G.726 decoder state (its size from the library) and 360 decoded samples, in Lumacore memory.
-    LumBuffer<Lum8u> decoderMemory_;
+    // G.726: the decoder (the primitive's 14-bit signal, played as it is) and 360 decoded samples in
+    // Lumacore memory.
+    AudioDecoder decoder_;
     LumBuffer<Lum16s> pcm_;
-    LumsG726DecoderState* Decoder() const {
-        return reinterpret_cast<LumsG726DecoderState*>(decoderMemory_.data());  // 32-byte aligned
-    }
-    uint8_t codes_[360] = {};
     std::vector<uint8_t> packet_;  // the packet being decoded (up to 8192 payload bytes)
     std::vector<uint8_t> scratch_;
 
-    // Guards the decoder state, pcm_, codes_ and packet_: the priming thread and the callback thread both
-    // decode.
+    // Guards decoder_, pcm_ and packet_: the priming thread and the callback thread both decode.
     std::mutex decodeLock_;
     std::atomic<int> queued_{0};
     std::atomic<uint16_t> volume_{0};
