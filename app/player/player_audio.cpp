@@ -34,8 +34,7 @@ void Player::AudioThread(Worker& self) {
     vello::AudioHooks hooks;
     hooks.notify = [this](int number) { posted_.Post(PlayerNotification::kError, number); };
     hooks.diagnostic = LogText;
-    auto module =
-        std::make_unique<vello::VelloAudio>(vello::AudioVariant::kReeldeck, audioType_, &source, hooks);
+    auto module = std::make_unique<vello::VelloAudio>(vello::kReeldeckAudio, audioType_, &source, hooks);
     if (module->Status() != vello::AudioStatus::kOk) {
         posted_.Post(PlayerNotification::kError, msg::kCannotCreateAudioModule);
         // Nothing waits for a module that will never be: Open and Seek see the thread gone.

@@ -18,7 +18,6 @@
 namespace {
 
 using vello::AudioStatus;
-using vello::AudioVariant;
 using vello::VelloAudio;
 
 class BackendScope {
@@ -97,10 +96,10 @@ TEST(VelloAudio, CodecIdOutsideTheTableIsRefused) {
     vello::LockedPacketQueue queue;
     Reports r;
     {
-        VelloAudio reel(AudioVariant::kReeldeck, 105, &queue, r.Hooks());
+        VelloAudio reel(vello::kReeldeckAudio, 105, &queue, r.Hooks());
         EXPECT_EQ(reel.Status(), AudioStatus::kInvalidCodec);
         EXPECT_EQ(reel.StartPlayback(), AudioStatus::kInvalidCodec);
-        VelloAudio ocu(AudioVariant::kOcuview, 105, &queue, r.Hooks());
+        VelloAudio ocu(vello::kOcuviewAudio, 105, &queue, r.Hooks());
         EXPECT_EQ(ocu.Status(), AudioStatus::kInvalidCodec);
         EXPECT_EQ(ocu.StartPlayback(), AudioStatus::kInvalidCodec);
     }
@@ -112,11 +111,11 @@ TEST(VelloAudio, CodecIdOutsideTheTableIsRefused) {
 
 TEST(VelloAudio, FormatsOfTheTwoVariants) {
     vello::LockedPacketQueue queue;
-    VelloAudio reel(AudioVariant::kReeldeck, vello::kAudioG711, &queue);
+    VelloAudio reel(vello::kReeldeckAudio, vello::kAudioG711, &queue);
     EXPECT_EQ(reel.Format().formatTag, platform::kWaveFormatMulaw);
     EXPECT_EQ(reel.Format().samplesPerSec, 8000u);
     EXPECT_EQ(reel.BufferCount(), 4);
-    VelloAudio ocu(AudioVariant::kOcuview, vello::kAudioG726_24, &queue);
+    VelloAudio ocu(vello::kOcuviewAudio, vello::kAudioG726_24, &queue);
     EXPECT_EQ(ocu.Format().formatTag, platform::kWaveFormatPcm);
     EXPECT_EQ(ocu.Format().samplesPerSec, 8032u);
     EXPECT_EQ(ocu.Format().avgBytesPerSec, 16064u);
@@ -133,7 +132,7 @@ TEST(VelloAudio, ReeldeckPlaysEveryPacketInOrderAfterItsFourPrimingBuffers) {
         vello::LockedPacketQueue queue;
         for (const auto& p : s.packets) queue.Push(p);
         Reports r;
-        VelloAudio audio(AudioVariant::kReeldeck, vello::kAudioG726_40, &queue, r.Hooks());
+        VelloAudio audio(vello::kReeldeckAudio, vello::kAudioG726_40, &queue, r.Hooks());
         ASSERT_EQ(audio.Status(), AudioStatus::kOk);
         ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         ASSERT_TRUE(audiotest::WaitUntil([&] { return queue.Count() == 0; }, 2000));
@@ -158,7 +157,7 @@ TEST(VelloAudio, ReeldeckSoundOffKeepsTakingPacketsAndTheDecoderFollowsTheStream
     {
         BackendScope scope(platform::WavFileBackend(path));
         vello::LockedPacketQueue queue;
-        VelloAudio audio(AudioVariant::kReeldeck, vello::kAudioG726_32, &queue);
+        VelloAudio audio(vello::kReeldeckAudio, vello::kAudioG726_32, &queue);
         ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         audio.SetSound(0);
         for (int i = 0; i < 4; ++i) queue.Push(s.packets[static_cast<std::size_t>(i)]);
@@ -194,7 +193,7 @@ TEST(VelloAudio, Reeldeck24kPacketNotInWholeGroupsPlaysAsSilenceAndTheChainGoesO
         queue.Push(s.packets[0]);
         queue.Push(std::vector<uint8_t>(134, 0x55));
         queue.Push(s.packets[1]);
-        VelloAudio audio(AudioVariant::kReeldeck, vello::kAudioG726_24, &queue);
+        VelloAudio audio(vello::kReeldeckAudio, vello::kAudioG726_24, &queue);
         ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         ASSERT_TRUE(audiotest::WaitUntil([&] { return queue.Count() == 0; }, 2000));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -215,7 +214,7 @@ TEST(VelloAudio, OcuviewPrimesWithThreePacketsDiscardsDownToOneAndPlaysIt) {
         vello::LockedPacketQueue queue;
         for (const auto& p : s.packets) queue.Push(p);
         Reports r;
-        VelloAudio audio(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
+        VelloAudio audio(vello::kOcuviewAudio, vello::kAudioG726_32, &queue, r.Hooks());
         ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         EXPECT_EQ(r.started, 1);
         EXPECT_LE(queue.Count(), 1);  // 3 primed, 6 discarded, 1 left (which playback may have taken)
@@ -250,7 +249,7 @@ TEST(VelloAudio, OcuviewSlowPrimingDoesNotEndTheChain) {
     for (const auto& p : s.packets) queue.Push(p);
     Reports r;
     {
-        VelloAudio audio(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
+        VelloAudio audio(vello::kOcuviewAudio, vello::kAudioG726_32, &queue, r.Hooks());
         ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EXPECT_EQ(audio.QueuedBuffers(), 3);
@@ -266,7 +265,7 @@ TEST(VelloAudio, OcuviewMuteDropsPacketsAtThePlaybackRateAndPlaysSilence) {
         BackendScope scope(platform::WavFileBackend(path));
         vello::LockedPacketQueue queue;
         for (int i = 0; i < 3; ++i) queue.Push(loud);
-        VelloAudio audio(AudioVariant::kOcuview, vello::kAudioG711, &queue);
+        VelloAudio audio(vello::kOcuviewAudio, vello::kAudioG711, &queue);
         ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         audio.SetMute(true);
         for (int i = 0; i < 3; ++i) queue.Push(loud);
@@ -292,7 +291,7 @@ TEST(VelloAudio, ReeldeckTakesNoPacketsWhileThePlayerMayNotTake) {
     vello::LockedPacketQueue queue;
     queue.SetMayTake(false);  // paused, or the supplier is not running
     for (int i = 0; i < 3; ++i) queue.Push(std::vector<uint8_t>(256, 0x80));
-    VelloAudio audio(AudioVariant::kReeldeck, vello::kAudioG711, &queue);
+    VelloAudio audio(vello::kReeldeckAudio, vello::kAudioG711, &queue);
     ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     EXPECT_EQ(queue.Count(), 3);
@@ -308,7 +307,7 @@ TEST(VelloAudio, OcuviewStopsWaitingForItsFirstPacketsWhenTheHostStops) {
     StoppingQueue queue;
     queue.Push(std::vector<uint8_t>(180, 0x11));
     Reports r;
-    VelloAudio audio(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
+    VelloAudio audio(vello::kOcuviewAudio, vello::kAudioG726_32, &queue, r.Hooks());
     EXPECT_EQ(audio.StartPlayback(), AudioStatus::kStopped);
     EXPECT_EQ(r.started, 1);
     EXPECT_EQ(audio.QueuedBuffers(), 0);
@@ -320,7 +319,7 @@ TEST(VelloAudio, VolumeGoesToBothChannelsAndHalvesTheSound) {
     {
         BackendScope scope(platform::WavFileBackend(path));
         vello::LockedPacketQueue queue;
-        VelloAudio audio(AudioVariant::kReeldeck, vello::kAudioG711, &queue);
+        VelloAudio audio(vello::kReeldeckAudio, vello::kAudioG711, &queue);
         audio.SetVolume(0x1234);  // not open yet: ignored
         ASSERT_EQ(audio.StartPlayback(), AudioStatus::kOk);
         EXPECT_EQ(audio.GetVolume(), 0xFFFF);
@@ -342,16 +341,16 @@ TEST(VelloAudio, DeviceFailuresAreReportedTheVariantsWay) {
     {
         BackendScope scope(
             [](const platform::WaveFormat&) -> std::unique_ptr<platform::WaveSink> { return nullptr; });
-        VelloAudio reel(AudioVariant::kReeldeck, vello::kAudioG726_32, &queue, r.Hooks());
+        VelloAudio reel(vello::kReeldeckAudio, vello::kAudioG726_32, &queue, r.Hooks());
         EXPECT_EQ(reel.StartPlayback(), AudioStatus::kNoDevice);
-        VelloAudio ocu(AudioVariant::kOcuview, vello::kAudioG726_32, &queue, r.Hooks());
+        VelloAudio ocu(vello::kOcuviewAudio, vello::kAudioG726_32, &queue, r.Hooks());
         EXPECT_EQ(ocu.StartPlayback(), AudioStatus::kNoDevice);
     }
     EXPECT_EQ(r.diagnostics, std::vector<std::string>{"VelloAudio.cpp: Cannot open audio device."});
     EXPECT_EQ(r.boxes, std::vector<std::string>{"waveOutOpen error!"});
 
     BackendScope scope(platform::NullWaveBackend());
-    VelloAudio reel(AudioVariant::kReeldeck, vello::kAudioG711, &queue, r.Hooks());
+    VelloAudio reel(vello::kReeldeckAudio, vello::kAudioG711, &queue, r.Hooks());
     ASSERT_EQ(reel.StartPlayback(), AudioStatus::kOk);
     EXPECT_EQ(reel.StartPlayback(), AudioStatus::kDeviceInUse);
     // A stopped player has given its buffers back: it does not start again, and says so quietly.

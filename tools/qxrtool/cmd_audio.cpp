@@ -137,8 +137,8 @@ int RunPlay(int argc, char** argv) {
     if (files.size() != 1) return UsageError(kPlay, "expected one input file");
     if (codec->codecId == 0) return UsageError(kPlay, std::string("the players do not take ") + codec->name);
     if (variantName != "reeldeck" && variantName != "ocuview") return UsageError(kPlay, "unknown variant");
-    const vello::AudioVariant variant =
-        variantName == "reeldeck" ? vello::AudioVariant::kReeldeck : vello::AudioVariant::kOcuview;
+    const vello::AudioPolicy& policy =
+        variantName == "reeldeck" ? vello::kReeldeckAudio : vello::kOcuviewAudio;
     std::vector<uint8_t> input;
     if (platform::ReadFile(files[0], kMaxInputBytes, &input, &error) != platform::FileStatus::kOk)
         return Fail(kPlay.name, error);
@@ -163,7 +163,7 @@ int RunPlay(int argc, char** argv) {
     while (at < input.size() && queue.Count() < 4) pushNext();
     if (at >= input.size()) queue.Finish();
 
-    vello::VelloAudio player(variant, codec->codecId, &queue, hooks);
+    vello::VelloAudio player(policy, codec->codecId, &queue, hooks);
     if (player.Status() != vello::AudioStatus::kOk || player.StartPlayback() != vello::AudioStatus::kOk) {
         std::fputs(reported.c_str(), stderr);
         return Fail(kPlay.name, "cannot play on the audio output");

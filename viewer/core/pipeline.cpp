@@ -406,7 +406,7 @@ void AudioPlayerThread(ViewerState& v) {
     AudioQueueSource source(v);
     vello::AudioHooks hooks;
     hooks.errorBox = [&v](std::string_view text) { v.observer.OnMessageBox("ERROR", text); };
-    vello::VelloAudio player(vello::AudioVariant::kOcuview, CodecId(v.camera.audioCodec), &source, hooks);
+    vello::VelloAudio player(vello::kOcuviewAudio, CodecId(v.camera.audioCodec), &source, hooks);
     const bool started =
         player.Status() == vello::AudioStatus::kOk && player.StartPlayback() == vello::AudioStatus::kOk;
     int volume = -1;

@@ -19,12 +19,13 @@ constexpr std::size_t kHeapBytes = 144000;
 constexpr int kCodesPerPacket = 360;
 constexpr uint32_t kG726BufferBytes = 720;
 constexpr uint32_t kG711BufferBytes = 256;
+constexpr uint32_t kShortSilenceBytes = 2;
 constexpr int kMaxPacketBytes = 8192;
 
 }  // namespace
 
-VelloAudio::VelloAudio(AudioVariant variant, int codecId, AudioPacketSource* source, AudioHooks hooks)
-    : variant_(variant), source_(source), hooks_(std::move(hooks)) {
+VelloAudio::VelloAudio(const AudioPolicy& policy, int codecId, AudioPacketSource* source, AudioHooks hooks)
+    : policy_(policy), source_(source), hooks_(std::move(hooks)) {
     packet_.resize(kMaxPacketBytes);
     status_ = SetUpCodec(codecId);
 }
@@ -33,33 +34,42 @@ VelloAudio::~VelloAudio() {
     StopPlayback();
 }
 
-AudioStatus VelloAudio::Fail(AudioStatus status, std::string_view ocuviewText) {
-    if (variant_ == AudioVariant::kReeldeck) {
-        const int number = AudioMessageNumber(status);
-        if (hooks_.notify) {
-            hooks_.notify(number);
+AudioStatus VelloAudio::Fail(AudioStatus status, std::string_view boxText) {
+    if (policy_.reports == AudioReports::kMessageBoxes) {
+        if (hooks_.errorBox) {
+            hooks_.errorBox(boxText);
         } else {
-            platform::DebugOutput(std::string(AudioMessageText(number)) + "\n");
+            platform::DebugOutput(std::string(boxText) + "\n");
         }
-    } else if (hooks_.errorBox) {
-        hooks_.errorBox(ocuviewText);
+        return status;
+    }
+    if (status == AudioStatus::kNoDevice) {
+        // No message number for a device that does not open: the report log says so.
+        if (hooks_.diagnostic) {
+            VELLO_REPORT(hooks_.diagnostic, "Cannot open audio device.");
+        } else {
+            platform::DebugOutput("Cannot open audio device.\n");
+        }
+        return status;
+    }
+    const int number = AudioMessageNumber(status);
+    if (hooks_.notify) {
+        hooks_.notify(number);
     } else {
-        platform::DebugOutput(std::string(ocuviewText) + "\n");
+        platform::DebugOutput(std::string(AudioMessageText(number)) + "\n");
     }
     return status;
 }
 
 AudioStatus VelloAudio::SetUpCodec(int codecId) {
-    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
     const std::optional<AudioCoding> coding = CodingOfCodecId(codecId);
     if (!coding) return Fail(AudioStatus::kInvalidCodec, "Select bad codec!");
     coding_ = *coding;
     const bool g711 = !IsG726(coding_);
     bufferSize_ = g711 ? kG711BufferBytes : kG726BufferBytes;
     silence_ = g711 ? 0x7F : 0xFF;
-    bufferCount_ = reeldeck ? 4 : 3;
 
-    const uint32_t rate = reeldeck ? 8000 : 8032;
+    const uint32_t rate = policy_.sampleRate;
     format_.formatTag = g711 ? platform::kWaveFormatMulaw : platform::kWaveFormatPcm;
     format_.channels = 1;
     format_.samplesPerSec = rate;
@@ -70,9 +80,9 @@ AudioStatus VelloAudio::SetUpCodec(int codecId) {
 
     heap_.reset(new (std::nothrow) uint8_t[kHeapBytes]);
     if (!heap_) return Fail(AudioStatus::kNoHeap, "Create Heap error!");
-    if (reeldeck && !MakeBuffers()) {
+    if (!MakeBuffers()) {
         heap_.reset();
-        return Fail(AudioStatus::kNoMemory, "Insufficient memory.");
+        return Fail(AudioStatus::kNoMemory, "Create Heap error!");
     }
     if (!g711) {
         const AudioStatus decoder = SetUpDecoder();
@@ -87,29 +97,24 @@ AudioStatus VelloAudio::SetUpCodec(int codecId) {
 
 AudioStatus VelloAudio::SetUpDecoder() {
     const AudioStatus opened = decoder_.Open(coding_, SampleScale::kSignal14);
-    if (opened != AudioStatus::kOk) {
-        ReleaseLum();
+    if (opened != AudioStatus::kOk)
         return Fail(opened,
                     opened == AudioStatus::kNoMemory ? "LUM GetMalloc Error!" : "LUM initialize error!");
-    }
-    if (!pcm_.Allocate(kCodesPerPacket)) {
-        ReleaseLum();
-        return Fail(AudioStatus::kNoMemory, "LUM Make buff malloc Error!");
-    }
+    if (!pcm_.Allocate(kCodesPerPacket)) return Fail(AudioStatus::kNoMemory, "LUM Make buff malloc Error!");
     return AudioStatus::kOk;
 }
 
 // Carves the buffers and their headers out of the fixed heap, each buffer filled with silence.
 bool VelloAudio::MakeBuffers() {
     headers_.clear();
-    heapUsed_ = 0;
-    auto carve = [this](std::size_t bytes) -> uint8_t* {
-        const std::size_t start = (heapUsed_ + 31) & ~static_cast<std::size_t>(31);
+    std::size_t used = 0;
+    auto carve = [this, &used](std::size_t bytes) -> uint8_t* {
+        const std::size_t start = (used + 31) & ~static_cast<std::size_t>(31);
         if (start + bytes > kHeapBytes) return nullptr;
-        heapUsed_ = start + bytes;
+        used = start + bytes;
         return heap_.get() + start;
     };
-    for (int i = 0; i < bufferCount_; ++i) {
+    for (int i = 0; i < policy_.bufferCount; ++i) {
         uint8_t* record = carve(sizeof(platform::WaveHeader));
         uint8_t* buffer = carve(bufferSize_);
         if (record == nullptr || buffer == nullptr) return false;
@@ -122,21 +127,11 @@ bool VelloAudio::MakeBuffers() {
     return true;
 }
 
-void VelloAudio::ReleaseLum() {
-    decoder_ = AudioDecoder();
-    pcm_.Release();
-}
-
-bool VelloAudio::SoundOff() const {
-    return variant_ == AudioVariant::kReeldeck ? soundOffEvent_.IsSet() : muted_.load();
-}
-
 int VelloAudio::TakePacket() {
     return source_ == nullptr ? -1 : source_->Take(packet_.data(), kMaxPacketBytes);
 }
 
 int VelloAudio::DecodeG726(const uint8_t* packet, int length) {
-    if (pcm_.empty()) return -1;
     // Only the codes this packet carried: a short packet gives fewer samples, never stale ones.
     std::size_t samples = 0;
     const AudioStatus status = decoder_.Decode(std::span(packet, static_cast<std::size_t>(length)),
@@ -144,30 +139,28 @@ int VelloAudio::DecodeG726(const uint8_t* packet, int length) {
     return status == AudioStatus::kOk ? static_cast<int>(samples) : -1;
 }
 
-uint32_t VelloAudio::FillFromPacket(uint8_t* buffer, bool* tookPacket) {
-    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
+uint32_t VelloAudio::FillFromPacket(uint8_t* buffer) {
+    const bool asPacketGives = policy_.fill == AudioFill::kWhatThePacketGives;
     std::lock_guard<std::mutex> hold(decodeLock_);
-    const int length = (!reeldeck || source_ == nullptr || source_->MayTake()) ? TakePacket() : -1;
-    *tookPacket = length >= 0;
+    const bool mayTake = !policy_.hostGatesTaking || source_ == nullptr || source_->MayTake();
+    const int length = mayTake ? TakePacket() : -1;
     if (length < 0) {
-        // Reeldeck keeps the chain alive with 2-byte buffers that come straight back.
-        const uint32_t n = reeldeck ? 2 : bufferSize_;
+        const uint32_t n = asPacketGives ? kShortSilenceBytes : bufferSize_;
         std::memset(buffer, silence_, n);
         return n;
     }
-    const bool off = SoundOff();
+    const bool off = soundOff_.load();
     if (!IsG726(coding_)) {
-        const uint32_t n = reeldeck ? std::min(static_cast<uint32_t>(length), bufferSize_) : bufferSize_;
+        const uint32_t n = asPacketGives ? std::min(static_cast<uint32_t>(length), bufferSize_) : bufferSize_;
         std::memset(buffer, silence_, n);
         if (!off) std::memcpy(buffer, packet_.data(), std::min(static_cast<uint32_t>(length), n));
         return n;
     }
-    // G.726. Reeldeck plays as many samples as the packet carries; Ocuview always a whole buffer.
     uint32_t n = bufferSize_;
-    if (reeldeck) {
+    if (asPacketGives) {
         const auto bits = static_cast<uint32_t>(CodeBits(coding_));
         const uint32_t samples = std::min<uint32_t>(static_cast<uint32_t>(length) * 8u / bits, 360u);
-        n = std::max<uint32_t>(2u * samples, 2u);
+        n = std::max<uint32_t>(2u * samples, kShortSilenceBytes);
         if (bits == 3 && length % 3 != 0) {
             // Not whole 3-byte groups: the packet is skipped and its time filled with silence.
             std::memset(buffer, silence_, n);
@@ -178,7 +171,7 @@ uint32_t VelloAudio::FillFromPacket(uint8_t* buffer, bool* tookPacket) {
     // The decoder sees every packet, heard or not, so that its state follows the stream.
     const int decoded = DecodeG726(packet_.data(), length);
     if (decoded < 0) {
-        if (!reeldeck) (void)Fail(AudioStatus::kLibraryError, " G726 Decode error!");
+        if (policy_.reportsDecodeErrors) (void)Fail(AudioStatus::kLibraryError, " G726 Decode error!");
         return n;
     }
     if (!off) std::memcpy(buffer, pcm_.data(), std::min<uint32_t>(2u * static_cast<uint32_t>(decoded), n));
@@ -186,7 +179,6 @@ uint32_t VelloAudio::FillFromPacket(uint8_t* buffer, bool* tookPacket) {
 }
 
 bool VelloAudio::WriteBuffer(platform::WaveHeader* header) {
-    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
     header->flags = 0;
     if (platform::WaveOutPrepareHeader(device_, header) != platform::kMmNoError) {
         (void)Fail(AudioStatus::kPrepareFailed, "waveOutPrepareHeader Error!");
@@ -197,7 +189,7 @@ bool VelloAudio::WriteBuffer(platform::WaveHeader* header) {
     if (platform::WaveOutWrite(device_, header) != platform::kMmNoError) {
         --queued_;
         platform::WaveOutUnprepareHeader(device_, header);
-        (void)Fail(AudioStatus::kWriteFailed, reeldeck ? "" : "waveOutWrite Error!");
+        (void)Fail(AudioStatus::kWriteFailed, "waveOutWrite Error!");
         return false;
     }
     return true;
@@ -205,21 +197,10 @@ bool VelloAudio::WriteBuffer(platform::WaveHeader* header) {
 
 AudioStatus VelloAudio::StartPlayback() {
     if (status_ != AudioStatus::kOk) return status_;
-    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
     if (device_ != nullptr) return Fail(AudioStatus::kDeviceInUse, "waveOutOpen error!");
     platform::WaveOut* device = nullptr;
-    if (platform::WaveOutOpen(&device, format_, &VelloAudio::DeviceCallback, this) != platform::kMmNoError) {
-        if (reeldeck) {
-            if (hooks_.diagnostic) {
-                VELLO_REPORT(hooks_.diagnostic, "Cannot open audio device.");
-            } else {
-                platform::DebugOutput("Cannot open audio device.\n");
-            }
-        } else {
-            (void)Fail(AudioStatus::kNoDevice, "waveOutOpen error!");
-        }
-        return AudioStatus::kNoDevice;
-    }
+    if (platform::WaveOutOpen(&device, format_, &VelloAudio::DeviceCallback, this) != platform::kMmNoError)
+        return Fail(AudioStatus::kNoDevice, "waveOutOpen error!");
     uint32_t volume = 0;
     if (platform::WaveOutGetVolume(device, &volume) != platform::kMmNoError) {
         platform::WaveOutClose(device);
@@ -227,51 +208,37 @@ AudioStatus VelloAudio::StartPlayback() {
     }
     volume_ = static_cast<uint16_t>(volume & 0xFFFF);
     device_ = device;
-    stopEvent_.Reset();
-    stopFlag_ = false;
+    stopRequested_ = false;
     chainEnded_ = false;
 
-    if (!reeldeck) {
-        const AudioStatus primed = PrimeOcuview();
-        if (primed == AudioStatus::kOk) return primed;
-        // Nothing was written: give the device back so that a later start can open it again.
+    const AudioStatus started =
+        policy_.start == AudioStart::kShortSilences ? StartWithShortSilences() : StartWithPackets();
+    if (started != AudioStatus::kOk && queued_ == 0) {
+        // Nothing is at the device: give it back so that a later start can open it again.
         platform::WaveOutClose(device_);
         device_ = nullptr;
-        return primed;
     }
+    return started;
+}
 
+AudioStatus VelloAudio::StartWithShortSilences() {
     int written = 0;
     HoldChain();
     for (platform::WaveHeader* header : headers_) {
-        std::memset(header->data, silence_, 2);
-        header->bufferLength = 2;
+        std::memset(header->data, silence_, kShortSilenceBytes);
+        header->bufferLength = kShortSilenceBytes;
         if (WriteBuffer(header)) ++written;
     }
     ReleaseChain();
     return written > 0 ? AudioStatus::kOk : AudioStatus::kWriteFailed;
 }
 
-// While the first buffers are written, one count stands for the buffers still to come: a buffer that comes
-// back before the others reach the device must not look like the last one, which ends the chain.
-void VelloAudio::HoldChain() {
-    ++queued_;
-}
-
-void VelloAudio::ReleaseChain() {
-    if (--queued_ == 0) {
-        // Every write failed, so no buffer will come back to end the chain.
-        if (variant_ == AudioVariant::kReeldeck) stopEvent_.Set();
-        chainEnded_ = true;
-    }
-}
-
-AudioStatus VelloAudio::PrimeOcuview() {
+AudioStatus VelloAudio::StartWithPackets() {
     if (hooks_.started) hooks_.started();
-    while (source_ != nullptr && source_->Count() < bufferCount_) {
-        if (source_->Stopping() || stopFlag_) return AudioStatus::kStopped;
+    while (source_ != nullptr && source_->Count() < policy_.bufferCount) {
+        if (source_->Stopping() || stopRequested_) return AudioStatus::kStopped;
         platform::SleepMs(1);
     }
-    if (!MakeBuffers()) return Fail(AudioStatus::kNoMemory, "Create Heap error!");
     HoldChain();
     for (platform::WaveHeader* header : headers_) {
         {
@@ -295,6 +262,17 @@ AudioStatus VelloAudio::PrimeOcuview() {
     return AudioStatus::kOk;
 }
 
+// While the first buffers are written, one count stands for the buffers still to come: a buffer that comes
+// back before the others reach the device must not look like the last one, which ends the chain.
+void VelloAudio::HoldChain() {
+    ++queued_;
+}
+
+void VelloAudio::ReleaseChain() {
+    // Every write failed, so no buffer will come back to end the chain.
+    if (--queued_ == 0) chainEnded_ = true;
+}
+
 void VelloAudio::DeviceCallback(platform::WaveOut* /*device*/, unsigned message, void* instance,
                                 platform::WaveHeader* header) {
     if (message != platform::kWomDone || header == nullptr) return;
@@ -305,50 +283,24 @@ void VelloAudio::Refill(platform::WaveHeader* header) {
     using platform::kWhdrDone;
     using platform::kWhdrPrepared;
     if ((header->flags & (kWhdrDone | kWhdrPrepared)) != (kWhdrDone | kWhdrPrepared)) return;
-    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
-    if (platform::WaveOutUnprepareHeader(device_, header) != platform::kMmNoError) {
+    if (platform::WaveOutUnprepareHeader(device_, header) != platform::kMmNoError)
         (void)Fail(AudioStatus::kUnprepareFailed, "waveOutUnprepareHeader Error!");
-    }
-    const int before = queued_--;
-    if (reeldeck) {
-        if (before - 1 <= 0) stopEvent_.Set();
-        if (stopEvent_.IsSet()) return;
-    } else {
-        if (before == 1) {
-            // The last buffer is back: the chain is over.
-            {
-                std::lock_guard<std::mutex> hold(decodeLock_);
-                ReleaseLum();
-            }
-            headers_.clear();
-            heapUsed_ = 0;
-            chainEnded_ = true;
-            stopFlag_ = false;
-            return;
-        }
-        if (stopFlag_) return;
-    }
-    bool tookPacket = false;
-    header->bufferLength = FillFromPacket(header->data, &tookPacket);
-    if (!WriteBuffer(header) && queued_ == 0) {
-        if (reeldeck) stopEvent_.Set();
+    if (queued_-- == 1) {
+        // The last buffer is back: the chain is over.
         chainEnded_ = true;
+        return;
     }
+    if (stopRequested_) return;
+    header->bufferLength = FillFromPacket(header->data);
+    if (!WriteBuffer(header) && queued_ == 0) chainEnded_ = true;
 }
 
 void VelloAudio::StopPlayback() {
-    const bool reeldeck = variant_ == AudioVariant::kReeldeck;
     if (device_ != nullptr) {
-        if (reeldeck) {
-            stopEvent_.Set();
-            for (int i = 0; i < 10000 && queued_ > 0; ++i) platform::SleepMs(1);
-            platform::WaveOutReset(device_);
-        } else {
-            stopFlag_ = true;
-            for (int i = 0; i < 1000 && stopFlag_ && !chainEnded_ && queued_ > 0; ++i) platform::SleepMs(1);
-            platform::WaveOutPause(device_);
-            platform::WaveOutReset(device_);
-        }
+        stopRequested_ = true;
+        for (int i = 0; i < policy_.stopWaitMs && !chainEnded_ && queued_ > 0; ++i) platform::SleepMs(1);
+        if (policy_.pauseBeforeReset) platform::WaveOutPause(device_);
+        platform::WaveOutReset(device_);
         // Close waits for the callback thread, so nothing touches the buffers after this. A buffer that a
         // refill wrote just before it saw the stop request keeps the device busy: hand it back and retry,
         // since freeing the buffers under an open device would leave its threads writing into them.
@@ -358,7 +310,8 @@ void VelloAudio::StopPlayback() {
         }
         device_ = nullptr;
     }
-    ReleaseLum();
+    decoder_ = AudioDecoder();
+    pcm_.Release();
     headers_.clear();
     heap_.reset();
     status_ = AudioStatus::kStopped;
@@ -372,22 +325,12 @@ void VelloAudio::SetVolume(uint16_t volume) {
 
 void VelloAudio::SetSound(int on) {
     if (device_ == nullptr) return;
-    if (variant_ == AudioVariant::kOcuview) {
-        muted_ = on != 1;
-    } else if (on == 1) {
-        soundOffEvent_.Reset();
-    } else {
-        soundOffEvent_.Set();
-    }
+    soundOff_ = on != 1;
 }
 
 void VelloAudio::SetMute(bool muted) {
     if (device_ == nullptr) return;
-    if (variant_ == AudioVariant::kReeldeck) {
-        SetSound(muted ? 0 : 1);
-    } else {
-        muted_ = muted;
-    }
+    soundOff_ = muted;
 }
 
 }  // namespace vello

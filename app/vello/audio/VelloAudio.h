@@ -1,18 +1,11 @@
 // VelloAudio: plays the camera's audio, G.711 mu-law as it is or G.726 decoded to 16-bit linear, through
 // a small ring of wave-output buffers that the device's done-callback refills from the host's packet
-// queue, one packet per returned buffer.
-//
-// Both programs build it from this source and differ as follows:
-//   Reeldeck: 4 buffers at 8000 Hz, created with the object and started with 2-byte silent buffers;
-//     without a packet (or while the player is paused or its supplier stopped) it writes a 2-byte silent
-//     buffer; failures are numbered notifications to the host.
-//   Ocuview: 3 buffers at 8032 Hz; it waits for 3 packets, uses them to prime the decoder while its
-//     first buffers play silence, then discards queued packets down to one; without a packet it writes
-//     a full silent buffer; failures are message boxes titled "ERROR".
+// queue, one packet per returned buffer. What Reeldeck and Ocuview do differently is their AudioPolicy
+// (vello/audio/audio_policy.h), given at construction.
 //
 // Threads: construction, StartPlayback, the setters and StopPlayback run on the host's audio thread; the
 // refill runs on the device's callback thread. The queued-buffer count and the stop and sound states
-// are shared between them; the decoder, the code array and the PCM buffer belong to whichever thread is
+// are shared between them; the decoder, the packet and the PCM buffer belong to whichever thread is
 // filling a buffer, and only one does at a time (StartPlayback before the chain runs, the callback after).
 #ifndef VELLO_AUDIO_VELLOAUDIO_H
 #define VELLO_AUDIO_VELLOAUDIO_H
@@ -26,32 +19,30 @@
 #include <vector>
 
 #include "lumacore/lumacore.h"
-#include "platform/signal_event.h"
 #include "platform/wave_out.h"
 #include "vello/audio/audio_decoder.h"
 #include "vello/audio/audio_packets.h"
+#include "vello/audio/audio_policy.h"
 #include "vello/audio/audio_status.h"
 #include "vello/common/codec_report.h"
 #include "vello/common/lum_memory.h"
 
 namespace vello {
 
-enum class AudioVariant { kReeldeck, kOcuview };
-
 // How the object tells its host about failures and progress. Unset hooks fall back to the debugger
 // output.
 struct AudioHooks {
-    std::function<void(int number)> notify;               // Reeldeck: numbered notification
-    std::function<void(std::string_view text)> errorBox;  // Ocuview: message box titled "ERROR"
-    std::function<void()> started;                        // Ocuview: audio started (WM_USER + 3)
-    // Reeldeck's diagnostic log (its host passes reeldeck::LogText).
+    std::function<void(int number)> notify;               // AudioReports::kNumbered
+    std::function<void(std::string_view text)> errorBox;  // AudioReports::kMessageBoxes, titled "ERROR"
+    std::function<void()> started;                        // AudioStart::kPrimeWithPackets: starting now
+    // The host's diagnostic log (Reeldeck passes reeldeck::LogText).
     ReportFn diagnostic;
 };
 
 class VelloAudio {
   public:
     // Sets up the codec; Status() tells how that went (failures are already reported).
-    VelloAudio(AudioVariant variant, int codecId, AudioPacketSource* source, AudioHooks hooks = {});
+    VelloAudio(const AudioPolicy& policy, int codecId, AudioPacketSource* source, AudioHooks hooks = {});
     ~VelloAudio();
     VelloAudio(const VelloAudio&) = delete;
     VelloAudio& operator=(const VelloAudio&) = delete;
@@ -67,13 +58,13 @@ class VelloAudio {
     // Both channels at `volume` (0 to 0xFFFF); only while the device is open.
     void SetVolume(uint16_t volume);
     uint16_t GetVolume() const { return volume_.load(); }
-    // Reeldeck: 1 turns sound on, anything else off. Ocuview: SetMute. Only while the device is open.
+    // 1 turns sound on, anything else off (SetMute(true) likewise). Only while the device is open.
     void SetSound(int on);
     void SetMute(bool muted);
 
     // Buffers currently at the device.
     int QueuedBuffers() const { return queued_.load(); }
-    int BufferCount() const { return bufferCount_; }
+    int BufferCount() const { return policy_.bufferCount; }
     const platform::WaveFormat& Format() const { return format_; }
 
   private:
@@ -81,24 +72,23 @@ class VelloAudio {
                                platform::WaveHeader* header);
     void Refill(platform::WaveHeader* header);
     // Fills `header`'s buffer from one packet, or with silence; returns the bytes to play.
-    uint32_t FillFromPacket(uint8_t* buffer, bool* tookPacket);
+    uint32_t FillFromPacket(uint8_t* buffer);
     // Decodes one G.726 packet into pcm_; returns the samples decoded, -1 on a decoder error.
     int DecodeG726(const uint8_t* packet, int length);
     // Takes the oldest packet into packet_; returns its length or -1.
     int TakePacket();
     bool WriteBuffer(platform::WaveHeader* header);
-    // Reports a failure the variant's way; returns `status`.
-    AudioStatus Fail(AudioStatus status, std::string_view ocuviewText);
+    // Reports a failure the policy's way (`boxText` for message boxes); returns `status`.
+    AudioStatus Fail(AudioStatus status, std::string_view boxText);
     AudioStatus SetUpCodec(int codecId);
     AudioStatus SetUpDecoder();
     bool MakeBuffers();
-    void ReleaseLum();
-    bool SoundOff() const;
-    AudioStatus PrimeOcuview();
+    AudioStatus StartWithShortSilences();
+    AudioStatus StartWithPackets();
     void HoldChain();
     void ReleaseChain();
 
-    const AudioVariant variant_;
+    const AudioPolicy policy_;
     AudioPacketSource* const source_;
     AudioHooks hooks_;
     AudioStatus status_ = AudioStatus::kOk;
@@ -106,13 +96,11 @@ class VelloAudio {
     AudioCoding coding_ = AudioCoding::kG711Mulaw;
     uint32_t bufferSize_ = 0;
     uint8_t silence_ = 0;
-    int bufferCount_ = 0;
     platform::WaveFormat format_{};
     platform::WaveOut* device_ = nullptr;
 
     // The fixed heap that holds the wave buffers and their headers for the object's whole life.
     std::unique_ptr<uint8_t[]> heap_;
-    std::size_t heapUsed_ = 0;
     std::vector<platform::WaveHeader*> headers_;
 
     // G.726: the decoder (the primitive's 14-bit signal, played as it is) and 360 decoded samples in
@@ -120,19 +108,14 @@ class VelloAudio {
     AudioDecoder decoder_;
     LumBuffer<Lum16s> pcm_;
     std::vector<uint8_t> packet_;  // the packet being decoded (up to 8192 payload bytes)
-    std::vector<uint8_t> scratch_;
 
-    // Guards decoder_, pcm_ and packet_: the priming thread and the callback thread both decode.
+    // Guards decoder_, pcm_ and packet_: the starting thread and the callback thread both decode.
     std::mutex decodeLock_;
     std::atomic<int> queued_{0};
     std::atomic<uint16_t> volume_{0};
-    // Reeldeck: manual-reset events; signalled = stop requested / sound off.
-    platform::SignalEvent stopEvent_{true};
-    platform::SignalEvent soundOffEvent_{true};
-    // Ocuview: flags; the stop flag is cleared by the last buffer to come back.
-    std::atomic<bool> stopFlag_{false};
-    std::atomic<bool> muted_{false};
-    std::atomic<bool> chainEnded_{false};
+    std::atomic<bool> stopRequested_{false};  // no buffer is written again; the chain drains
+    std::atomic<bool> chainEnded_{false};     // the last buffer is back (or none went out)
+    std::atomic<bool> soundOff_{false};
 };
 
 }  // namespace vello
