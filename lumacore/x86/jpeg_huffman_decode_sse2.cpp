@@ -80,7 +80,14 @@ class BlockReader {
         if (count_ < 8 && !TopUp()) return false;
         // After a top-up every entry with its value fits; fewer bits than the symbol takes means a top-up
         // inside it, and entries without their value say 63 bits, which also lands there.
-        if (count_ < n) return Careful(table, entry, symbol, value);
+        if (count_ < n) {
+            uint32_t sym;
+            int val;
+            const bool ok = Cold(&BlockReader::Careful, table, entry, &sym, &val);
+            *symbol = sym;
+            *value = val;
+            return ok;
+        }
         count_ -= n;
         buf_ <<= n;
         *symbol = entry >> c::huffman::kFastSymbolShift;
@@ -170,7 +177,17 @@ class BlockReader {
                 return true;
             }
         }
-        return TopUpByBytes(n);
+        return Cold(&BlockReader::TopUpByBytes, n);
+    }
+
+    // Runs a rarely taken step on a copy, so that this reader never has its address taken and can live
+    // in registers on the common path.
+    template <typename Step, typename... Args>
+    [[gnu::always_inline]] bool Cold(Step step, Args... args) {
+        BlockReader copy = *this;
+        const bool ok = (copy.*step)(args...);
+        *this = copy;
+        return ok;
     }
 
     [[gnu::noinline]] bool TopUpByBytes(int n) {
@@ -226,8 +243,17 @@ LumStatus lumiDecodeHuffman8x8_JPEG_1u16s_C1(const Lum8u* pSrc, int srcLen, int*
     const int pos0 = *pSrcPos;
     const uint32_t acc0 = pState->acc;
 
+    // Eight stores written out: as a loop the compiler makes it a string store, slow to start.
     const __m128i zero = _mm_setzero_si128();
-    for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst) + i, zero);
+    auto* row = reinterpret_cast<__m128i*>(pDst);
+    _mm_storeu_si128(row + 0, zero);
+    _mm_storeu_si128(row + 1, zero);
+    _mm_storeu_si128(row + 2, zero);
+    _mm_storeu_si128(row + 3, zero);
+    _mm_storeu_si128(row + 4, zero);
+    _mm_storeu_si128(row + 5, zero);
+    _mm_storeu_si128(row + 6, zero);
+    _mm_storeu_si128(row + 7, zero);
 
     BlockReader in(pSrc, srcLen, pos0, acc0, pState->nBits);
     uint32_t symbol;
