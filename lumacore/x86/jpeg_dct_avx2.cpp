@@ -32,7 +32,8 @@ struct Ops {
     }
 };
 
-void Transpose8x8(__m256i r[8]) {
+// Inlined: the block then stays in registers between the passes.
+[[gnu::always_inline]] inline void Transpose8x8(__m256i r[8]) {
     const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]), t1 = _mm256_unpackhi_epi32(r[0], r[1]);
     const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]), t3 = _mm256_unpackhi_epi32(r[2], r[3]);
     const __m256i t4 = _mm256_unpacklo_epi32(r[4], r[5]), t5 = _mm256_unpackhi_epi32(r[4], r[5]);
