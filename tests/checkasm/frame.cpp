@@ -6,8 +6,8 @@ namespace {
 using checkasm::Guarded;
 using checkasm::rng;
 
-// Lengths around the tuned copy's 16- and 64-byte steps, page-sized ones and small odd ones (the larger
-// edges stay from when the copy switched strategy there: they cost nothing).
+// Lengths around the tuned copy's 64- and 16-byte steps, around page multiples from 8 KiB to 20 KiB
+// (where a copy that changes its method by size would change it), and small odd ones.
 int PickLength() {
     static const int kEdges[] = {1,    15,   16,    17,    63,    64,    65,   8191,
                                  8192, 8193, 16383, 16384, 20479, 20480, 20481};

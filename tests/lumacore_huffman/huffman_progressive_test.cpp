@@ -357,7 +357,7 @@ TEST(HuffmanProgressive, RangeChecks) {
         EXPECT_EQ(lumiGetHuffmanStatistics8x8_DCFirst_JPEG_16s_C1(b.data(), stats.data(), &last, Al),
                   lumStsBadArgErr);
     }
-    // The DC decoders need at least one byte of data (a size, checked before the other pointers).
+    // The DC decoders need at least one byte of data; DC first checks it before its other pointers.
     int pos = 0, marker = 0;
     Lum16s last = 0;
     DecodeState ds;

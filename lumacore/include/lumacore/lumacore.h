@@ -4,8 +4,9 @@
  * The 72 functions below are the library's whole interface and are exported under exactly these names.
  * Every primitive but the allocators, the free functions, lumAlignPtr and lumGetCpuClocks returns a
  * LumStatus: 0 on success, a negative code for an error (outputs untouched), the one positive code as a
- * warning. Arguments are checked in a fixed order: null pointers, then sizes, then steps, then the
- * family's own checks, all before any output is written.
+ * warning. Every argument check comes before any output is written. The checks run in a fixed order:
+ * null pointers, then sizes, then steps, then the family's own checks, except where a family's section
+ * below names an order of its own.
  *
  * Images are a pointer to the first pixel of the region and a step: the distance in bytes between the
  * starts of two rows (also for 16-bit data). Planar images are arrays of plane pointers. Region sizes
@@ -118,7 +119,14 @@ LUMAPI LumStatus lumiCopy_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8
 LUMAPI LumStatus lumiCopy_8u_P4C4R(const Lum8u* const pSrc[4], int srcStep, Lum8u* pDst, int dstStep,
                                    LumiSize roiSize);
 
-/* ---- JPEG Huffman coding (ITU-T T.81 Annexes C, F, G, K) ---- */
+/* ---- JPEG Huffman coding (ITU-T T.81 Annexes C, F, G, K) ----
+ * Orders of their own: the baseline and DC-first block decoders check pSrc, then srcLen (baseline: a
+ * negative one is lumStsBadArgErr, 0 is accepted; DC first: below 1 is lumStsSizeErr), then their other
+ * pointers. The block encoders check pDst, then dstLen, then pDstPos and pState (the AC encoders also
+ * pAcTable), then Al, Ss, Se and the position; what only a block needs (the block, and for the baseline
+ * and DC-first encoders the predictor and the tables) is checked only when they do not flush. The AC
+ * statistics check their counters and state, then Ss, Se and Al, and the block likewise only when they
+ * do not flush. */
 
 LUMAPI LumStatus lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(const Lum8u* pListBits, const Lum8u* pListVals,
                                                         LumiDecodeHuffmanSpec** ppSpec);
@@ -189,7 +197,11 @@ LUMAPI LumStatus lumiGetHuffmanStatistics8x8_ACRefine_JPEG_16s_C1(const Lum16s* 
                                                                   int Al, LumiEncodeHuffmanState* pState,
                                                                   int bFlush);
 
-/* ---- JPEG quantisation, transform, colour and sampling ---- */
+/* ---- JPEG quantisation, transform, colour and sampling ----
+ * Orders of their own: the two transforms check pSrc and pDst, then the step, then the table; the colour
+ * conversions the pointers (each plane's included), then the steps, then the region size; the 4:2:0
+ * conversion pSrc and pDst, then the size, then the plane pointers and the step array, then the steps;
+ * the resamplers the source (pointer, step, size) completely, then the destination in the same order. */
 
 LUMAPI LumStatus lumiQuantFwdRawTableInit_JPEG_8u(Lum8u* pQuantRawTable, int qualityFactor);
 LUMAPI LumStatus lumiQuantFwdTableInit_JPEG_8u16u(const Lum8u* pQuantRawTable, Lum16u* pQuantFwdTable);
@@ -232,7 +244,11 @@ LUMAPI LumStatus lumiSampleUpH2V2_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, Lu
  * 3 bytes past their final position). On a bitstream error no block and no
  * prediction buffer is written (the motion vector decoder keeps the vectors before the failing one) and
  * the position stays after the last complete element. In lumiDecodePadMV_PVOP_MPEG4 a null neighbour
- * vector array makes that neighbour unavailable (its flag pointer is still required). */
+ * vector array makes that neighbour unavailable (its flag pointer is still required).
+ * Orders of their own: the intra block decoders check the stream pointers and pDst, then the bit offset,
+ * dstStep, the prediction buffers, blockIndex and curQp; lumiDecodePadMV_PVOP_MPEG4 the stream pointers,
+ * the bit offset, the other pointers, their alignment, then fcodeForward. The half-sample copies check
+ * their pointers only. */
 
 LUMAPI LumStatus lumiDecodeBlockCoef_Intra_MPEG4_1u8u(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pDst,
                                                       int dstStep, Lum16s* pCoefBufRow, Lum16s* pCoefBufCol,
