@@ -199,13 +199,13 @@ void Player::RunMotionJpeg(Worker& self, const DisplayBuffer& display, uint8_t* 
     auto failed = [&](int number) {
         if (!FlushOrStop(self)) posted_.Post(PlayerNotification::kError, number);
     };
-    if (reader.Refill() != 1) return failed(msg::kNoText);
+    if (!reader.Refill()) return failed(msg::kNoText);
     for (;;) {
         if (FlushOrStop(self)) return;
         std::size_t length = 0;
         const vello::JpegStreamReader::Extract got = reader.ExtractImage(image, &length);
         if (got == vello::JpegStreamReader::Extract::kNeedData) {
-            if (reader.Refill() != 1) return failed(msg::kNoText);
+            if (!reader.Refill()) return failed(msg::kNoText);
             continue;
         }
         if (got == vello::JpegStreamReader::Extract::kEndOfData) return;
@@ -234,7 +234,7 @@ void Player::RunMotionJpeg(Worker& self, const DisplayBuffer& display, uint8_t* 
                         picture + static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureStep),
                         static_cast<std::size_t>(width) * 3);
         ShowPicture(self, display, stamps.PacerArgument(), records);
-        if (reader.Refill() != 1) return failed(msg::kNoText);
+        if (!reader.Refill()) return failed(msg::kNoText);
     }
 }
 

@@ -71,9 +71,9 @@ std::pair<std::vector<std::size_t>, Extract> ReadAll(const Bytes& stream, std::s
         if (got == Extract::kImage) {
             lengths.push_back(length);
         } else if (got == Extract::kNeedData) {
-            if (reader.Refill() != 1) return {lengths, Extract::kInvalid};
+            if (!reader.Refill()) return {lengths, Extract::kInvalid};
         } else {
-            reader.Refill();  // reports what the last images consumed
+            static_cast<void>(reader.Refill());  // reports what the last images consumed
             if (consumed != nullptr) *consumed = source.consumed;
             return {lengths, got};
         }

@@ -38,8 +38,8 @@ void JpegStreamReader::Clear() {
     stuck_ = false;
 }
 
-int JpegStreamReader::Refill() {
-    if (buffer_.empty()) return 0;
+bool JpegStreamReader::Refill() {
+    if (buffer_.empty()) return false;
     uint8_t* data = buffer_.data();
     if (reported_ > 0) {
         source_->Consumed(reported_);
@@ -54,20 +54,20 @@ int JpegStreamReader::Refill() {
     if (!source_->PeekOldest(&packet)) {
         stuck_ = false;
         source_->WaitStep();
-        return 1;
+        return true;
     }
     if (!packet.intact || packet.size < 1) {
         source_->DropOldest();
-        return 0;
+        return false;
     }
     // A packet that does not fit stays queued; with nothing left to move out of the way the buffer is
     // stuck, which the extraction reports as an invalid stream instead of waiting forever.
     stuck_ = packet.size > kCapacity - filled_;
-    if (stuck_) return 1;
+    if (stuck_) return true;
     std::memcpy(data + filled_, packet.data, packet.size);
     filled_ += packet.size;
     source_->DropOldest();
-    return 1;
+    return true;
 }
 
 JpegStreamReader::Extract JpegStreamReader::ExtractImage(uint8_t* out, std::size_t* length) {

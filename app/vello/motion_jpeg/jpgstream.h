@@ -38,9 +38,9 @@ class JpegStreamReader {
     void Clear();
 
     // Reports the bytes consumed since the last refill to the source, moves the unread rest to the start
-    // and appends at most one packet (waiting one step when none is queued). 1 on success, 0 when the
-    // packet failed its check (it is taken off the queue).
-    int Refill();
+    // and appends at most one packet (waiting one step when none is queued). False when the packet failed
+    // its check (it is taken off the queue) or the buffer was never allocated.
+    [[nodiscard]] bool Refill();
 
     // Copies the next complete image to `out` (at least kCapacity bytes) and sets `length`.
     Extract ExtractImage(uint8_t* out, std::size_t* length);
