@@ -32,6 +32,8 @@ class RecordingBackend : public ocuview::ViewerBackend {
         }
         calls_.push_back(call);
     }
+    void StartRecording(const std::string& path) override { calls_.push_back("record " + path); }
+    void StopRecording() override { calls_.push_back("stop recording"); }
 
   private:
     std::vector<std::string>& calls_;

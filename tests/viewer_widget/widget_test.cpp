@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QMetaMethod>
 #include <QMetaProperty>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 #include <set>
@@ -245,6 +246,52 @@ TEST(OcuviewWidget, VolumeMuteFrameRateAndTrigger) {
     // A volume set by a method places the knob at 0.82 x volume.
     w.PrmSetControlParam("PRM_PARAM_VOLUME", "100");
     EXPECT_EQ(w.knob(), 82);
+}
+
+// The Record toggle shows what the viewer does: it asks the backend and follows its answer.
+TEST(OcuviewWidget, RecordToggleFollowsTheViewer) {
+    std::vector<std::string> calls;
+    OcuviewWidget w;
+    w.SetBackend(std::make_unique<RecordingBackend>(calls));
+    w.ShowCamera(FullJpegFacts());
+    w.show();
+    calls.clear();
+    QToolButton* record = w.recordButton();
+    ASSERT_TRUE(record->isVisibleTo(&w));
+    // Under the picture at its right edge, clear of the volume slider.
+    EXPECT_EQ(record->geometry(), QRect(850 - 38, w.slotWidget(12)->y(), 38, 31));
+    EXPECT_FALSE(record->geometry().intersects(w.slotWidget(18)->geometry()));
+
+    w.SetRecordDirectory("/records");
+    QTest::mouseClick(record, Qt::LeftButton);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(QString::fromStdString(calls[0]).contains(
+        QRegularExpression("^record /records/ocuview_\\d{8}_\\d{6}_00$")))
+        << calls[0];
+    EXPECT_FALSE(record->isChecked());  // no answer yet
+    w.RecordingRefused("/records: no such directory");
+    EXPECT_FALSE(record->isChecked());
+    EXPECT_EQ(w.recordingState(), "refused: /records: no such directory");
+
+    w.StartRecording("/tmp/cam.jpf");
+    w.RecordingStarted("/tmp/cam00.jpf");
+    EXPECT_TRUE(record->isChecked());
+    EXPECT_TRUE(w.recording());
+    EXPECT_EQ(w.recordingState(), "on /tmp/cam00.jpf");
+    QTest::mouseClick(record, Qt::LeftButton);
+    EXPECT_TRUE(record->isChecked());  // until the files are in place
+    RecordingSummary summary;
+    summary.paths = {"/tmp/cam00.jpf"};
+    summary.picturesWritten = 42;
+    summary.audioBytesWritten = 11264;
+    w.RecordingEnded(summary);
+    EXPECT_FALSE(record->isChecked());
+    EXPECT_FALSE(w.recording());
+    EXPECT_EQ(w.recordingState(), "ended /tmp/cam00.jpf: 42 pictures, 11264 bytes of audio");
+    EXPECT_EQ(calls, (std::vector<std::string>{calls[0], "record /tmp/cam.jpf", "stop recording"}));
+
+    w.ShowStatusText("Can not connect.");
+    EXPECT_FALSE(record->isVisibleTo(&w));
 }
 
 TEST(OcuviewWidget, CaptureDialogsUpToTen) {

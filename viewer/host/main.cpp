@@ -2,6 +2,7 @@
 // camera, and offers them for scripting on the session D-Bus.
 //
 //   ocuview --camera 127.0.0.1:8080 [--camera HOST[:PORT] ...] [--set Name=Value ...] [--page-url URL]
+//           [--record FILE ...]
 //
 // Without a display it says so and runs on Qt's offscreen platform for a few seconds, then saves a
 // snapshot of the window and prints the stream figures.
@@ -39,13 +40,18 @@ constexpr const char* kUsage =
     "                         a display)\n"
     "  --snapshot FILE.png    before quitting, save a picture of the window there (default without a\n"
     "                         display: ocuview-snapshot.png)\n"
+    "  --record FILE          record the live stream as received (pictures and sound, no re-encoding)\n"
+    "                         into a series: FILE names its directory and prefix, e.g. out/cam00.jpf\n"
+    "                         (.jpf Motion JPEG, .m4f MPEG-4, chosen by the camera's codec); the n-th\n"
+    "                         --record goes to the n-th control; it ends when the program quits\n"
     "  --no-dbus              do not offer the controls on the session bus\n"
     "  -h, --help             show this help\n"
     "  -V, --version          show the version\n"
     "\n"
     "On the session D-Bus the controls are objects /org/qxrk7/Ocuview/Control0, Control1, ... with the\n"
     "interface org.qxrk7.Ocuview.Control, under the name org.qxrk7.Ocuview (or\n"
-    "org.qxrk7.Ocuview.Host<pid> when that is taken); the name is printed at start.\n";
+    "org.qxrk7.Ocuview.Host<pid> when that is taken); the name is printed at start. Each object also\n"
+    "has org.qxrk7.Ocuview.Recording: Start(path) (empty: a new series in ~/Videos or ~), Stop(), State().\n";
 
 struct Options {
     std::vector<std::string> cameras;
@@ -53,6 +59,7 @@ struct Options {
     std::string pageUrl;
     double seconds = 0;
     std::string snapshot;
+    std::vector<std::string> records;
     bool dbus = true;
 };
 
@@ -96,6 +103,9 @@ int Parse(int argc, char** argv, Options& o) {
                 return UsageError("--seconds needs a positive number");
         } else if (arg == "--snapshot") {
             if (!value(&o.snapshot) || o.snapshot.empty()) return UsageError("--snapshot needs a file name");
+        } else if (arg == "--record") {
+            if (!value(&v) || v.empty()) return UsageError("--record needs a file name");
+            o.records.push_back(v);
         } else if (arg == "--no-dbus") {
             o.dbus = false;
         } else {
@@ -138,6 +148,8 @@ int main(int argc, char** argv) {
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(4);
     if (options.cameras.empty()) options.cameras.emplace_back();  // the page address or properties decide
+    if (options.records.size() > options.cameras.size())
+        return UsageError("more --record than controls (one --record per --camera)");
     const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(options.cameras.size()))));
 
     std::vector<ocuview::OcuviewWidget*> widgets;
@@ -160,6 +172,11 @@ int main(int argc, char** argv) {
         auto backend = std::make_unique<ocuview::CoreBackend>(*w);
         backends.push_back(backend.get());
         w->SetBackend(std::move(backend));
+        QObject::connect(w, &ocuview::OcuviewWidget::recordingChanged, w, [i](bool on, const QString& text) {
+            std::printf("ocuview: control %zu: recording %s\n", i,
+                        qPrintable(on ? QStringLiteral("into ") + text : text));
+            std::fflush(stdout);
+        });
         grid->addWidget(w, static_cast<int>(i) / columns, static_cast<int>(i) % columns);
         widgets.push_back(w);
     }
@@ -179,6 +196,9 @@ int main(int argc, char** argv) {
     // ParamAutoStart, when given, decides when the controls start (on showing); otherwise they start now.
     if (!autoStartSet)
         for (auto* w : widgets) w->PrmPlayStart();
+    // The control thread takes the recording after the start-up it was queued behind.
+    for (std::size_t i = 0; i < options.records.size(); ++i)
+        widgets[i]->StartRecording(QString::fromStdString(options.records[i]));
 
     if (options.seconds > 0) {
         QTimer::singleShot(static_cast<int>(options.seconds * 1000), &app, [&] {
@@ -190,6 +210,22 @@ int main(int argc, char** argv) {
                     std::printf("ocuview: cannot save the snapshot to %s\n", qPrintable(file));
             }
             for (std::size_t i = 0; i < widgets.size(); ++i) {
+                // The recording ends first, so that what it holds is counted against what was drawn.
+                if (const auto s = backends[i]->FinishRecording()) {
+                    std::string files;
+                    for (const std::string& p : s->paths) files += (files.empty() ? "" : " ") + p;
+                    std::printf(
+                        "ocuview: control %zu: recorded %llu of %llu pictures received (%llu skipped, "
+                        "%llu dropped), %llu of %llu audio bytes into %s%s%s\n",
+                        i, static_cast<unsigned long long>(s->picturesWritten),
+                        static_cast<unsigned long long>(s->picturesReceived),
+                        static_cast<unsigned long long>(s->picturesSkipped),
+                        static_cast<unsigned long long>(s->droppedItems),
+                        static_cast<unsigned long long>(s->audioBytesWritten),
+                        static_cast<unsigned long long>(s->audioBytesReceived),
+                        files.empty() ? "nothing" : files.c_str(), s->error.empty() ? "" : "; ",
+                        s->error.c_str());
+                }
                 const auto* w = widgets[i];
                 std::printf("ocuview: control %zu: %s, %llu pictures of %dx%d, %s fps, camera time \"%s\"\n",
                             i, w->model().hostField().c_str(),

@@ -147,6 +147,38 @@ void CoreBackend::SendMotionDetection(int window, MotionCommand command,
     });
 }
 
+void CoreBackend::StartRecording(const std::string& path) {
+    Post([this, path] {
+        std::string message;
+        const RecordResult result = viewer_->StartRecording(path, &message);
+        const bool started = result == RecordResult::kStarted || result == RecordResult::kAlreadyRecording;
+        QMetaObject::invokeMethod(widget_, [w = widget_, started, m = QString::fromStdString(message)] {
+            if (!w) return;
+            if (started)
+                w->RecordingStarted(m);
+            else
+                w->RecordingRefused(m);
+        });
+    });
+}
+
+void CoreBackend::StopRecording() {
+    Post([this] { (void)viewer_->StopRecording(); });
+}
+
+std::optional<RecordingSummary> CoreBackend::FinishRecording() {
+    std::optional<RecordingSummary> summary;
+    QMetaObject::invokeMethod(
+        context_, [this, &summary] { summary = viewer_->StopRecording(); }, Qt::BlockingQueuedConnection);
+    return summary;
+}
+
+void CoreBackend::OnRecordingEnded(const RecordingSummary& summary) {
+    QMetaObject::invokeMethod(widget_, [w = widget_, summary] {
+        if (w) w->RecordingEnded(summary);
+    });
+}
+
 std::string CoreBackend::measuredRate() const {
     std::lock_guard<std::mutex> lock(rateLock_);
     return rate_;

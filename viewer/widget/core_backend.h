@@ -38,6 +38,10 @@ class CoreBackend : public ViewerBackend,
     void SendTrigger(const std::string& text) override;
     void SendMotionDetection(int window, MotionCommand command,
                              const std::array<MotionWindow, 4>& windows) override;
+    void StartRecording(const std::string& path) override;
+    void StopRecording() override;
+    // Ends a recording now (blocking until its files are in place); nullopt when none was running.
+    std::optional<RecordingSummary> FinishRecording();
 
     // The measured picture rate ("%.1f") and the count of pictures drawn since the last start.
     [[nodiscard]] std::string measuredRate() const;
@@ -58,6 +62,7 @@ class CoreBackend : public ViewerBackend,
     void OnMessageBox(std::string_view title, std::string_view text) override;
     void OnFrameRate(std::string_view text) override;
     void OnMotionLevels(const std::array<int, 4>& levels) override;
+    void OnRecordingEnded(const RecordingSummary& summary) override;
 
     QPointer<OcuviewWidget> widget_;
     std::string iniPath_;

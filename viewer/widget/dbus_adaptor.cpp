@@ -142,6 +142,19 @@ QString OcuviewDBusAdaptor::PrmCalcModuleHeight(const QString& viewMode, const Q
     return widget_->PrmCalcModuleHeight(viewMode, viewSize);
 }
 
+OcuviewRecordingAdaptor::OcuviewRecordingAdaptor(OcuviewWidget* widget)
+    : QDBusAbstractAdaptor(widget), widget_(widget) {}
+
+void OcuviewRecordingAdaptor::Start(const QString& path) {
+    widget_->StartRecording(path);
+}
+void OcuviewRecordingAdaptor::Stop() {
+    widget_->StopRecording();
+}
+QString OcuviewRecordingAdaptor::State() {
+    return widget_->recordingState();
+}
+
 bool ExportOnSessionBus(const std::vector<OcuviewWidget*>& widgets, QString* serviceName, QStringList* paths,
                         QString* error) {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -152,6 +165,7 @@ bool ExportOnSessionBus(const std::vector<OcuviewWidget*>& widgets, QString* ser
     paths->clear();
     for (std::size_t i = 0; i < widgets.size(); ++i) {
         new OcuviewDBusAdaptor(widgets[i]);
+        new OcuviewRecordingAdaptor(widgets[i]);
         const QString path = QString::fromLatin1(kDBusPathPrefix) + QString::number(i);
         if (!bus.registerObject(path, widgets[i], QDBusConnection::ExportAdaptors)) {
             *error = QStringLiteral("cannot register %1: %2").arg(path, bus.lastError().message());

@@ -87,6 +87,28 @@ class OcuviewDBusAdaptor : public QDBusAbstractAdaptor {
     OcuviewWidget* widget_;
 };
 
+// Recording on the bus, beside the control's own interface: interface "org.qxrk7.Ocuview.Recording" on
+// the same object. Start answers at once; State tells how it went.
+inline constexpr const char* kDBusRecordingInterface = "org.qxrk7.Ocuview.Recording";
+
+class OcuviewRecordingAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.qxrk7.Ocuview.Recording")
+
+  public:
+    explicit OcuviewRecordingAdaptor(OcuviewWidget* widget);
+
+  public Q_SLOTS:
+    // Records into the series `path` names (empty: a new series in the control's record directory).
+    void Start(const QString& path);
+    void Stop();
+    // "off", "on FILE", "ended FILE...: N pictures, B bytes of audio" or "refused: REASON".
+    QString State();
+
+  private:
+    OcuviewWidget* widget_;
+};
+
 // Puts `widgets` on the session bus: object paths kDBusPathPrefix + 0, 1, ... in order, under the name
 // kDBusServiceName, or kDBusServiceName + ".Host" + the process id when another process holds that.
 // Returns false with a reason when there is no session bus or nothing could be registered.

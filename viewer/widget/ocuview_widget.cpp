@@ -1,9 +1,12 @@
 #include "ocuview_widget.h"
 
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <algorithm>
 #include <cstring>
@@ -171,6 +174,14 @@ void OcuviewWidget::BuildPanel() {
     auto* mute = button(slot::kMuteButton, tr("Mute"));
     auto* unmute = button(slot::kUnmuteButton, tr("Unmute"));
     auto* zoomOff = button(slot::kZoomOffButton, tr("Zoom off"));
+    recordButton_ = new QToolButton(this);
+    recordButton_->setObjectName(QStringLiteral("record"));
+    recordButton_->setToolTip(tr("Record the live stream"));
+    recordButton_->setAutoRaise(true);
+    recordButton_->setCheckable(true);
+    recordButton_->setFocusPolicy(Qt::NoFocus);
+    recordButton_->setIconSize(QSize(kIconButton.width, kIconButton.height));
+    recordButton_->hide();
     slider_ = new VolumeSlider(this);
     slots_[slot::kVolumeSlider] = slider_;
     dateTime_ = label(slot::kDateTime, QString());
@@ -211,6 +222,14 @@ void OcuviewWidget::BuildPanel() {
             backend_->SendTrigger(triggerBox_->currentText().toStdString());
     });
     connect(transmission, &QToolButton::clicked, this, [this] { OpenTransmissionDialog(); });
+    connect(recordButton_, &QToolButton::clicked, this, [this] {
+        // The button shows what the viewer does, not the click: it stays as it was until the viewer answers.
+        recordButton_->setChecked(recording_);
+        if (recording_)
+            StopRecording();
+        else
+            StartRecording();
+    });
     connect(mute, &QToolButton::clicked, this, [this] {
         model_.OnPanelMute(true);
         SetMuted(true);
@@ -241,6 +260,7 @@ void OcuviewWidget::ApplyColours() {
     for (const auto& [s, icon] : icons)
         static_cast<QToolButton*>(slots_[static_cast<std::size_t>(s)])
             ->setIcon(MakePanelIcon(icon, fore, back, ratio));
+    recordButton_->setIcon(MakePanelIcon(PanelIcon::Record, fore, back, ratio));
     const QString labelStyle = QStringLiteral("color: %1; background: transparent;").arg(fore.name());
     for (int s : {slot::kFrameRateLabel, slot::kViewSizeLabel, slot::kZoomCaption, slot::kCaptureCaption,
                   slot::kTransmissionCaption})
@@ -321,6 +341,14 @@ void OcuviewWidget::Relayout() {
         w->setVisible(visible);
     }
     if (!statusShown_) FitDateLabel();
+    // Record sits in the row under the picture at its right edge, clear of the volume slider.
+    const Slot& mute = table[slot::kMuteButton];
+    const Slot& volume = table[slot::kVolumeSlider];
+    const Rect view = ViewRect(kind, view_);
+    const bool panel = kind != ViewerKind::kMotionDetection && kind != ViewerKind::kViewOnly;
+    recordButton_->setGeometry(std::max(view.x + view.width - kIconButton.width, volume.x + volume.width + 8),
+                               mute.y, kIconButton.width, kIconButton.height);
+    recordButton_->setVisible(panel && !statusShown_);
     if (kind == ViewerKind::kMotionDetection) {
         for (QWidget* w : slots_)
             if (w) w->hide();
@@ -384,6 +412,7 @@ void OcuviewWidget::ShowStatusText(const QString& text) {
     motion_->Hide();
     for (QWidget* w : slots_)
         if (w) w->hide();
+    recordButton_->hide();
     dateTime_->setText(text);
     dateTime_->move(20, 20);
     dateTime_->adjustSize();
@@ -397,6 +426,56 @@ void OcuviewWidget::ViewerStopped() {
     releaseMouse();
     unsetCursor();
     update();
+}
+
+QString OcuviewWidget::recordDirectory() const {
+    if (!recordDirectory_.isEmpty()) return recordDirectory_;
+    const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    return !movies.isEmpty() && QDir(movies).exists() ? movies : QDir::homePath();
+}
+
+void OcuviewWidget::StartRecording(const QString& path) {
+    if (!backend_ || recording_) return;
+    const QString target =
+        !path.isEmpty()
+            ? path
+            : recordDirectory() +
+                  QStringLiteral("/ocuview_%1_00")
+                      .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_hhmmss")));
+    backend_->StartRecording(target.toStdString());
+}
+
+void OcuviewWidget::StopRecording() {
+    if (backend_ && recording_) backend_->StopRecording();
+}
+
+void OcuviewWidget::RecordingStarted(const QString& firstFile) {
+    recording_ = true;
+    recordState_ = QStringLiteral("on ") + firstFile;
+    recordButton_->setChecked(true);
+    recordButton_->setToolTip(tr("Recording into %1: press to stop").arg(firstFile));
+    Q_EMIT recordingChanged(true, firstFile);
+}
+
+void OcuviewWidget::RecordingRefused(const QString& reason) {
+    recording_ = false;
+    recordState_ = QStringLiteral("refused: ") + reason;
+    recordButton_->setChecked(false);
+    Q_EMIT recordingChanged(false, recordState_);
+}
+
+void OcuviewWidget::RecordingEnded(const RecordingSummary& summary) {
+    recording_ = false;
+    QStringList files;
+    for (const std::string& p : summary.paths) files << QString::fromStdString(p);
+    recordState_ = QStringLiteral("ended %1: %2 pictures, %3 bytes of audio")
+                       .arg(files.join(QLatin1Char(' ')))
+                       .arg(summary.picturesWritten)
+                       .arg(summary.audioBytesWritten);
+    if (!summary.error.empty()) recordState_ += QStringLiteral("; ") + QString::fromStdString(summary.error);
+    recordButton_->setChecked(false);
+    recordButton_->setToolTip(tr("Record the live stream"));
+    Q_EMIT recordingChanged(false, recordState_);
 }
 
 QString OcuviewWidget::labelText() const {

@@ -51,6 +51,10 @@ class ViewerBackend {
     // A motion-detection command for window 1..4 (any for kAll) with the four windows as they now stand.
     virtual void SendMotionDetection(int window, MotionCommand command,
                                      const std::array<MotionWindow, 4>& windows) = 0;
+    // Recording the live stream as received into a series (Viewer::StartRecording); the outcome comes
+    // back through RecordingStarted / RecordingRefused / RecordingEnded.
+    virtual void StartRecording(const std::string& /*path*/) {}
+    virtual void StopRecording() {}
 };
 
 // What the panel is built from once the camera has answered the inquiry.
@@ -180,10 +184,27 @@ class OcuviewWidget : public QWidget {
     void Capture();
     void OpenTransmissionDialog();
 
+    // Recording the live stream (the Record toggle, the host's --record, D-Bus): an empty path starts a
+    // new series in recordDirectory() named after the date and time.
+    void StartRecording(const QString& path = {});
+    void StopRecording();
+    [[nodiscard]] bool recording() const { return recording_; }
+    // "off", "on FILE", "ended FILE...: N pictures, S s of audio" or "refused: REASON".
+    [[nodiscard]] QString recordingState() const { return recordState_; }
+    void SetRecordDirectory(const QString& directory) { recordDirectory_ = directory; }
+    [[nodiscard]] QString recordDirectory() const;
+    [[nodiscard]] QToolButton* recordButton() const { return recordButton_; }
+    // From the backend, on the GUI thread.
+    void RecordingStarted(const QString& firstFile);
+    void RecordingRefused(const QString& reason);
+    void RecordingEnded(const RecordingSummary& summary);
+
   Q_SIGNALS:
     void captureOpened(ocuview::CaptureDialog* dialog);
     // The control changed size (after the first picture, a view-size change, a restart).
     void controlResized(QSize size);
+    // A recording started (`on`, text: its first file) or ended (text: the state).
+    void recordingChanged(bool on, QString text);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -238,6 +259,10 @@ class OcuviewWidget : public QWidget {
     VolumeSlider* slider_ = nullptr;
     MotionEditor* motion_ = nullptr;
     std::array<QPointer<CaptureDialog>, kMaxCaptureDialogs> captures_{};
+    QToolButton* recordButton_ = nullptr;  // under the picture, right of the volume slider
+    bool recording_ = false;
+    QString recordState_ = QStringLiteral("off");
+    QString recordDirectory_;
 };
 
 }  // namespace ocuview

@@ -10,7 +10,7 @@ namespace {
 
 constexpr int kWidth = 38, kHeight = 31;
 
-void DrawSymbol(QPainter& p, PanelIcon icon, QColor fore) {
+void DrawSymbol(QPainter& p, PanelIcon icon, QColor fore, bool lit) {
     p.setPen(QPen(fore, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     switch (icon) {
@@ -68,6 +68,13 @@ void DrawSymbol(QPainter& p, PanelIcon icon, QColor fore) {
             }
             break;
         }
+        case PanelIcon::Record:
+            // A recording light in a ring: lit (red) while recording.
+            p.drawEllipse(QPointF(19, 15.5), 9, 9);
+            p.setPen(Qt::NoPen);
+            p.setBrush(lit ? QColor(0xE0, 0x20, 0x20) : fore);
+            p.drawEllipse(QPointF(19, 15.5), 5.5, 5.5);
+            break;
     }
 }
 
@@ -82,7 +89,7 @@ QPixmap Face(PanelIcon icon, QColor fore, QColor back, qreal ratio, bool pressed
     p.setBrush(face);
     p.drawRoundedRect(QRectF(0.5, 0.5, kWidth - 1, kHeight - 1), 5, 5);
     if (pressed) p.translate(1, 1);
-    DrawSymbol(p, icon, fore);
+    DrawSymbol(p, icon, fore, pressed);
     return pixmap;
 }
 
