@@ -178,8 +178,10 @@ bool Mpeg4Decoder::AppendPacket(const PacketView& packet, bool* startsPicture) {
 
 namespace {
 
-// Moves the unread bytes to the start of the buffer; returns the bytes consumed before them.
-std::size_t CompactStream(StreamBuffer& s) {
+// The start of both hosts' refills: moves the unread bytes to the start of the buffer and reports the
+// bytes consumed before them to the source. False when the buffer was never allocated.
+bool StartRefill(StreamBuffer& s, PacketSource& source) {
+    if (s.base == nullptr) return false;
     const Lum8u* end = s.End();
     const Lum8u* from = s.pos > end ? end : s.pos;
     const std::size_t consumed = static_cast<std::size_t>(from - s.base);
@@ -188,20 +190,22 @@ std::size_t CompactStream(StreamBuffer& s) {
     s.filled = unread;
     if (s.pos > end) s.bitOffset = 0;
     s.pos = s.base;
-    return consumed;
+    if (consumed > 0) source.Consumed(consumed);
+    return true;
 }
+
+// Zeroes the padding after the data however a refill ends (`filled` changes on every path).
+struct PaddingGuard {
+    StreamBuffer& s;
+    ~PaddingGuard() { s.ClearPadding(); }
+};
 
 }  // namespace
 
 bool Mpeg4Decoder::RefillReeldeck(std::size_t* appended) {
     *appended = 0;
-    if (stream_.base == nullptr) return false;
-    const std::size_t consumed = CompactStream(stream_);
-    if (consumed > 0) source_->Consumed(consumed);
-    struct PaddingGuard {
-        StreamBuffer& s;
-        ~PaddingGuard() { s.ClearPadding(); }
-    } guard{stream_};
+    if (!StartRefill(stream_, *source_)) return false;
+    const PaddingGuard guard{stream_};
 
     if (stream_.Free() < kReeldeckMinFree) return true;
     for (;;) {
@@ -228,13 +232,8 @@ bool Mpeg4Decoder::RefillReeldeck(std::size_t* appended) {
 
 bool Mpeg4Decoder::RefillOcuview(std::size_t* appended) {
     *appended = 0;
-    if (stream_.base == nullptr) return false;
-    const std::size_t consumed = CompactStream(stream_);
-    if (consumed > 0) source_->Consumed(consumed);
-    struct PaddingGuard {
-        StreamBuffer& s;
-        ~PaddingGuard() { s.ClearPadding(); }
-    } guard{stream_};
+    if (!StartRefill(stream_, *source_)) return false;
+    const PaddingGuard guard{stream_};
 
     for (;;) {
         if (source_->StopRequested()) return true;
