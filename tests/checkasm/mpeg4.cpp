@@ -8,33 +8,18 @@
 
 #include "../lumacore_mpeg4/stream_writer.h"
 #include "checkasm.h"
+#include "checkasm_util.h"
 
 namespace {
 
 using blockstream::BitWriter;
+using checkasm::Buffers;
+using checkasm::Clone;
 using checkasm::Guarded;
 using checkasm::rng;
 
 auto Next() {
     return rng().Next();
-}
-
-std::vector<Guarded> Clone(const std::vector<Guarded>& pristine) {
-    std::vector<Guarded> out;
-    for (const Guarded& p : pristine) {
-        out.emplace_back(p.size());
-        out.back().CopyFrom(p);
-    }
-    return out;
-}
-
-std::vector<Guarded> RandomBuffers(std::initializer_list<std::size_t> sizes) {
-    std::vector<Guarded> out;
-    for (std::size_t s : sizes) {
-        out.emplace_back(s);
-        out.back().Randomize();
-    }
-    return out;
 }
 
 // `call(fn, outputs)` runs one version and returns what must match besides the outputs (status, and the
@@ -90,7 +75,7 @@ void CheckIntra(const char* name, bool dcOnly) {
         const bool useMatrix = Next() % 2 != 0;
 
         // Outputs: the block, the row buffer (entries -16..15), the column buffer (0..15), the QP pair.
-        std::vector<Guarded> pristine = RandomBuffers({static_cast<std::size_t>(7 * step + 8), 64, 32, 2});
+        std::vector<Guarded> pristine = Buffers({static_cast<std::size_t>(7 * step + 8), 64, 32, 2});
         Lum16s* row = pristine[1].as<Lum16s>();
         Lum16s* col = pristine[2].as<Lum16s>();
         for (int i = 0; i < 32; ++i) row[i] = static_cast<Lum16s>(static_cast<int>(Next() % 61) - 30);
@@ -154,7 +139,7 @@ CHECKASM_FUNC(lumiDecodeBlockCoef_Inter_MPEG4_1u16s) {
         Lum8u matrix[64];
         for (auto& m : matrix) m = static_cast<Lum8u>(1 + Next() % 255);
         const bool useMatrix = Next() % 2 != 0;
-        CompareVersions(v, RandomBuffers({128}), [&](Fn fn, std::vector<Guarded>& out) {
+        CompareVersions(v, Buffers({128}), [&](Fn fn, std::vector<Guarded>& out) {
             const Lum8u* p = s.bytes.data();
             int bit = s.offset;
             const LumStatus st = fn(&p, &bit, out[0].as<Lum16s>(), qp, useMatrix ? matrix : nullptr);
@@ -194,7 +179,7 @@ CHECKASM_FUNC(lumiDecodePadMV_PVOP_MPEG4) {
         for (int i = 0; i < 8; ++i)
             blockstream::PutMvd(w, static_cast<int>(Next() % (2u * high + 1)) - high, fcode);
         const Stream s = Finish(w, offset);
-        CompareVersions(v, RandomBuffers({16}), [&](Fn fn, std::vector<Guarded>& out) {
+        CompareVersions(v, Buffers({16}), [&](Fn fn, std::vector<Guarded>& out) {
             const Lum8u* p = s.bytes.data();
             int bit = s.offset;
             const LumStatus st = fn(&p, &bit, neighbours.data(), nullUpper ? nullptr : neighbours.data() + 4,
@@ -237,7 +222,7 @@ CHECKASM_FUNC(lumiComputeChromaMV_MPEG4) {
     checkasm::Versions<Fn> v("lumiComputeChromaMV_MPEG4");
     for (int trial = 0; trial < 200 && !checkasm::Failed(); ++trial) {
         const LumMotionVector in = RandomVector(trial < 100 ? 40 : 32767);
-        CompareVersions(v, RandomBuffers({4}), [&](Fn fn, std::vector<Guarded>& out) {
+        CompareVersions(v, Buffers({4}), [&](Fn fn, std::vector<Guarded>& out) {
             return fn(&in, out[0].as<LumMotionVector>());
         });
     }
@@ -256,7 +241,7 @@ CHECKASM_FUNC(lumiComputeChroma4MV_MPEG4) {
         for (auto& m : in) m = RandomVector(trial < 100 ? 40 : 32767);
         Lum8u avail[4];
         for (auto& a : avail) a = static_cast<Lum8u>(Next() % 3 == 0 ? 0 : Next());
-        CompareVersions(v, RandomBuffers({4}), [&](Fn fn, std::vector<Guarded>& out) {
+        CompareVersions(v, Buffers({4}), [&](Fn fn, std::vector<Guarded>& out) {
             return fn(in, out[0].as<LumMotionVector>(), avail);
         });
     }
@@ -277,7 +262,7 @@ CHECKASM_FUNC(lumiLimitMVToRect_MPEG4) {
                             static_cast<int>(Next() % 400), static_cast<int>(Next() % 300)};
         const int x = static_cast<int>(Next() % 400), y = static_cast<int>(Next() % 300);
         const LumMotionVector in = RandomVector(trial % 2 ? 200 : 32767);
-        CompareVersions(v, RandomBuffers({4}), [&](Fn fn, std::vector<Guarded>& out) {
+        CompareVersions(v, Buffers({4}), [&](Fn fn, std::vector<Guarded>& out) {
             return fn(&in, out[0].as<LumMotionVector>(), &rect, x, y, size);
         });
     }
@@ -311,7 +296,7 @@ void CheckHalfpel(const char* name, int size, Call call) {
         Guarded residual(128);
         for (int i = 0; i < 64; ++i)
             residual.as<Lum16s>()[i] = static_cast<Lum16s>(static_cast<int>(Next() % 1201) - 600);
-        CompareVersions(v, RandomBuffers({static_cast<std::size_t>((size - 1) * dstStep + size)}),
+        CompareVersions(v, Buffers({static_cast<std::size_t>((size - 1) * dstStep + size)}),
                         [&](Fn fn, std::vector<Guarded>& out) {
                             return call(fn, plane.data() + kCentre, out[0].data(), dstStep, &mv, rounding,
                                         residual.as<Lum16s>());
@@ -360,7 +345,7 @@ void CheckBlockCopy(const char* name, int size) {
         const std::size_t bytes = static_cast<std::size_t>((size - 1) * (step > 0 ? step : 1) + size);
         Guarded src(bytes);
         src.Randomize();
-        CompareVersions(v, RandomBuffers({bytes}), [&](Fn fn, std::vector<Guarded>& out) {
+        CompareVersions(v, Buffers({bytes}), [&](Fn fn, std::vector<Guarded>& out) {
             return fn(src.data(), out[0].data(), step);
         });
     }
@@ -390,7 +375,7 @@ CHECKASM_FUNC(lumiExpandFrame_H263_8u) {
         const int step = width + 2 * expand - 1 + static_cast<int>(Next() % 12);
         const int rows = height + 2 * expand;
         CompareVersions(
-            v, RandomBuffers({static_cast<std::size_t>(step * rows)}),
+            v, Buffers({static_cast<std::size_t>(step * rows)}),
             [&](Fn fn, std::vector<Guarded>& out) { return fn(out[0].data(), width, height, expand, step); });
     }
     Guarded plane(static_cast<std::size_t>((176 + 32) * (144 + 32)));
