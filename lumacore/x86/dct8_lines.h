@@ -9,6 +9,10 @@
 #ifndef LUMACORE_X86_DCT8_LINES_H
 #define LUMACORE_X86_DCT8_LINES_H
 
+#include <cstdint>
+
+#include "lumacore/lumacore.h"
+
 namespace lumacore::x86 {
 
 // Keeps the low 16 bits of every lane, sign-extended: the generic code's cast to a 16-bit coefficient.
@@ -55,6 +59,16 @@ inline void IdctLines(typename O::V x[8]) {
     x[5] = out(O::Sub(f_bb, ww));
     x[3] = out(O::Add(h, c_d));
     x[4] = out(O::Sub(c_d, h));
+}
+
+// The output sample of a block whose only non-zero dequantised input is `dc` (a 16-bit value): both
+// passes of IdctLines on such a block leave one value everywhere. The first pass gives
+// ((dc << 15) + 2^11) >> 12 = 8 dc, kept to 16 bits; the second ((y << 15) + 2^20) >> 21; the stores
+// clamp that to a signed byte and shift the level by 128.
+inline Lum8u IdctDcOnlySample(int dc) {
+    const int y = static_cast<int16_t>(dc * 8);
+    const int z = (y * 32768 + (1 << 20)) >> 21;
+    return static_cast<Lum8u>((z < -128 ? -128 : z > 127 ? 127 : z) + 128);
 }
 
 // One forward pass over x[0..7]. The first (row) pass leaves the scaled sums times 8 and rounds the other

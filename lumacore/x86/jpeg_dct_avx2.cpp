@@ -83,6 +83,23 @@ LumStatus lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(const Lum16s* pSrc, Lum8u* pDst, i
     if (dstStep <= 0) return lumStsStepErr;
     if (pQuantInvTable == nullptr) return lumStsNullPtrErr;
 
+    // A block with no AC coefficient (common in flat areas and chroma) has one output value.
+    const __m256i notDc = _mm256_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i ac = _mm256_or_si256(
+        _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc)), notDc),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc + 16))),
+        _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc + 32)),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc + 48))));
+    if (_mm256_testz_si256(ac, ac)) {
+        const int product = pSrc[0] * pQuantInvTable[0];
+        const int dc = product < -32768 ? -32768 : product > 32767 ? 32767 : product;
+        const __m128i fill = _mm_set1_epi8(static_cast<char>(x86::IdctDcOnlySample(dc)));
+        for (int r = 0; r < 8; ++r)
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(pDst + static_cast<std::ptrdiff_t>(r) * dstStep),
+                             fill);
+        return lumStsNoErr;
+    }
+
     // Dequantise: the 32-bit product saturated to 16 bits.
     const __m256i lo = _mm256_set1_epi32(-32768), hi = _mm256_set1_epi32(32767);
     __m256i x[8];

@@ -52,6 +52,19 @@ LumStatus DctQuantInv(const Lum16s* pSrc, Lum8u* pDst, int dstStep, const Lum16u
     if (dstStep <= 0) return lumStsStepErr;
     if (pQuantInvTable == nullptr) return lumStsNullPtrErr;
 
+    // A block with no AC coefficient (common in flat areas and chroma) has one output value.
+    __m128i any = _mm_and_si128(Load(pSrc), _mm_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1));
+    for (int r = 1; r < 8; ++r) any = _mm_or_si128(any, Load(pSrc + 8 * r));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF) {
+        const int product = pSrc[0] * pQuantInvTable[0];
+        const int dc = product < -32768 ? -32768 : product > 32767 ? 32767 : product;
+        const __m128i fill = _mm_set1_epi8(static_cast<char>(IdctDcOnlySample(dc)));
+        for (int r = 0; r < 8; ++r)
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(pDst + static_cast<std::ptrdiff_t>(r) * dstStep),
+                             fill);
+        return lumStsNoErr;
+    }
+
     __m128i x[2][8];
     for (int r = 0; r < 8; ++r) {
         const __m128i c = Load(pSrc + 8 * r), q = Load(pQuantInvTable + 8 * r);
