@@ -1,13 +1,15 @@
-// The widget on the viewer core against the camera simulator on loopback: pictures drawn into the view,
-// a frame-rate change reconnecting once, capture of the shown picture, two controls on two cameras with
-// their own credentials, the motion editor's commands and live meters, and the status label for a camera
-// that cannot be reached, refuses the picture request (400, 503) or whose password question is cancelled.
+// The widget on the viewer core against the camera simulator on loopback: pictures drawn into the view and
+// through the digital-zoom window, a frame-rate change reconnecting once, capture of the shown picture, two
+// controls on two cameras with their own credentials, the motion editor's commands and live meters, and the
+// status label for a camera that cannot be reached, refuses the picture request (400, 503) or whose password
+// question is cancelled.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPainter>
 #include <QTimer>
 #include <functional>
 
@@ -92,6 +94,49 @@ TEST(LiveControl, PicturesAreDrawnIntoTheView) {
     live.widget.Capture();
     ASSERT_EQ(live.widget.captureDialogCount(), 1);
     EXPECT_EQ(live.widget.captureDialog(0)->picture(), decoded.convertToFormat(QImage::Format_BGR888));
+}
+
+// Digital zoom at 50 %, 50 % of a live VGA picture: the view shows the window 452 x 339 at 95, 72 of the
+// decoded picture, stretched to 640 x 480.
+TEST(LiveControl, DigitalZoomShowsTheWindowOfTheDecodedPicture) {
+    Camera camera;  // 640 x 480
+    LiveControl live(camera.port());
+    live.widget.PrmPlayStart();
+    ASSERT_TRUE(live.WaitForPictures(3));
+    ASSERT_TRUE(WaitUntil([&] { return live.widget.size() == QSize(880, 600); }, 5000));
+    live.widget.PrmExecDZoomControl("PRM_DZOOM_ON", "320", "240");
+    ASSERT_TRUE(live.widget.zoomed());
+    ASSERT_EQ(live.widget.zoomCentre(), (ZoomCentre{50, 50}));
+    const Rect window = ZoomWindow(live.widget.zoomCentre(), live.widget.pictureSize());
+    ASSERT_EQ(window, (Rect{95, 72, 452, 339}));
+    ASSERT_TRUE(live.WaitForPictures(live.backend->pictures() + 2));  // drawn zoomed
+    live.widget.PrmPlayStop();
+    QApplication::processEvents();
+
+    const QImage shown = live.widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage decoded = live.widget.currentPicture();
+    ASSERT_EQ(decoded.size(), QSize(640, 480));
+    // The window drawn the way a picture is stretched: smooth scaling of that part of the decoded picture.
+    // (Two pixels off to the side already makes about 2000 of these samples differ.)
+    QImage expected(640, 480, QImage::Format_RGB32);
+    {
+        QPainter p(&expected);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRect(0, 0, 640, 480), decoded, QRect(window.x, window.y, window.width, window.height));
+    }
+    const Rect view = live.widget.viewRect();
+    int differing = 0, unzoomedMatches = 0, samples = 0;
+    for (int y = 0; y < 480; y += 9)
+        for (int x = 0; x < 640; x += 9) {
+            const QColor a = shown.pixelColor(view.x + x, view.y + y), b = expected.pixelColor(x, y);
+            if (std::abs(a.red() - b.red()) > 2 || std::abs(a.green() - b.green()) > 2 ||
+                std::abs(a.blue() - b.blue()) > 2)
+                ++differing;
+            unzoomedMatches += a == decoded.pixelColor(x, y);
+            ++samples;
+        }
+    EXPECT_EQ(differing, 0) << "of " << samples;
+    EXPECT_LT(unzoomedMatches, samples / 4);  // not the whole picture
 }
 
 TEST(LiveControl, FrameRateChangeReconnectsOnce) {
