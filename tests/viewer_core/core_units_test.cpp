@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "core/base64.h"
 #include "core/chunk_queue.h"
@@ -232,6 +233,57 @@ TEST_F(ReplyHeader, BodyWithoutReplyLineAndFullHeapKeepsTheBytes) {
     EXPECT_EQ(rest.back(), body);
 }
 
+// One receive may bring many chunks' worth: the body is still queued in chunk-size blocks, in order, and
+// what a full heap cannot take waits (nothing lost, nothing read meanwhile) and goes first next time.
+TEST_F(ReplyHeader, LongBodyIsQueuedInChunksAndWaitsForRoom) {
+    session_->headerPassed = true;
+    std::string body;
+    for (int i = 0; i < 1000; ++i) body += static_cast<char>('a' + i % 26);
+    std::vector<uint8_t> filler(128, 'f');
+    // Leave room for three blocks only.
+    while (PushChunk(*session_, filler.data(), filler.size())) {
+    }
+    const std::size_t fillers = QueuedChunks(*session_);
+    uint8_t b[256];
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(TakeChunk(*session_, b, sizeof b), 128);
+    Send(body);
+    EXPECT_EQ(ReceiveChunk(*session_), kChunkNoMemory);
+    EXPECT_EQ(QueuedChunks(*session_), fillers);
+    std::vector<std::string> blocks = f_.Drain(*session_);
+    blocks.erase(blocks.begin(), blocks.begin() + static_cast<std::ptrdiff_t>(fillers - 3));
+    EXPECT_EQ(ReceiveChunk(*session_), kChunkHandled);  // the waiting bytes, before any new receive
+    for (const std::string& block : f_.Drain(*session_)) blocks.push_back(block);
+    std::string joined;
+    for (const std::string& block : blocks) {
+        EXPECT_LE(block.size(), 128u);
+        joined += block;
+    }
+    EXPECT_EQ(joined, body);
+    EXPECT_EQ(blocks.size(), 8u);
+}
+
+TEST(ChunkQueue, TakeChunksTakesWholeBlocksThatFit) {
+    Fixture f;
+    StreamSession& s = f.Session(2, StreamKind::kMotionJpeg);
+    const std::string data = "0123456789";
+    ASSERT_EQ(PushChunks(s, reinterpret_cast<const uint8_t*>(data.data()), data.size(), 4), data.size());
+    EXPECT_EQ(QueuedChunks(s), 3u);  // 4 + 4 + 2
+    uint8_t out[16] = {};
+    EXPECT_EQ(TakeChunks(s, out, 7), 4);  // the second block does not fit whole: it stays
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 4), "0123");
+    EXPECT_EQ(TakeChunks(s, out, sizeof out), 6);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 6), "456789");
+    EXPECT_EQ(TakeChunks(s, out, sizeof out), -1);
+    // A block that is not well formed ends a batch and is then dropped unread.
+    ASSERT_EQ(PushChunks(s, reinterpret_cast<const uint8_t*>(data.data()), data.size(), 4), data.size());
+    s.queue[1]->self = nullptr;
+    EXPECT_EQ(TakeChunks(s, out, sizeof out), 4);
+    EXPECT_EQ(TakeChunks(s, out, sizeof out), 2);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 2), "89");
+    EXPECT_EQ(TakeChunks(s, out, sizeof out), -1);
+    EXPECT_EQ(s.heap->LiveBlocks(), 0u);
+}
+
 TEST(ChunkQueue, MalformedBlockIsDiscarded) {
     Fixture f;
     StreamSession& s = f.Session(2, StreamKind::kMotionJpeg);
@@ -317,6 +369,29 @@ TEST(MultipartFill, StopsWhenThePartIsWhole) {
     EXPECT_EQ(QueuedChunks(s), 0u);
     std::vector<uint8_t> out;
     EXPECT_EQ(assembly.Extract(out), static_cast<int>(part.size()));
+}
+
+// A part without "DataLen: " taken in one batch with the boundary after it is complete at once; a
+// boundary at the head of what is held begins the part and completes nothing.
+TEST(MultipartFill, BoundaryBehindAPartInOneBatchCompletesIt) {
+    Fixture f;
+    StreamSession& s = f.Session(2, StreamKind::kMotionJpeg);
+    const std::string bytes = "Content-Type: image/jpeg\r\n\r\nPICTURE\r\n--myboundary\r\nContent-Type: im";
+    ASSERT_EQ(PushChunks(s, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 128), bytes.size());
+    MultipartAssembly assembly;
+    std::atomic<uint32_t> stop{0};
+    // Were the part not seen complete, Fill would wait for more: a stop after 2 s ends that wait.
+    std::atomic<bool> returned{false};
+    std::thread guard([&] {
+        for (int i = 0; i < 200 && !returned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        stop = 1;
+    });
+    EXPECT_EQ(assembly.Fill(s, stop), 0);  // returns without waiting for more
+    returned = true;
+    guard.join();
+    std::vector<uint8_t> out;
+    ASSERT_GT(assembly.Extract(out), 0);
+    EXPECT_EQ(std::string(out.begin(), out.end()), "Content-Type: image/jpeg\r\n\r\nPICTURE");
 }
 
 TEST(MultipartParts, KindsAndCameraTime) {

@@ -17,6 +17,12 @@ struct ViewerState;
 [[nodiscard]] bool PushChunk(StreamSession& session, const uint8_t* data, std::size_t size,
                              std::size_t blockBytes = 0);
 
+// Cuts `size` bytes into blocks of at most `blockBytes` and queues as many as the heap takes, under one
+// hold of the lock and with one wake-up for the consumer. Returns the bytes queued (whole blocks, from the
+// front); the caller keeps the rest for a later try.
+[[nodiscard]] std::size_t PushChunks(StreamSession& session, const uint8_t* data, std::size_t size,
+                                     std::size_t blockBytes);
+
 // Audio: with more than 25 blocks waiting, drops the 10 oldest.
 void TrimAudioQueue(StreamSession& session);
 
@@ -28,6 +34,9 @@ void NewHeap(StreamSession& session);
 // Takes the oldest block: copies up to `capacity` bytes of it to `out` and frees it. Returns the bytes
 // copied, or -1 when the queue is empty; a block that is not well formed is discarded and counts as 0.
 int TakeChunk(StreamSession& session, uint8_t* out, std::size_t capacity);
+// Takes the oldest blocks under one hold of the lock: the first as TakeChunk does, then more while each
+// fits whole into what is left of `capacity`. Returns the bytes copied, or -1 when the queue is empty.
+int TakeChunks(StreamSession& session, uint8_t* out, std::size_t capacity);
 std::size_t QueuedChunks(StreamSession& session);
 
 // Sleeps until a block is queued for the session, or `timeoutMs` passes.

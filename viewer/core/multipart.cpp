@@ -73,23 +73,26 @@ int MultipartAssembly::Fill(StreamSession& session, const std::atomic<uint32_t>&
     Append(nullptr, 0);  // unread bytes to the head
     if (kCapacity - fill_ < chunk) return 0;
     if (stop.load() != 0) return 1;
-    uint8_t block[kUdpChunkBytes];
     for (;;) {
-        while (QueuedChunks(session) == 0) {
+        // Every block waiting is taken at once, straight into the buffer (one hold of the queue lock).
+        const int n = TakeChunks(session, buffer_.data() + fill_, kCapacity - fill_);
+        if (n < 0) {
             if (stop.load() != 0) return 1;
             WaitForChunk(session, 10);
+            continue;
         }
-        const int n = TakeChunk(session, block, std::min(sizeof block, kCapacity - fill_));
-        if (n < 0) continue;
         const std::size_t before = fill_;
-        if (n > 0) Append(block, static_cast<std::size_t>(n));
-        // A part is complete once a boundary arrived behind bytes held before, or as soon as its
-        // "DataLen: " bytes are all held (a picture is shown without waiting for the next part).
+        fill_ += static_cast<std::size_t>(n);
+        // A part is complete once a boundary arrived behind other bytes (one at the very head begins the
+        // held data, it ends nothing), or as soon as its "DataLen: " bytes are all held (a picture is shown
+        // without waiting for the next part).
         bool complete = false;
-        if (n > 0 && before > 0) {
+        if (n > 0) {
             const std::size_t from = before > kBoundary.size() ? before - kBoundary.size() : 0;
             const std::string_view fresh(reinterpret_cast<const char*>(buffer_.data()) + from, fill_ - from);
-            complete = fresh.find(kBoundary) != std::string_view::npos;
+            std::size_t at = fresh.find(kBoundary);
+            if (at == 0 && before == 0) at = fresh.find(kBoundary, 1);
+            complete = at != std::string_view::npos;
         }
         complete = complete || (n > 0 && NextPartHeld());
         if (complete || kCapacity - fill_ < chunk) return 0;

@@ -209,6 +209,19 @@ int QueueAudioFrame(StreamSession& session, std::size_t chunk) {
     return kChunkHandled;
 }
 
+// Queues the `size` body bytes at the buffer head in chunk-size blocks. What the heap has no room for
+// moves to the head and waits as pending body (after a 1 ms pause: the heap is the flow control).
+int QueueBody(StreamSession& session, std::size_t size) {
+    const std::size_t queued =
+        PushChunks(session, session.receive.data(), size, static_cast<std::size_t>(session.chunkBytes));
+    session.receiveFill = size - queued;
+    session.pendingBody = queued < size;
+    if (!session.pendingBody) return kChunkHandled;
+    std::memmove(session.receive.data(), session.receive.data() + queued, size - queued);
+    platform::SleepMs(1);
+    return kChunkNoMemory;
+}
+
 // A 401 on the stream path: one thread asks, the others wait for its outcome.
 int Authenticate(StreamSession& session, std::size_t size) {
     ViewerState& v = *session.viewer;
@@ -274,20 +287,15 @@ int ReceiveChunk(StreamSession& session) {
     const std::size_t chunk = static_cast<std::size_t>(session.chunkBytes);
 
     // Body bytes that found no room in the heap last time go first; nothing new is read until they did.
-    if (session.pendingBody) {
-        if (!PushChunk(session, session.receive.data(), session.receiveFill)) {
-            platform::SleepMs(1);
-            return kChunkNoMemory;
-        }
-        session.pendingBody = false;
-        session.receiveFill = 0;
-        return kChunkHandled;
-    }
+    if (session.pendingBody) return QueueBody(session, session.receiveFill);
     // Audio frames still held from a header read come out one per call.
     if (audio && session.headerPassed && session.receiveFill >= chunk) return QueueAudioFrame(session, chunk);
 
+    // One receive takes whatever the socket holds, up to the buffer; the body is still queued in blocks of
+    // the chunk size (one receive per chunk cost a system call and a consumer wake-up per 128 bytes).
     const std::size_t offset = (audio || !session.headerPassed) ? session.receiveFill : 0;
-    const std::size_t want = audio && session.headerPassed ? chunk - offset : chunk;
+    const std::size_t want =
+        audio ? (session.headerPassed ? chunk - offset : chunk) : session.receive.size() - offset;
     std::size_t got = 0;
     if (const int rc = ReceiveInto(session, offset, want, &got); rc != kChunkHandled) return rc;
     std::size_t size = offset + got;
@@ -306,13 +314,7 @@ int ReceiveChunk(StreamSession& session) {
         // One block per whole audio frame; a partial frame waits for the next receive.
         return size < chunk ? kChunkHandled : QueueAudioFrame(session, chunk);
     }
-    if (!PushChunk(session, session.receive.data(), size)) {
-        session.pendingBody = true;
-        platform::SleepMs(1);
-        return kChunkNoMemory;
-    }
-    session.receiveFill = 0;
-    return kChunkHandled;
+    return QueueBody(session, size);
 }
 
 }  // namespace ocuview
