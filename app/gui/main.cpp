@@ -14,6 +14,7 @@
 #include "gui/instance_link.h"
 #include "gui/main_window.h"
 #include "gui/string_text.h"
+#include "platform/sdl_wave_out.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ void InstallMessageBoxes(QWidget* owner) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::RegisterSdlWaveBackend();  // the recording's sound on the system's device
     std::vector<std::string> raw(argv, argv + argc);
     for (std::size_t i = 1; i < raw.size(); ++i) {
         if (raw[i] == "--help" || raw[i] == "-h") {

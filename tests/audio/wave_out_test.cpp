@@ -6,10 +6,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "audio_test_util.h"
+#include "platform/sdl_wave_out.h"
 #include "platform/wave_out.h"
 
 namespace {
@@ -196,6 +199,57 @@ TEST(WaveOut, NoDeviceIsAFailedOpenAndBadFormatsAreRefused) {
     wrongAlign.blockAlign = 1;
     EXPECT_EQ(WaveOutOpen(&dev, wrongAlign, nullptr, nullptr), kWaveBadFormat);
     EXPECT_EQ(WaveOutClose(nullptr), kMmInvalidHandle);
+}
+
+// Which backend an open uses when the program set none: QXR_AUDIO_OUTPUT names a built-in one or a
+// registered device; unset or unknown, the first device registered; with none registered the open fails
+// as it does without a sound device.
+TEST(WaveOut, BackendChosenByNameAmongRegisteredDevices) {
+    const char* saved = std::getenv("QXR_AUDIO_OUTPUT");
+    const std::string savedValue = saved == nullptr ? "" : saved;
+    std::vector<std::string> opened;
+    auto device = [&opened](std::string name) {
+        return [&opened, name](const WaveFormat& f) {
+            opened.push_back(name);
+            return NullWaveBackend()(f);
+        };
+    };
+    // The open's result, and which registered device it went to ("" for none).
+    auto openWith = [&](const char* choice) {
+        if (choice == nullptr) {
+            unsetenv("QXR_AUDIO_OUTPUT");
+        } else {
+            setenv("QXR_AUDIO_OUTPUT", choice, 1);
+        }
+        opened.clear();
+        WaveOut* dev = nullptr;
+        const MmResult r = WaveOutOpen(&dev, Format(kWaveFormatPcm, 1, 8000, 16), nullptr, nullptr);
+        if (dev != nullptr) {
+            EXPECT_EQ(WaveOutClose(dev), kMmNoError);
+        }
+        return std::make_pair(r, opened.empty() ? std::string() : opened.front());
+    };
+    using Chosen = std::pair<MmResult, std::string>;
+    EXPECT_EQ(openWith(nullptr), (Chosen{kMmNoDriver, ""}));
+
+    RegisterWaveBackend("first", device("first"));
+    RegisterWaveBackend("second", device("second"));
+    EXPECT_EQ(openWith(nullptr), (Chosen{kMmNoError, "first"}));
+    EXPECT_EQ(openWith("second"), (Chosen{kMmNoError, "second"}));
+    EXPECT_EQ(openWith("sdl"), (Chosen{kMmNoError, "first"}));  // not registered here
+    EXPECT_EQ(openWith("null"), (Chosen{kMmNoError, ""}));
+    RegisterWaveBackend("first", device("first again"));  // replaced in place: still the default
+    EXPECT_EQ(openWith(nullptr), (Chosen{kMmNoError, "first again"}));
+    RegisterWaveBackend("first", {});
+    EXPECT_EQ(openWith(nullptr), (Chosen{kMmNoError, "second"}));
+    RegisterWaveBackend("second", {});
+    EXPECT_EQ(openWith(nullptr), (Chosen{kMmNoDriver, ""}));
+
+    if (saved == nullptr) {
+        unsetenv("QXR_AUDIO_OUTPUT");
+    } else {
+        setenv("QXR_AUDIO_OUTPUT", savedValue.c_str(), 1);
+    }
 }
 
 TEST(WaveOut, SdlBackendOnTheDummyDriver) {

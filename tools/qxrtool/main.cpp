@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "command.h"
+#include "platform/sdl_wave_out.h"
 
 #ifndef QXR_VERSION
 #define QXR_VERSION "0"
@@ -86,6 +87,7 @@ int PrintCommandHelp(const Command& command) {
 
 int main(int argc, char** argv) {
     using namespace qxrtool;
+    platform::RegisterSdlWaveBackend();  // audio-play, play and watch sound on the system's device
     if (argc < 2) {
         PrintHelp(stderr);
         return 2;

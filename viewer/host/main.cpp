@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "control/control_model.h"
+#include "platform/sdl_wave_out.h"
 #include "widget/core_backend.h"
 #include "widget/dbus_adaptor.h"
 #include "widget/ocuview_widget.h"
@@ -125,6 +126,7 @@ bool HaveDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::RegisterSdlWaveBackend();  // the camera's sound on the system's device
     Options options;
     if (const int parsed = Parse(argc, argv, options)) return parsed == 1 ? 0 : parsed;
     const bool headless = !HaveDisplay();

@@ -3,6 +3,7 @@
 // application's callback.
 #include "platform/wave_out.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -12,22 +13,28 @@
 #include <string_view>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
 namespace {
 
-std::mutex g_registryLock;  // guards g_devices and g_backend
+std::mutex g_registryLock;  // guards g_devices, g_backend and g_registered
 std::set<WaveOut*> g_devices;
 WaveSinkFactory g_backend;
+// Registered device backends in registration order; the first is the default device.
+std::vector<std::pair<std::string, WaveSinkFactory>> g_registered;
 
+// Caller holds g_registryLock.
 WaveSinkFactory DefaultBackend() {
     if (g_backend) return g_backend;
     const char* choice = std::getenv("QXR_AUDIO_OUTPUT");
     const std::string_view text = choice == nullptr ? "" : choice;
     if (text == "null") return NullWaveBackend();
     if (text.substr(0, 4) == "wav:" && text.size() > 4) return WavFileBackend(std::string(text.substr(4)));
-    return SdlWaveBackend();
+    for (const auto& [name, factory] : g_registered)
+        if (name == text) return factory;
+    return g_registered.empty() ? WaveSinkFactory() : g_registered.front().second;
 }
 
 bool FormatSupported(const WaveFormat& f) {
@@ -230,6 +237,19 @@ MmResult WithDevice(WaveOut* device, Fn&& fn) {
 }
 
 }  // namespace
+
+void RegisterWaveBackend(const std::string& name, WaveSinkFactory factory) {
+    std::lock_guard<std::mutex> hold(g_registryLock);
+    const auto at = std::find_if(g_registered.begin(), g_registered.end(),
+                                 [&](const auto& entry) { return entry.first == name; });
+    if (at == g_registered.end()) {
+        if (factory) g_registered.emplace_back(name, std::move(factory));
+    } else if (factory) {
+        at->second = std::move(factory);  // keeps its place, so the default device stays the same
+    } else {
+        g_registered.erase(at);
+    }
+}
 
 WaveSinkFactory SetWaveOutBackend(WaveSinkFactory factory) {
     std::lock_guard<std::mutex> hold(g_registryLock);

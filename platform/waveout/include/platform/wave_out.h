@@ -7,14 +7,15 @@
 // the device.
 //
 // Backends:
-//   - SDL2 audio (the default): plays on the system's sound device at the format's own rate (8032 Hz
-//     too); mu-law is expanded to 16-bit linear here, and the volume is applied to each channel. Where
-//     no device can be opened, WaveOutOpen fails.
-//   - null: plays nothing, but returns each buffer when it would have finished playing, in real time.
-//   - WAV file: writes what would be heard (16-bit linear, volume applied) to a file, paced in real time
-//     like the null backend, or as fast as buffers arrive.
+//   - null (built in): plays nothing, but returns each buffer when it would have finished playing, in
+//     real time.
+//   - WAV file (built in): writes what would be heard (16-bit linear, volume applied) to a file, paced in
+//     real time like the null backend, or as fast as buffers arrive.
+//   - devices, registered by the programs that play sound (RegisterWaveBackend): "sdl", the system's
+//     sound device (platform/sdl_wave_out.h, library platform_sdl_audio).
 // The process-wide default is chosen by SetWaveOutBackend() or, failing that, by the environment
-// variable QXR_AUDIO_OUTPUT: "sdl", "null" or "wav:<path>".
+// variable QXR_AUDIO_OUTPUT: "null", "wav:<path>" or a registered name; unset (or a name not
+// registered) means the first device registered. With none, WaveOutOpen fails with kMmNoDriver.
 #ifndef PLATFORM_WAVE_OUT_H
 #define PLATFORM_WAVE_OUT_H
 
@@ -98,10 +99,13 @@ class WaveSink {
 // Makes a sink for a format, or returns null when the backend cannot play it (no device, no file).
 using WaveSinkFactory = std::function<std::unique_ptr<WaveSink>(const WaveFormat& format)>;
 
-WaveSinkFactory SdlWaveBackend();
 WaveSinkFactory NullWaveBackend();
 // `realTime` false: buffers count as played as soon as they are written to the file.
 WaveSinkFactory WavFileBackend(const std::string& path, bool realTime = true);
+
+// Registers a device backend under `name` for QXR_AUDIO_OUTPUT (an empty factory removes it). The first
+// one registered is the default device.
+void RegisterWaveBackend(const std::string& name, WaveSinkFactory factory);
 
 // Sets the process-wide default backend (an empty function returns to QXR_AUDIO_OUTPUT); returns the
 // previous one.

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/wave_out.h"
+#include "platform/sdl_wave_out.h"
 
 namespace platform {
 namespace {
@@ -90,6 +90,10 @@ WaveSinkFactory SdlWaveBackend() {
         SDL_PauseAudioDevice(device, 0);
         return std::make_unique<SdlSink>(format, device);
     };
+}
+
+void RegisterSdlWaveBackend() {
+    RegisterWaveBackend("sdl", SdlWaveBackend());
 }
 
 }  // namespace platform
