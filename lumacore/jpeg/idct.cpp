@@ -4,6 +4,7 @@
 #include "jpeg/idct.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "jpeg/wrap32.h"
 
@@ -49,6 +50,25 @@ inline void IdctLine(Lum16s* line, int stride) {
 void InverseDct8x8(Lum16s block[64]) {
     for (int col = 0; col < 8; ++col) IdctLine<12>(block + col, 8);
     for (int row = 0; row < 8; ++row) IdctLine<21>(block + row * 8, 1);
+}
+
+// A column holding only X0 gives (X0 * 2^15 + 2^11) >> 12 = 8 X0 in every row of the first pass, so the
+// eight rows enter the second pass alike.
+void InverseDct8x8FirstRow(Lum16s block[64]) {
+    for (int col = 0; col < 8; ++col) block[col] = static_cast<Lum16s>(block[col] * 8);
+    IdctLine<21>(block, 1);
+    for (int row = 1; row < 8; ++row) std::memcpy(block + 8 * row, block, 8 * sizeof(Lum16s));
+}
+
+// An all-zero column stays zero in the first pass, so each row enters the second pass holding only X0,
+// which gives (X0 * 2^15 + 2^20) >> 21 in all eight places.
+void InverseDct8x8FirstColumn(Lum16s block[64]) {
+    IdctLine<12>(block, 8);
+    for (int row = 0; row < 8; ++row) {
+        const Lum16s v =
+            static_cast<Lum16s>(Wrap(int64_t{block[8 * row]} * 32768 + (int64_t{1} << 20)) >> 21);
+        for (int x = 0; x < 8; ++x) block[8 * row + x] = v;
+    }
 }
 
 }  // namespace lumacore::c

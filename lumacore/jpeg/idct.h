@@ -10,6 +10,11 @@ namespace lumacore::c {
 // row pass's (term + 2^20) >> 21, kept to 16 bits, without level shift or clamping.
 void InverseDct8x8(Lum16s block[64]);
 
+// InverseDct8x8's results for a block whose non-zero coefficients all lie in its first row, or all in its
+// first column: one line of each pass instead of sixteen (sparse MPEG-4 blocks take these).
+void InverseDct8x8FirstRow(Lum16s block[64]);
+void InverseDct8x8FirstColumn(Lum16s block[64]);
+
 }  // namespace lumacore::c
 
 namespace lumacore {

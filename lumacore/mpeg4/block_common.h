@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "jpeg/idct.h"
 #include "lumacore/lumacore.h"
 #include "lumacore/zigzag.h"
 #include "mpeg4/bitreader.h"
@@ -48,6 +49,18 @@ inline Lum16s DequantH263NonZero(int level, int twoQp, int qpTerm) {
     const int mag = (level < 0 ? -level : level) * twoQp + qpTerm;
     return static_cast<Lum16s>(level < 0 ? (mag > 2048 ? kCoefMin : -mag)
                                          : (mag > kCoefMax ? kCoefMax : mag));
+}
+
+// The inverse DCT of a block dequantised without a matrix, `nonZero` marking its non-zero coefficients:
+// blocks coded only in their first row or first column take the short forms, the others `idct`.
+inline void InverseDctSparse(Lum16s block[64], uint64_t nonZero, void (*idct)(Lum16s block[64])) {
+    constexpr uint64_t kFirstColumn = 0x0101010101010101;
+    if ((nonZero & ~uint64_t{0xFF}) == 0)
+        c::InverseDct8x8FirstRow(block);
+    else if ((nonZero & ~kFirstColumn) == 0)
+        c::InverseDct8x8FirstColumn(block);
+    else
+        idct(block);
 }
 
 // Mismatch control of matrix quantisation: when the coefficients sum to an even number, the last one

@@ -42,16 +42,17 @@ LumStatus DecodeInterBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum16s* p
             const int p = std::countr_zero(m);
             pDst[p] = mpeg4::DequantH263NonZero(levels[p], twoQp, qpTerm);
         }
-    } else {
-        int coef[64];
-        for (int i = 0; i < 64; ++i) {
-            const int l = (written >> i) & 1 ? levels[i] : 0;
-            const int sign = l > 0 ? 1 : (l < 0 ? -1 : 0);
-            coef[i] = mpeg4::ClampCoef((2 * l + sign) * pQMatrix[i] * QP / 16);
-        }
-        mpeg4::MismatchControl(coef);
-        for (int i = 0; i < 64; ++i) pDst[i] = static_cast<Lum16s>(coef[i]);
+        mpeg4::InverseDctSparse(pDst, written, idct);
+        return lumStsNoErr;
     }
+    int coef[64];
+    for (int i = 0; i < 64; ++i) {
+        const int l = (written >> i) & 1 ? levels[i] : 0;
+        const int sign = l > 0 ? 1 : (l < 0 ? -1 : 0);
+        coef[i] = mpeg4::ClampCoef((2 * l + sign) * pQMatrix[i] * QP / 16);
+    }
+    mpeg4::MismatchControl(coef);
+    for (int i = 0; i < 64; ++i) pDst[i] = static_cast<Lum16s>(coef[i]);
     idct(pDst);
     return lumStsNoErr;
 }

@@ -178,14 +178,15 @@ LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pD
             block[p] = mpeg4::DequantH263NonZero(levels[p], twoQp, qpTerm);
         }
         block[0] = static_cast<Lum16s>(dc);
+        mpeg4::InverseDctSparse(block, nonZero | 1, idct);
     } else {
         int coef[64];
         coef[0] = dc;
         for (int i = 1; i < 64; ++i) coef[i] = ClampCoef(levels[i] * pQMatrix[i] * curQp / 8);
         mpeg4::MismatchControl(coef);
         for (int i = 0; i < 64; ++i) block[i] = static_cast<Lum16s>(coef[i]);
+        idct(block);
     }
-    idct(block);
     for (int y = 0; y < 8; ++y) {
         Lum8u* out = pDst + static_cast<std::ptrdiff_t>(y) * dstStep;
         for (int x = 0; x < 8; ++x) out[x] = static_cast<Lum8u>(Clamp(block[8 * y + x], 0, 255));

@@ -1,5 +1,5 @@
-// Inter block decoding: argument checks, the lone-DC shortcut, mismatch control, errors that leave the
-// stream position alone, and random blocks against an inverse-quantisation model.
+// Inter block decoding: argument checks, the lone-DC and first-row/column shortcuts, mismatch control,
+// errors that leave the stream position alone, and random blocks against an inverse-quantisation model.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -203,6 +203,36 @@ TEST(Mpeg4InterBlock, BadCodesFailWithoutMovingOrWriting) {
     BitWriter w;
     blockstream::PutTcoef(w, false, 1, 63, -3, 3);
     EXPECT_EQ(DecodeInter(w.Bytes(), 0, 5, nullptr).status, lumStsNoErr);
+}
+
+// Blocks coded only in their first row or only in their first column take the short inverse DCTs; their
+// residuals must be the full transform's, small and extreme levels alike.
+TEST(Mpeg4InterBlock, FirstRowOrFirstColumnBlocksMatchTheModel) {
+    std::mt19937 rng(151210);
+    for (int trial = 0; trial < 300; ++trial) {
+        const bool firstRow = trial % 2 == 0;
+        const int qp = 1 + static_cast<int>(rng() % 31);
+        std::vector<int> scanPositions;
+        for (int s = 0; s < 64; ++s) {
+            const int natural = mpeg4::kZigzagScan[static_cast<std::size_t>(s)];
+            if ((firstRow ? natural < 8 : natural % 8 == 0) && rng() % 3 == 0) scanPositions.push_back(s);
+        }
+        if (scanPositions.empty()) scanPositions.push_back(firstRow ? 1 : 2);
+        BitWriter w(0);
+        int levels[64] = {};
+        int previous = -1;
+        for (std::size_t i = 0; i < scanPositions.size(); ++i) {
+            const int s = scanPositions[i];
+            const int mag = 1 + static_cast<int>(rng() % (trial % 5 == 0 ? 2047 : 12));
+            const int level = rng() % 2 != 0 ? -mag : mag;
+            blockstream::PutTcoef(w, false, i + 1 == scanPositions.size() ? 1 : 0, s - previous - 1, level);
+            levels[mpeg4::kZigzagScan[static_cast<std::size_t>(s)]] = level;
+            previous = s;
+        }
+        const Decoded d = DecodeInter(w.Bytes(), 0, qp, nullptr);
+        ASSERT_EQ(d.status, lumStsNoErr) << "trial " << trial;
+        ASSERT_EQ(d.residual, ModelInter(levels, qp, nullptr)) << "trial " << trial;
+    }
 }
 
 TEST(Mpeg4InterBlock, RandomBlocksMatchTheModel) {
