@@ -50,8 +50,8 @@ bool FormatSupported(const WaveFormat& f) {
 
 class WaveOut {
   public:
-    WaveOut(WaveOutProc callback, void* instance, std::unique_ptr<WaveSink> sink)
-        : callback_(callback), instance_(instance), sink_(std::move(sink)) {
+    WaveOut(WaveOutProc callback, void* instance, std::unique_ptr<WaveSink> sink, uint32_t bytesPerSecond)
+        : callback_(callback), instance_(instance), bytesPerSecond_(bytesPerSecond), sink_(std::move(sink)) {
         messages_.emplace_back(kWomOpen, nullptr);
         player_ = std::thread([this] { PlayerLoop(); });
         notifier_ = std::thread([this] { NotifierLoop(); });
@@ -160,10 +160,16 @@ class WaveOut {
                     pushed_.pop_front();
                 }
             }
-            // Poll while something is playing; otherwise sleep until a write, pause change or close. A
-            // restart with buffers already at the sink must wake the player too, or they never come back.
+            // While something plays, look again when the oldest buffer is due (at the format's byte rate;
+            // 2 to 20 ms, since a device's count moves in steps of its own; polling every 2 ms woke this
+            // thread 500 times a second for every open device). Otherwise sleep until a write, pause change
+            // or close. A restart with buffers already at the sink must wake the player too, or they never
+            // come back.
             if (!pushed_.empty() && !paused_) {
-                wake_.wait_for(hold, std::chrono::milliseconds(2));
+                const uint64_t played = sink_->Played();
+                const uint64_t left = pushed_.front().end > played ? pushed_.front().end - played : 0;
+                const uint64_t dueMs = left * 1000 / std::max<uint32_t>(bytesPerSecond_, 1);
+                wake_.wait_for(hold, std::chrono::milliseconds(std::clamp<uint64_t>(dueMs, 2, 20)));
             } else {
                 wake_.wait(hold, [this] {
                     return closing_ || (!paused_ && (!pending_.empty() || !pushed_.empty()));
@@ -206,6 +212,7 @@ class WaveOut {
 
     const WaveOutProc callback_;
     void* const instance_;
+    const uint32_t bytesPerSecond_;  // of the device's format
 
     std::mutex lock_;                       // guards every member below and the flags of queued headers
     std::condition_variable wake_;          // the player: new buffers, pause, close
@@ -267,7 +274,7 @@ MmResult WaveOutOpen(WaveOut** device, const WaveFormat& format, WaveOutProc cal
     }
     std::unique_ptr<WaveSink> sink = factory ? factory(format) : nullptr;
     if (!sink) return kMmNoDriver;
-    auto* made = new WaveOut(callback, instance, std::move(sink));
+    auto* made = new WaveOut(callback, instance, std::move(sink), format.samplesPerSec * format.blockAlign);
     std::lock_guard<std::mutex> hold(g_registryLock);
     g_devices.insert(made);
     *device = made;
