@@ -78,7 +78,9 @@ int MultipartAssembly::Fill(StreamSession& session, const std::atomic<uint32_t>&
         const int n = TakeChunks(session, buffer_.data() + fill_, kCapacity - fill_);
         if (n < 0) {
             if (stop.load() != 0) return 1;
-            WaitForChunk(session, 10);
+            // Woken by the next block or by a stop request; the limit only bounds a wake-up lost to a stop
+            // set just before the wait (polling every 10 ms cost 100 wake-ups a second between pictures).
+            WaitForChunk(session, 50);
             continue;
         }
         const std::size_t before = fill_;
