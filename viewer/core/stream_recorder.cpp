@@ -68,7 +68,7 @@ std::string_view Mpeg4CameraTime(const std::vector<uint8_t>& piece) {
 // size (a new size goes on in a new file of the series) and counts.
 class StreamRecorder::Writer {
   public:
-    Writer(const StreamRecorder& r) : r_(r), nextNumber_(r.firstNumber_) {}
+    explicit Writer(const StreamRecorder& r) : r_(r), nextNumber_(r.firstNumber_) {}
 
     void Jpeg(Item& item) {
         series::PictureGeometry size;
@@ -133,13 +133,16 @@ class StreamRecorder::Writer {
     void Picture(std::vector<uint8_t>& piece, uint64_t receivedMs) {
         ++received_;
         if (!synced_) {
-            // A recording begins at an I-VOP; what came before its first start code is the tail of a
-            // picture the tap joined in the middle of.
+            // A recording begins at an I-VOP; what came before the headers or user data in front of it is
+            // the tail of a picture the tap joined in the middle of (whose coded data holds no start code
+            // of these values).
             if (!series::IsIntraVop(piece)) {
                 ++skipped_;
                 return;
             }
-            const std::size_t start = vello::mpeg4::FindStartCodeIf(piece, [](uint8_t) { return true; });
+            const std::size_t start = vello::mpeg4::FindStartCodeIf(piece, [](uint8_t v) {
+                return v == vello::mpeg4::kVopStartCode || (v >= 0xB0 && v <= 0xB5) || v <= 0x2F;
+            });
             piece.erase(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(start));
             synced_ = true;
         }
