@@ -1,14 +1,9 @@
 // Level 3 (AVX2) 2:1 chroma up-sampling. Sixteen source samples a step, widened to 16-bit lanes straight
 // from memory, with the generic code's sums, biases and shifts, so the results are the same bits; the
-// columns that do not fill a step go to the generic code. Reads exactly the samples the generic code
-// reads. Twin: jpeg_sample_sse2.cpp (down-sampling stays there at every level).
+// walk is jpeg_sample_up_body.h. Twin: jpeg_sample_sse2.cpp (down-sampling stays there at every level).
 #include <immintrin.h>
 
-#include <cstddef>
-
-#include "dispatch/level_impls.h"
-#include "jpeg/sampling_check.h"
-#include "lumacore/lumacore.h"
+#include "x86/jpeg_sample_up_body.h"
 
 namespace lumacore::avx2 {
 namespace {
@@ -32,54 +27,31 @@ inline void Store(Lum8u* p, __m256i v) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
+struct UpStep {
+    static void H2V1(const Lum8u* s, Lum8u* d) {
+        Store(d,
+              UpPairs<2>(Widen(s - 1), Widen(s), Widen(s + 1), _mm256_set1_epi16(1), _mm256_set1_epi16(2)));
+    }
+    static void H2V2(const Lum8u* n, const Lum8u* f, Lum8u* d) {
+        __m256i col[3];
+        for (int k = 0; k < 3; ++k) {
+            const __m256i nn = Widen(n - 1 + k);
+            col[k] = _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(nn, nn), nn), Widen(f - 1 + k));
+        }
+        Store(d, UpPairs<4>(col[0], col[1], col[2], _mm256_set1_epi16(8), _mm256_set1_epi16(7)));
+    }
+};
+
 }  // namespace
 
 LumStatus lumiSampleUpH2V1_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize, Lum8u* pDst,
                                        int dstStep, LumiSize dstRoiSize) {
-    if (const LumStatus st = c::CheckSamplingArgs(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize);
-        st != lumStsNoErr)
-        return st;
-    const int whole = (dstRoiSize.width >> 1) / 16 * 16;  // source columns done here
-    const __m256i one = _mm256_set1_epi16(1), two = _mm256_set1_epi16(2);
-    for (std::ptrdiff_t y = 0; y < dstRoiSize.height && whole > 0; ++y) {
-        const Lum8u* s = pSrc + y * srcStep;
-        Lum8u* d = pDst + y * dstStep;
-        for (int x = 0; x < whole; x += 16)
-            Store(d + 2 * x, UpPairs<2>(Widen(s + x - 1), Widen(s + x), Widen(s + x + 1), one, two));
-    }
-    if (2 * whole == dstRoiSize.width) return lumStsNoErr;
-    return c::lumiSampleUpH2V1_JPEG_8u_C1R(pSrc + whole, srcStep, srcRoiSize, pDst + 2 * whole, dstStep,
-                                           LumiSize{dstRoiSize.width - 2 * whole, dstRoiSize.height});
+    return x86::SampleUpH2V1<UpStep>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize);
 }
 
 LumStatus lumiSampleUpH2V2_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize, Lum8u* pDst,
                                        int dstStep, LumiSize dstRoiSize) {
-    if (const LumStatus st = c::CheckSamplingArgs(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize);
-        st != lumStsNoErr)
-        return st;
-    const int whole = (dstRoiSize.width >> 1) / 16 * 16;
-    const __m256i eight = _mm256_set1_epi16(8), seven = _mm256_set1_epi16(7);
-    for (std::ptrdiff_t y = 0; y < dstRoiSize.height && whole > 0; ++y) {
-        // Even output rows take the source row above as the far row, odd ones the row below. Each column
-        // weighs 3 near + far; the horizontal filter then weighs the columns 3:1.
-        const std::ptrdiff_t nearRow = y >> 1;
-        const std::ptrdiff_t farRow = (y & 1) == 0 ? nearRow - 1 : nearRow + 1;
-        const Lum8u* n = pSrc + nearRow * srcStep;
-        const Lum8u* f = pSrc + farRow * srcStep;
-        Lum8u* d = pDst + y * dstStep;
-        for (int x = 0; x < whole; x += 16) {
-            __m256i col[3];
-            for (int k = 0; k < 3; ++k) {
-                const __m256i nn = Widen(n + x - 1 + k);
-                col[k] =
-                    _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(nn, nn), nn), Widen(f + x - 1 + k));
-            }
-            Store(d + 2 * x, UpPairs<4>(col[0], col[1], col[2], eight, seven));
-        }
-    }
-    if (2 * whole == dstRoiSize.width) return lumStsNoErr;
-    return c::lumiSampleUpH2V2_JPEG_8u_C1R(pSrc + whole, srcStep, srcRoiSize, pDst + 2 * whole, dstStep,
-                                           LumiSize{dstRoiSize.width - 2 * whole, dstRoiSize.height});
+    return x86::SampleUpH2V2<UpStep>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize);
 }
 
 }  // namespace lumacore::avx2

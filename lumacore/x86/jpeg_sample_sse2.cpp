@@ -9,6 +9,7 @@
 #include "dispatch/level_impls.h"
 #include "jpeg/sampling_check.h"
 #include "lumacore/lumacore.h"
+#include "x86/jpeg_sample_up_body.h"
 
 namespace lumacore::sse2 {
 namespace {
@@ -36,60 +37,38 @@ inline __m128i UpPairs(__m128i left, __m128i centre, __m128i right, __m128i even
     return _mm_or_si128(even, _mm_slli_epi16(odd, 8));  // each even/odd pair as two bytes
 }
 
+struct UpStep {
+    static void H2V1(const Lum8u* s, Lum8u* d) {
+        const __m128i one = _mm_set1_epi16(1), two = _mm_set1_epi16(2);
+        const __m128i l = Load(s - 1), c = Load(s), r = Load(s + 1);
+        Store(d, UpPairs<2>(Lo16(l), Lo16(c), Lo16(r), one, two));
+        Store(d + 16, UpPairs<2>(Hi16(l), Hi16(c), Hi16(r), one, two));
+    }
+    static void H2V2(const Lum8u* n, const Lum8u* f, Lum8u* d) {
+        const __m128i eight = _mm_set1_epi16(8), seven = _mm_set1_epi16(7);
+        __m128i col[3][2];
+        for (int k = 0; k < 3; ++k) {
+            const __m128i nv = Load(n - 1 + k), fv = Load(f - 1 + k);
+            for (int half = 0; half < 2; ++half) {
+                const __m128i nn = half == 0 ? Lo16(nv) : Hi16(nv), ff = half == 0 ? Lo16(fv) : Hi16(fv);
+                col[k][half] = _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(nn, nn), nn), ff);
+            }
+        }
+        Store(d, UpPairs<4>(col[0][0], col[1][0], col[2][0], eight, seven));
+        Store(d + 16, UpPairs<4>(col[0][1], col[1][1], col[2][1], eight, seven));
+    }
+};
+
 }  // namespace
 
 LumStatus lumiSampleUpH2V1_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize, Lum8u* pDst,
                                        int dstStep, LumiSize dstRoiSize) {
-    if (const LumStatus st = c::CheckSamplingArgs(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize);
-        st != lumStsNoErr)
-        return st;
-    const int whole = (dstRoiSize.width >> 1) / 16 * 16;  // source columns done here
-    const __m128i one = _mm_set1_epi16(1), two = _mm_set1_epi16(2);
-    for (std::ptrdiff_t y = 0; y < dstRoiSize.height && whole > 0; ++y) {
-        const Lum8u* s = pSrc + y * srcStep;
-        Lum8u* d = pDst + y * dstStep;
-        for (int x = 0; x < whole; x += 16) {
-            const __m128i l = Load(s + x - 1), c = Load(s + x), r = Load(s + x + 1);
-            Store(d + 2 * x, UpPairs<2>(Lo16(l), Lo16(c), Lo16(r), one, two));
-            Store(d + 2 * x + 16, UpPairs<2>(Hi16(l), Hi16(c), Hi16(r), one, two));
-        }
-    }
-    if (2 * whole == dstRoiSize.width) return lumStsNoErr;
-    return c::lumiSampleUpH2V1_JPEG_8u_C1R(pSrc + whole, srcStep, srcRoiSize, pDst + 2 * whole, dstStep,
-                                           LumiSize{dstRoiSize.width - 2 * whole, dstRoiSize.height});
+    return x86::SampleUpH2V1<UpStep>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize);
 }
 
 LumStatus lumiSampleUpH2V2_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize, Lum8u* pDst,
                                        int dstStep, LumiSize dstRoiSize) {
-    if (const LumStatus st = c::CheckSamplingArgs(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize);
-        st != lumStsNoErr)
-        return st;
-    const int whole = (dstRoiSize.width >> 1) / 16 * 16;
-    const __m128i eight = _mm_set1_epi16(8), seven = _mm_set1_epi16(7);
-    for (std::ptrdiff_t y = 0; y < dstRoiSize.height && whole > 0; ++y) {
-        // Even output rows take the source row above as the far row, odd ones the row below. Each column
-        // weighs 3 near + far; the horizontal filter then weighs the columns 3:1.
-        const std::ptrdiff_t nearRow = y >> 1;
-        const std::ptrdiff_t farRow = (y & 1) == 0 ? nearRow - 1 : nearRow + 1;
-        const Lum8u* n = pSrc + nearRow * srcStep;
-        const Lum8u* f = pSrc + farRow * srcStep;
-        Lum8u* d = pDst + y * dstStep;
-        for (int x = 0; x < whole; x += 16) {
-            __m128i col[3][2];
-            for (int k = 0; k < 3; ++k) {
-                const __m128i nv = Load(n + x - 1 + k), fv = Load(f + x - 1 + k);
-                for (int half = 0; half < 2; ++half) {
-                    const __m128i nn = half == 0 ? Lo16(nv) : Hi16(nv), ff = half == 0 ? Lo16(fv) : Hi16(fv);
-                    col[k][half] = _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(nn, nn), nn), ff);
-                }
-            }
-            Store(d + 2 * x, UpPairs<4>(col[0][0], col[1][0], col[2][0], eight, seven));
-            Store(d + 2 * x + 16, UpPairs<4>(col[0][1], col[1][1], col[2][1], eight, seven));
-        }
-    }
-    if (2 * whole == dstRoiSize.width) return lumStsNoErr;
-    return c::lumiSampleUpH2V2_JPEG_8u_C1R(pSrc + whole, srcStep, srcRoiSize, pDst + 2 * whole, dstStep,
-                                           LumiSize{dstRoiSize.width - 2 * whole, dstRoiSize.height});
+    return x86::SampleUpH2V2<UpStep>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize);
 }
 
 LumStatus lumiSampleDownH2V1_JPEG_8u_C1R(const Lum8u* pSrc, int srcStep, LumiSize srcRoiSize, Lum8u* pDst,
