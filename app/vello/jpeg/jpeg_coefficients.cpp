@@ -221,19 +221,29 @@ JpegStatus JpegDecoder::DecodeSequential() {
 }
 
 JpegStatus JpegDecoder::InverseTransformRow(const Lum16s* coefficients, int mcuRow, int slot) {
+    // Each component's row origin, step and quantiser once per row, not once per MCU.
+    struct Target {
+        Lum8u* rowOrigin;
+        int step;
+        int h, v;
+        const Lum16u* quant;
+    } targets[4];
+    for (int i = 0; i < componentCount_; ++i) {
+        Component& c = *components_[i];
+        const QuantTable* q = quant_[c.quantSelector].get();
+        const int step = SampleStep(c);
+        const int firstLine = progressive_ ? mcuRow * c.v * 8 : 0;
+        targets[i] = {SampleOrigin(c, slot) + static_cast<std::ptrdiff_t>(firstLine) * step, step, c.h, c.v,
+                      q ? q->inverse : nullptr};
+    }
     for (int mx = 0; mx < mcusPerRow_; ++mx) {
         const Lum16s* block = coefficients + static_cast<std::ptrdiff_t>(mx) * blocksPerMcu_ * 64;
         for (int i = 0; i < componentCount_; ++i) {
-            Component& c = *components_[i];
-            const QuantTable* q = quant_[c.quantSelector].get();
-            const int step = SampleStep(c);
-            Lum8u* origin = SampleOrigin(c, slot);
-            const int firstLine = progressive_ ? mcuRow * c.v * 8 : 0;
-            for (int v = 0; v < c.v; ++v) {
-                for (int h = 0; h < c.h; ++h) {
-                    Lum8u* out =
-                        origin + static_cast<std::ptrdiff_t>(firstLine + v * 8) * step + (mx * c.h + h) * 8;
-                    if (lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(block, out, step, q ? q->inverse : nullptr) < 0)
+            const Target& t = targets[i];
+            for (int v = 0; v < t.v; ++v) {
+                Lum8u* out = t.rowOrigin + static_cast<std::ptrdiff_t>(v * 8) * t.step + mx * t.h * 8;
+                for (int h = 0; h < t.h; ++h) {
+                    if (lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(block, out + h * 8, t.step, t.quant) < 0)
                         return JpegStatus::kInternalError;
                     block += 64;
                 }
