@@ -254,32 +254,13 @@ TEST(CamsimDescriptors, AtTheDescriptorLimitTheAcceptLoopWaitsInsteadOfSpinning)
     for (int fd : {ready[0], ready[1], quit[0], quit[1]}) ::close(fd);
 }
 
-// A client's RTP pair: an even data port and the RTCP port above it.
-struct UdpPair {
-    int data = -1, rtcp = -1;
-    uint16_t port = 0;
-    explicit UdpPair(uint16_t from) {
-        for (uint16_t p = from; p < from + 400 && rtcp < 0; p += 2) {
-            uint16_t bound = 0;
-            data = BindUdp(p, &bound);
-            if (data < 0) continue;
-            rtcp = BindUdp(static_cast<uint16_t>(p + 1), &bound);
-            if (rtcp < 0) ::close(data);
-            port = p;
-        }
-    }
-    ~UdpPair() {
-        if (rtcp >= 0) ::close(rtcp), ::close(data);
-    }
-};
-
 TEST_F(CamsimLimits, RtpSessionsEndWithoutReceiverReportsAndAreCappedPerClient) {
     camsim::Config c = LoopbackConfig();
     c.rtcpTimeoutMs = 400;
     c.maxRtpSessionsPerClient = 2;
     Start(c);
     const uint16_t cameraRtcp = static_cast<uint16_t>(sim_->CurrentConfig().ucAudioPort + 1);
-    UdpPair silent(43000), reporting(43400), third(43800);
+    UdpPair silent, reporting, third;
     ASSERT_GE(third.rtcp, 0);
     auto start = [&](const UdpPair& p) {
         return StatusOf(Get("/audio?UdpMode=unicast&UdpPort=" + std::to_string(p.port)));

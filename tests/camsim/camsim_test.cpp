@@ -340,16 +340,10 @@ TEST_F(Camsim, RtpUnicastSenderReportsReceiverReportsAndBye) {
     camsim::Config c;
     c.audioCodec = "g726_32";
     Start(c);
-    uint16_t dataPort = 0, rtcpPort = 0;
-    int data = -1, rtcp = -1;
-    // The client's pair: an even data port and the next one up.
-    for (uint16_t p = 41000; p < 41200 && rtcp < 0; p += 2) {
-        data = BindUdp(p, &dataPort);
-        if (data < 0) continue;
-        rtcp = BindUdp(static_cast<uint16_t>(p + 1), &rtcpPort);
-        if (rtcp < 0) close(data);
-    }
-    ASSERT_GE(rtcp, 0);
+    const UdpPair pair;
+    ASSERT_GE(pair.rtcp, 0);
+    const int data = pair.data, rtcp = pair.rtcp;
+    const uint16_t dataPort = pair.port;
     ASSERT_EQ(StatusOf(Get("/audio?UdpMode=unicast&UdpPort=" + std::to_string(dataPort), 4096, 1000)), 200);
 
     uint16_t from = 0;
@@ -375,7 +369,10 @@ TEST_F(Camsim, RtpUnicastSenderReportsReceiverReportsAndBye) {
     SendDatagram(rtcp, srFrom, ReceiverReport(0x1234, ssrc, 25, 7, 70000, 42, 0xABCD1234, 65536));
     std::string bye = {'\x81', static_cast<char>(203), 0, 1, '\x00', '\x00', '\x12', '\x34'};
     SendDatagram(rtcp, srFrom, bye);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The camera reads its RTCP port every 100 ms; a loaded machine may take longer.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (sim_->state().Byes().empty() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const auto reports = sim_->state().ReceiverReports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].medium, "audio");
@@ -397,86 +394,90 @@ TEST_F(Camsim, RtpUnicastSenderReportsReceiverReportsAndBye) {
     for (std::string p; !(p = ReceiveDatagram(rtcp, 200)).empty();)
         sawBye = sawBye || static_cast<unsigned char>(p[1]) == 203;
     EXPECT_TRUE(sawBye);
-    close(data);
-    close(rtcp);
 }
 
-// Sequence numbers of the RTP packets that arrive on `fd` within `ms`.
-std::vector<uint16_t> Sequences(int fd, int ms) {
+// Sequence numbers of the RTP packets from the camera's port `from` that arrive on `fd`, until `enough` have
+// arrived or `ms` have passed. Packets from any other sender (a stale session of another run that still
+// sends to this port) are not counted.
+std::vector<uint16_t> Sequences(int fd, uint16_t from, std::size_t enough, int ms) {
     std::vector<uint16_t> seqs;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        const std::string p = ReceiveDatagram(fd, 50);
-        if (p.size() >= 12) seqs.push_back(static_cast<uint16_t>(Get32(p, 0) & 0xFFFF));
+    while (seqs.size() < enough && std::chrono::steady_clock::now() < end) {
+        uint16_t sender = 0;
+        const std::string p = ReceiveDatagram(fd, 50, &sender);
+        if (p.size() >= 12 && sender == from) seqs.push_back(static_cast<uint16_t>(Get32(p, 0) & 0xFFFF));
     }
     return seqs;
 }
 
 TEST_F(Camsim, RtpFaults) {
     Start();
+    // Each case reads data packets until `enough` arrived or `windowMs` passed (a bound that only a fault
+    // reaches, wide enough for a loaded machine), then the camera's RTCP packets until `rtcpType` (200: a
+    // sender report, 203: BYE, 0: none awaited) arrived or a few seconds passed.
     struct Case {
         const char* fault;
+        std::size_t enough;
+        int windowMs;
+        int rtcpType;
         std::function<void(const std::vector<uint16_t>& seqs, int senderReports, bool bye)> check;
     } cases[] = {
-        {"rtp-audio:loss=1",
+        {"rtp-audio:loss=1", 1, 700, 200,
          [](const std::vector<uint16_t>& seqs, int senderReports, bool) {
              EXPECT_TRUE(seqs.empty());
              EXPECT_GT(senderReports, 0);  // reports still go out
          }},
-        {"rtp-audio:duplicate=1",
+        {"rtp-audio:duplicate=1", 8, 10000, 0,
          [](const std::vector<uint16_t>& seqs, int, bool) {
-             ASSERT_GE(seqs.size(), 4u);
+             ASSERT_GE(seqs.size(), 8u);
              for (std::size_t i = 0; i + 1 < seqs.size(); i += 2) EXPECT_EQ(seqs[i], seqs[i + 1]);
          }},
-        {"rtp-audio:reorder=1",
+        {"rtp-audio:reorder=1", 8, 10000, 0,
          [](const std::vector<uint16_t>& seqs, int, bool) {
-             ASSERT_GE(seqs.size(), 4u);
+             ASSERT_GE(seqs.size(), 8u);
              // Every packet is held back and sent after the next one: pairs arrive swapped.
-             EXPECT_EQ(static_cast<uint16_t>(seqs[0] - seqs[1]), 1);
-             EXPECT_EQ(static_cast<uint16_t>(seqs[2] - seqs[3]), 1);
+             for (std::size_t i = 0; i + 1 < seqs.size(); i += 2)
+                 EXPECT_EQ(static_cast<uint16_t>(seqs[i] - seqs[i + 1]), 1) << i;
          }},
-        {"rtp-audio:no-sr",
+        {"rtp-audio:no-sr", 4, 10000, 0,
          [](const std::vector<uint16_t>& seqs, int senderReports, bool) {
-             EXPECT_FALSE(seqs.empty());
+             EXPECT_GE(seqs.size(), 4u);
              EXPECT_EQ(senderReports, 0);
          }},
-        {"rtp-audio:early-bye=0.2",
+        {"rtp-audio:early-bye=0.2", 13, 1000, 203,
          [](const std::vector<uint16_t>& seqs, int, bool bye) {
              EXPECT_TRUE(bye);
              EXPECT_LE(seqs.size(), 12u);  // about 0.2 s of 32 ms frames, then nothing
          }},
     };
-    // Each case gets a pair of its own: the BYE that ends the previous case's session may still be on its
-    // way and would end a new session on the same pair.
-    uint16_t firstPort = 42000;
+    const uint16_t camera = sim_->CurrentConfig().ucAudioPort;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
         ASSERT_EQ(sim_->ApplyFault(c.fault), "");
-        uint16_t dataPort = 0, rtcpPort = 0;
-        int data = -1, rtcp = -1;
-        for (uint16_t p = firstPort; p < firstPort + 400 && rtcp < 0; p += 2) {
-            data = BindUdp(p, &dataPort);
-            if (data < 0) continue;
-            rtcp = BindUdp(static_cast<uint16_t>(p + 1), &rtcpPort);
-            if (rtcp < 0) close(data);
-        }
-        ASSERT_GE(rtcp, 0);
-        firstPort = static_cast<uint16_t>(dataPort + 2);
-        ASSERT_EQ(StatusOf(Get("/audio?UdpMode=unicast&UdpPort=" + std::to_string(dataPort), 4096, 1000)),
+        // A pair of its own, chosen by the system: the BYE that ends the previous session (or a session of
+        // another run) may still be on its way and would end a new session on a reused pair.
+        const UdpPair pair;
+        ASSERT_GE(pair.rtcp, 0);
+        ASSERT_EQ(StatusOf(Get("/audio?UdpMode=unicast&UdpPort=" + std::to_string(pair.port), 4096, 1000)),
                   200);
-        const std::vector<uint16_t> seqs = Sequences(data, 700);
+        const std::vector<uint16_t> seqs = Sequences(pair.data, camera, c.enough, c.windowMs);
         int senderReports = 0;
         bool bye = false;
-        for (std::string p; !(p = ReceiveDatagram(rtcp, 50)).empty();) {
+        const auto rtcpEnd = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            const bool awaited = (c.rtcpType == 200 && senderReports > 0) || (c.rtcpType == 203 && bye);
+            const bool waiting = c.rtcpType != 0 && !awaited && std::chrono::steady_clock::now() < rtcpEnd;
+            uint16_t sender = 0;
+            const std::string p = ReceiveDatagram(pair.rtcp, waiting ? 200 : 50, &sender);
+            if (p.empty() && !waiting) break;
+            if (p.size() < 2 || sender != camera + 1) continue;
             senderReports += static_cast<unsigned char>(p[1]) == 200;
             bye = bye || static_cast<unsigned char>(p[1]) == 203;
         }
         c.check(seqs, senderReports, bye);
         // Say goodbye so the camera stops sending to this pair.
-        SendDatagram(rtcp, static_cast<uint16_t>(sim_->CurrentConfig().ucAudioPort + 1),
+        SendDatagram(pair.rtcp, static_cast<uint16_t>(camera + 1),
                      std::string{'\x81', static_cast<char>(203), 0, 1, 0, 0, 0, 1});
-        close(data);
-        close(rtcp);
         ASSERT_EQ(sim_->ApplyFault("rtp-audio:clear"), "");
     }
     EXPECT_EQ(StatusOf(Get("/audio?UdpMode=unicast&UdpPort=0", 4096, 1000)), 400);

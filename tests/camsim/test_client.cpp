@@ -93,6 +93,23 @@ int BindUdp(uint16_t port, uint16_t* bound) {
     return fd;
 }
 
+UdpPair::UdpPair() {
+    // Ports the system hands out are not used by another run at the same time; the one above may be, so a
+    // few draws are tried.
+    for (int attempt = 0; attempt < 50 && rtcp < 0; ++attempt) {
+        data = BindUdp(0, &port);
+        if (data < 0 || port == 65535) continue;
+        uint16_t above = 0;
+        rtcp = BindUdp(static_cast<uint16_t>(port + 1), &above);
+        if (rtcp < 0) ::close(data);
+    }
+    if (rtcp < 0) data = -1;
+}
+
+UdpPair::~UdpPair() {
+    if (rtcp >= 0) ::close(rtcp), ::close(data);
+}
+
 std::string ReceiveDatagram(int fd, int timeoutMs, uint16_t* fromPort) {
     pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, timeoutMs) <= 0) return {};

@@ -24,6 +24,16 @@ std::string ViewerPost(uint16_t port, const std::string& path, const std::string
 
 // A UDP socket bound on 127.0.0.1 to `port` (0: any); returns the descriptor and the bound port.
 int BindUdp(uint16_t port, uint16_t* bound);
+// A client's RTP pair on 127.0.0.1: a data port chosen by the system and the RTCP port above it (where the
+// camera sends its reports). `rtcp` is -1 when no such pair could be bound.
+struct UdpPair {
+    int data = -1, rtcp = -1;
+    uint16_t port = 0;
+    UdpPair();
+    ~UdpPair();
+    UdpPair(const UdpPair&) = delete;
+    UdpPair& operator=(const UdpPair&) = delete;
+};
 // Receives one datagram within `timeoutMs`; empty on time-out.
 std::string ReceiveDatagram(int fd, int timeoutMs, uint16_t* fromPort = nullptr);
 void SendDatagram(int fd, uint16_t port, const std::string& data);

@@ -252,21 +252,33 @@ TEST_F(ViewerStream, UdpBindFailureRestartsOverTcp) {
     ocuview::ViewerSettings s = SettingsFor(camera, Ini());
     s.sessionModeRequest = ocuview::SessionMode::kUdpUnicast;
     viewer->Configure(s);
-    // Every port the video socket may try is taken.
-    const int base = 41000 + (::getpid() % 500) * 2;
-    viewer->State().udpBasePortVideo = base;
+    // Every port the video socket may try (base + 4 i, i <= 64) is held here. The base is drawn by the
+    // system, so no other run holds the same ports; a draw where any of them is taken is tried again.
     std::vector<int> taken;
-    for (int i = 0; i <= 64; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(base + 4 * i));
-        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        taken.push_back(fd);
+    for (int attempt = 0; attempt < 50 && taken.empty(); ++attempt) {
+        for (int i = 0; i <= 64; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            if (i > 0) a.sin_port = htons(static_cast<uint16_t>(viewer->State().udpBasePortVideo + 4 * i));
+            socklen_t len = sizeof a;
+            const bool held = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                              ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0 &&
+                              ntohs(a.sin_port) + 4 * 64 <= 65535;
+            if (fd >= 0 && !held) ::close(fd);
+            if (!held) {
+                for (const int t : taken) ::close(t);
+                taken.clear();
+                break;
+            }
+            if (i == 0) viewer->State().udpBasePortVideo = ntohs(a.sin_port);
+            taken.push_back(fd);
+        }
     }
+    ASSERT_EQ(taken.size(), 65u);
     ASSERT_EQ(viewer->Start(), StartResult::kStarted);
     EXPECT_TRUE(TickUntil(
-        *viewer, [&] { return sink.Count() >= 3; }, 8s));
+        *viewer, [&] { return sink.Count() >= 3; }, 20s));
     viewer->Stop();
     for (const int fd : taken) ::close(fd);
     std::lock_guard<std::mutex> hold(observer.lock);
