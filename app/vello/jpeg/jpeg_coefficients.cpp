@@ -179,6 +179,24 @@ JpegStatus JpegDecoder::DecodeSequential() {
     skipping_ = false;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
     Lum16s* const rowCoefficients = coefficients_.data();
+    // Each block of an MCU with its component's DC predictor and tables, looked up once per scan; frame
+    // headers allow at most 4 components of at most 4 x 4 blocks.
+    struct McuBlock {
+        Lum16s* lastDc;
+        const LumiDecodeHuffmanSpec* dc;
+        const LumiDecodeHuffmanSpec* ac;
+    } mcuBlocks[4 * 16];
+    int blocksPerMcu = 0;
+    for (int i = 0; i < componentCount_; ++i) {
+        Component& c = *components_[i];
+        for (int b = 0; b < c.h * c.v && blocksPerMcu < 4 * 16; ++b)
+            mcuBlocks[blocksPerMcu++] = {
+                &c.lastDc, dcTables_[c.dcSelector] ? dcTables_[c.dcSelector]->spec.get() : nullptr,
+                acTables_[c.acSelector] ? acTables_[c.acSelector]->spec.get() : nullptr};
+    }
+    const Lum8u* const src = src_;
+    const int srcLength = srcLength_;
+    LumiDecodeHuffmanState* const huffState = huffState_.get();
     // Row r is entropy-decoded and transformed into slot r % 2 before row r - 1 is upsampled and
     // converted: the triangle filter of a 4:2:0 image needs the first chroma line of the next row.
     for (int row = 0; row <= mcuRows_; ++row) {
@@ -189,23 +207,22 @@ JpegStatus JpegDecoder::DecodeSequential() {
                     const JpegStatus st = RestartStep();
                     if (st != JpegStatus::kOk) return st;
                 }
-                for (int i = 0; i < componentCount_; ++i) {
-                    Component& c = *components_[i];
-                    const HuffmanTable* dc = dcTables_[c.dcSelector].get();
-                    const HuffmanTable* ac = acTables_[c.acSelector].get();
-                    for (int b = 0; b < c.h * c.v; ++b) {
-                        if (!skipping_) {
-                            const JpegStatus st = BlockDecoded(lumiDecodeHuffman8x8_JPEG_1u16s_C1(
-                                src_, srcLength_, &pos_, block, &c.lastDc, &pendingMarker_, dc->spec.get(),
-                                ac->spec.get(), huffState_.get()));
+                int b = 0;
+                if (!skipping_) {
+                    for (; b < blocksPerMcu; ++b, block += 64) {
+                        const McuBlock& m = mcuBlocks[b];
+                        const LumStatus ls = lumiDecodeHuffman8x8_JPEG_1u16s_C1(
+                            src, srcLength, &pos_, block, m.lastDc, &pendingMarker_, m.dc, m.ac, huffState);
+                        if (ls < 0) {
+                            const JpegStatus st = BlockDecoded(ls);
                             if (st != JpegStatus::kOk) return st;
+                            break;  // now skipping: this block is cleared below
                         }
-                        // Blocks of a damaged interval, the one that broke off included, are all zero:
-                        // level 128, the grey the damage shows as.
-                        if (skipping_) std::fill_n(block, 64, Lum16s{0});
-                        block += 64;
                     }
                 }
+                // Blocks of a damaged interval, the one that broke off included, are all zero: level 128,
+                // the grey the damage shows as.
+                for (; b < blocksPerMcu; ++b, block += 64) std::fill_n(block, 64, Lum16s{0});
                 if (restartInterval_ != 0) --restartsToGo_;
             }
             JpegStatus st = InverseTransformRow(rowCoefficients, row, row & 1);
