@@ -171,13 +171,18 @@ JpegStatus JpegDecoder::RestartStep() {
     return JpegStatus::kOk;
 }
 
-JpegStatus JpegDecoder::DecodeSequential() {
+JpegStatus JpegDecoder::BeginScan() {
     const JpegStatus tables = CheckScanTables();
     if (tables != JpegStatus::kOk) return tables;
     if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
     pendingMarker_ = 0;
     skipping_ = false;
     for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
+    return JpegStatus::kOk;
+}
+
+JpegStatus JpegDecoder::DecodeSequential() {
+    if (const JpegStatus begun = BeginScan(); begun != JpegStatus::kOk) return begun;
     Lum16s* const rowCoefficients = coefficients_.data();
     // Each block of an MCU with its component's DC predictor and tables, looked up once per scan; frame
     // headers allow at most 4 components of at most 4 x 4 blocks.
@@ -273,12 +278,7 @@ JpegStatus JpegDecoder::InverseTransformRow(const Lum16s* coefficients, int mcuR
 // ---- Progressive ----
 
 JpegStatus JpegDecoder::DecodeProgressiveScan() {
-    const JpegStatus tables = CheckScanTables();
-    if (tables != JpegStatus::kOk) return tables;
-    if (lumiDecodeHuffmanStateInit_JPEG_8u(huffState_.get()) < 0) return JpegStatus::kInternalError;
-    pendingMarker_ = 0;
-    skipping_ = false;
-    for (int i = 0; i < componentCount_; ++i) components_[i]->lastDc = 0;
+    if (const JpegStatus begun = BeginScan(); begun != JpegStatus::kOk) return begun;
     const bool dcScan = (ss_ == 0 || se_ == 0);
 
     // The blocks of a damaged interval keep what earlier scans gave them.

@@ -140,6 +140,9 @@ class JpegDecoder {
     // The visits of the scan just read and of every later scan header in the source, without decoding.
     std::int64_t PlannedWork() const;
     JpegStatus AllocateBuffers();
+    // What every scan starts with: its tables checked, the Huffman state and DC predictors reset, no marker
+    // pending and no damaged interval.
+    JpegStatus BeginScan();
     JpegStatus DecodeSequential();
     JpegStatus DecodeProgressiveScan();
     JpegStatus RestartStep();
