@@ -1,7 +1,9 @@
 // Level 3 (AVX2) JPEG transforms: the dequantising inverse DCT and the forward DCT with quantisation.
 //
-// A block is eight vectors of eight 32-bit lanes, one row each. The column pass runs on the rows as they
-// are; the block is transposed for the row pass and back. Same bits as the generic code (see
+// The inverse: a block is eight vectors of eight 32-bit lanes, one row each. The column pass runs on the
+// rows as they are; the block is transposed for the row pass and back. The forward transform runs its row
+// pass on 16-bit lanes (its 8-bit input bounds every term, see ForwardRowPass) and its column pass on
+// 32-bit lanes, and quantises 16 coefficients at a time. Same bits as the generic code (see
 // dct8_lines.h); twins: jpeg_dct_sse2.cpp, jpeg_dct_sse41.cpp.
 #include <immintrin.h>
 
@@ -62,6 +64,120 @@ inline void InverseDctRows(__m256i x[8]) {
     Transpose8x8(x);
     x86::IdctLines<21, Ops>(x);
     Transpose8x8(x);
+}
+
+// Word lanes: the low eight (the low 128 bits) and the high eight.
+inline __m256i SplitWords(int lo, int hi) {
+    return _mm256_setr_epi16(
+        static_cast<short>(lo), static_cast<short>(lo), static_cast<short>(lo), static_cast<short>(lo),
+        static_cast<short>(lo), static_cast<short>(lo), static_cast<short>(lo), static_cast<short>(lo),
+        static_cast<short>(hi), static_cast<short>(hi), static_cast<short>(hi), static_cast<short>(hi),
+        static_cast<short>(hi), static_cast<short>(hi), static_cast<short>(hi), static_cast<short>(hi));
+}
+
+// Multiplier pairs for _mm256_madd_epi16: (a, b) in every pair of the low half, (c, d) in the high half.
+inline __m256i SplitPairs(int a, int b, int c, int d) {
+    const int lo = static_cast<int>((static_cast<uint32_t>(b) << 16) | static_cast<uint16_t>(a));
+    const int hi = static_cast<int>((static_cast<uint32_t>(d) << 16) | static_cast<uint16_t>(c));
+    return _mm256_setr_epi32(lo, lo, lo, lo, hi, hi, hi, hi);
+}
+
+// (term + 2^11) >> 12 of the pair sums of (lo, hi) interleaved, narrowed to words: lanes 0-3 of `lo`'s
+// words then 4-7, in each half.
+inline __m256i RoundPairs(__m256i lo, __m256i hi, __m256i k) {
+    const __m256i round = _mm256_set1_epi32(2048);
+    const __m256i a =
+        _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(lo, hi), k), round), 12);
+    const __m256i b =
+        _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(lo, hi), k), round), 12);
+    return _mm256_packs_epi32(a, b);
+}
+
+// The forward transform's first (row) pass in word lanes, then the rows widened to 32-bit lanes for the
+// column pass: x[r] holds row r's eight outputs.
+//
+// Each lane carries one row; a register holds one input column in its low half and another in its high
+// half. The generic pass's terms are exact integers far from any 32-bit wrap for 8-bit samples, so any
+// exact rearrangement of them gives its bits. With samples x in [0, 255] (the level shift of -128 changes
+// only the DC sum, subtracted at its end):
+//   s in [0, 510], d and p = s07 - s34, q = s16 - s25 in [-510, 510], p + q and p - q in [-1020, 1020];
+//   u = (46341 d07 + 2^11) >> 12 = 8 d07 + ((13573 d07 + 2^11) >> 12) = 8 d07 + mulhrs(8 d07, 13573)
+//     (exact while |8 d| < 2^15; |8 d| <= 2040), so |u|, |v| <= 2885;
+//   w, b in [-4080, 4080]; a = w + u, c = b + v, uu = u - w, vv = v - b all within +-6965;
+//   t2 = 25080 p + 17734 (p + q), t6 = 17734 (p - q) - 25079 q, t1 = 4017 a + 799 c, t7 = 799 a - 4017 c,
+//   t3 = 3406 uu - 2275 vv, t5 = 2276 uu + 3406 vv: products of words by word constants (one madd per
+//   pair), |t| <= 33.6e6, so (t + 2^11) >> 12 lies within +-8200; the sums times 8 within [-8192, 8160].
+// Every output fits 16 bits, so the saturating packs narrow exactly as the generic 16-bit store does.
+[[gnu::always_inline]] inline void ForwardRowPass(const Lum8u* pSrc, int srcStep, __m256i x[8]) {
+    // Columns out of rows: bytes, then word lanes in the pairs the butterfly adds and subtracts.
+    __m128i r[8];
+    for (int i = 0; i < 8; ++i)
+        r[i] = _mm_loadl_epi64(
+            reinterpret_cast<const __m128i*>(pSrc + static_cast<std::ptrdiff_t>(i) * srcStep));
+    const __m128i a01 = _mm_unpacklo_epi8(r[0], r[1]), a23 = _mm_unpacklo_epi8(r[2], r[3]);
+    const __m128i a45 = _mm_unpacklo_epi8(r[4], r[5]), a67 = _mm_unpacklo_epi8(r[6], r[7]);
+    const __m128i b0 = _mm_unpacklo_epi16(a01, a23), b1 = _mm_unpackhi_epi16(a01, a23);
+    const __m128i b2 = _mm_unpacklo_epi16(a45, a67), b3 = _mm_unpackhi_epi16(a45, a67);
+    const __m128i c01 = _mm_unpacklo_epi32(b0, b2), c23 = _mm_unpackhi_epi32(b0, b2);  // columns 0|1, 2|3
+    const __m128i c45 = _mm_unpacklo_epi32(b1, b3), c67 = _mm_unpackhi_epi32(b1, b3);  // columns 4|5, 6|7
+    const __m256i x01 = _mm256_cvtepu8_epi16(c01);
+    const __m256i x76 = _mm256_cvtepu8_epi16(_mm_shuffle_epi32(c67, 0x4E));
+    const __m256i x32 = _mm256_cvtepu8_epi16(_mm_shuffle_epi32(c23, 0x4E));
+    const __m256i x45 = _mm256_cvtepu8_epi16(c45);
+
+    const __m256i sA = _mm256_add_epi16(x01, x76), dA = _mm256_sub_epi16(x01, x76);  // s07|s16, d07|d16
+    const __m256i sB = _mm256_add_epi16(x32, x45), dB = _mm256_sub_epi16(x32, x45);  // s34|s25, d34|d25
+    const __m256i negHigh = SplitWords(1, -1);
+
+    // Even part. e1 = s07 + s34 | s16 + s25, pq = p | q.
+    const __m256i e1 = _mm256_add_epi16(sA, sB), pq = _mm256_sub_epi16(sA, sB);
+    const __m256i sums = _mm256_add_epi16(_mm256_permute4x64_epi64(e1, 0x4E), _mm256_sign_epi16(e1, negHigh));
+    const __m256i o04 = _mm256_sub_epi16(_mm256_slli_epi16(sums, 3), SplitWords(8 * 1024, 0));
+    const __m256i pp = _mm256_permute4x64_epi64(pq, 0x44), qq = _mm256_permute4x64_epi64(pq, 0xEE);
+    const __m256i lowOnly = SplitWords(-1, 0);
+    const __m256i evenLo = _mm256_sub_epi16(pp, _mm256_andnot_si256(lowOnly, qq));  // p | p - q
+    const __m256i evenHi = _mm256_add_epi16(_mm256_and_si256(lowOnly, pp), qq);     // p + q | q
+    const __m256i o26 = RoundPairs(evenLo, evenHi, SplitPairs(25080, 17734, 17734, -25079));
+
+    // Odd part.
+    const __m256i du = _mm256_permute2x128_si256(dA, dB, 0x20);  // d07 | d34
+    const __m256i dw = _mm256_permute2x128_si256(dA, dB, 0x31);  // d16 | d25
+    const __m256i du8 = _mm256_slli_epi16(du, 3);
+    const __m256i uv = _mm256_add_epi16(du8, _mm256_mulhrs_epi16(du8, _mm256_set1_epi16(13573)));
+    const __m256i wb = _mm256_slli_epi16(
+        _mm256_add_epi16(_mm256_permute4x64_epi64(dw, 0x4E), _mm256_sign_epi16(dw, negHigh)), 3);
+    const __m256i ac = _mm256_add_epi16(wb, uv), uuvv = _mm256_sub_epi16(uv, wb);
+    const __m256i oddLo = _mm256_permute2x128_si256(ac, uuvv, 0x20);  // a | uu
+    const __m256i oddHi = _mm256_permute2x128_si256(ac, uuvv, 0x31);  // c | vv
+    const __m256i o15 = RoundPairs(oddLo, oddHi, SplitPairs(4017, 799, 2276, 3406));
+    const __m256i o37 =
+        _mm256_permute4x64_epi64(RoundPairs(oddLo, oddHi, SplitPairs(799, -4017, 3406, -2275)), 0x4E);
+
+    // Rows out of the output columns: o0 o1 | o4 o5 and o2 o3 | o6 o7 pairs, then quads, then a row in
+    // each half, widened.
+    const __m256i p0 = _mm256_unpacklo_epi16(o04, o15), p1 = _mm256_unpackhi_epi16(o04, o15);
+    const __m256i p2 = _mm256_unpacklo_epi16(o26, o37), p3 = _mm256_unpackhi_epi16(o26, o37);
+    const __m256i q[4] = {_mm256_unpacklo_epi32(p0, p2), _mm256_unpackhi_epi32(p0, p2),
+                          _mm256_unpacklo_epi32(p1, p3), _mm256_unpackhi_epi32(p1, p3)};
+    for (int i = 0; i < 4; ++i) {
+        const __m256i rows = _mm256_permute4x64_epi64(q[i], 0xD8);  // row 2i | row 2i + 1
+        x[2 * i] = _mm256_cvtepi16_epi32(_mm256_castsi256_si128(rows));
+        x[2 * i + 1] = _mm256_cvtepi16_epi32(_mm256_extracti128_si256(rows, 1));
+    }
+}
+
+// Quantisation of 16 coefficients c in [-1024, 1023] by reciprocals f: c f / 2^15 rounded to nearest,
+// ties to even. That rounding is odd-symmetric, so it runs on |c| and takes c's sign at the end. With
+// |c| <= 1024, 2 |c| f < 2^27, so the unsigned high word of 2 |c| f is the floor q = |c| f >> 15 and the
+// low word is twice the remainder; up by one when remainder + (q & 1) >= 2^14 + 1. |result| <= 2048.
+inline __m256i Quantise16(__m256i c, __m256i f) {
+    const __m256i c2 = _mm256_slli_epi16(_mm256_abs_epi16(c), 1);
+    const __m256i q = _mm256_mulhi_epu16(c2, f);
+    const __m256i rem = _mm256_srli_epi16(_mm256_mullo_epi16(c2, f), 1);
+    const __m256i odd = _mm256_and_si256(q, _mm256_set1_epi16(1));
+    const __m256i up =
+        _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(rem, odd), _mm256_set1_epi16(16383)), 15);
+    return _mm256_sign_epi16(_mm256_add_epi16(q, up), c);
 }
 
 }  // namespace
@@ -130,25 +246,14 @@ LumStatus lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R(const Lum8u* pSrc, int srcStep, Lu
     if (srcStep <= 0) return lumStsStepErr;
     if (pQuantFwdTable == nullptr) return lumStsNullPtrErr;
 
-    const __m256i shift = _mm256_set1_epi32(128);
     __m256i x[8];
-    for (int r = 0; r < 8; ++r) {
-        const __m128i row = _mm_loadl_epi64(
-            reinterpret_cast<const __m128i*>(pSrc + static_cast<std::ptrdiff_t>(r) * srcStep));
-        x[r] = _mm256_sub_epi32(_mm256_cvtepu8_epi32(row), shift);
-    }
-    Transpose8x8(x);
-    x86::FdctLines<false, Ops>(x);
-    Transpose8x8(x);
+    ForwardRowPass(pSrc, srcStep, x);
     x86::FdctLines<true, Ops>(x);
-
     for (int r = 0; r < 8; r += 2) {
-        const __m256i f0 = _mm256_cvtepu16_epi32(Load128(pQuantFwdTable + 8 * r));
-        const __m256i f1 = _mm256_cvtepu16_epi32(Load128(pQuantFwdTable + 8 * r + 8));
-        const __m256i q0 = x86::QuantiseLanes<Ops>(x[r], f0);
-        const __m256i q1 = x86::QuantiseLanes<Ops>(x[r + 1], f1);
-        const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(q0, q1), 0xD8);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pDst + 8 * r), w);
+        // The column pass leaves coefficients in [-1024, 1023]: the saturating pack keeps them unchanged.
+        const __m256i c = _mm256_permute4x64_epi64(_mm256_packs_epi32(x[r], x[r + 1]), 0xD8);
+        const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pQuantFwdTable + 8 * r));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pDst + 8 * r), Quantise16(c, f));
     }
     return lumStsNoErr;
 }

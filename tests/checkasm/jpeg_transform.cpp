@@ -101,29 +101,33 @@ CHECKASM_FUNC(lumiQuantInvTableInit_JPEG_8u16u) {
 CHECKASM_FUNC(lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R) {
     using Fn = decltype(&lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R);
     checkasm::Versions<Fn> v("lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R");
-    for (int trial = 0; trial < 200 && !checkasm::Failed(); ++trial) {
+    for (int trial = 0; trial < 400 && !checkasm::Failed(); ++trial) {
         const int srcStep = 8 + rng().Range(0, 40);
         Guarded src(static_cast<std::size_t>(srcStep) * 8), table(64 * sizeof(Lum16u));
-        const int kind = trial % 4;
+        const int kind = trial % 5;
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x) {
                 Lum8u& p = src.data()[y * srcStep + x];
-                // Random samples, the largest swings (a 0/255 checkerboard and stripes), then flat blocks.
+                // Random samples, the largest swings (a 0/255 checkerboard and stripes), flat blocks, then
+                // every sample 0 or 255: each transform term is monotonic in each sample, so these reach
+                // the ends of every intermediate range.
                 if (kind == 1)
                     p = ((x + y) & 1) ? 255 : 0;
                 else if (kind == 2)
                     p = (trial & 4 ? x : y) < 4 ? 255 : 0;
                 else if (kind == 3)
                     p = static_cast<Lum8u>(trial);
+                else if (kind == 4)
+                    p = (rng().Next() & 1) ? 255 : 0;
             }
+        // Reciprocals of ordinary quantisers, the largest ones (unit quantiser, the 65535 substitute), zero,
+        // and multiples of 2^13 and 2^14, whose products with odd or twice-odd coefficients fall exactly
+        // halfway (ties go to the even quotient).
+        static const Lum16u kSpecial[] = {65535, 32768, 0, 16384, 49152, 8192, 24576, 40960, 57344, 1, 32767};
         for (int i = 0; i < 64; ++i) {
             const uint32_t r = rng().Next();
-            // Reciprocals of ordinary quantisers, the largest ones (unit quantiser, the 65535 substitute),
-            // zero.
-            table.as<Lum16u>()[i] = static_cast<Lum16u>(r % 5 == 0    ? 65535
-                                                        : r % 5 == 1  ? 32768
-                                                        : r % 17 == 2 ? 0
-                                                                      : 32768 / (1 + r % 255));
+            table.as<Lum16u>()[i] = static_cast<Lum16u>(r % 3 == 0 ? kSpecial[(r / 3) % std::size(kSpecial)]
+                                                                   : 32768 / (1 + (r / 3) % 255));
         }
         const auto pristine = Buffers({64 * sizeof(Lum16s)});
         CompareVersions(
