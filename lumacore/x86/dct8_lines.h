@@ -15,40 +15,54 @@
 
 namespace lumacore::x86 {
 
-// Keeps the low 16 bits of every lane, sign-extended: the generic code's cast to a 16-bit coefficient.
-template <typename O>
-inline typename O::V Truncate16(typename O::V x) {
-    return O::template Sra<16>(O::template Sll<16>(x));
-}
-
 // One inverse pass over x[0..7] (the eight points of each lane's line), rounded by (term + 2^(Shift-1))
-// >> Shift and kept to 16 bits.
-template <int Shift, typename O>
+// >> Shift and kept to 16 bits. With `UpperHalf`, x[4..7] are known to be zero and are not read: the
+// terms they would add or subtract are zero, so dropping them leaves every other term as it is.
+template <int Shift, typename O, bool UpperHalf = false>
 inline void IdctLines(typename O::V x[8]) {
     using V = typename O::V;
-    const V t = O::Mul(O::Add(x[5], x[3]), 27246);
-    const V u = O::Sub(t, O::Mul(x[5], 9041));
-    const V v = O::Mul(O::Add(x[1], x[7]), 6393);
+    // a + b, a - b and a - b * k where b is one of x[4..7].
+    auto plus = [](V a, V b) {
+        if constexpr (UpperHalf)
+            return a;
+        else
+            return O::Add(a, b);
+    };
+    auto minus = [](V a, V b) {
+        if constexpr (UpperHalf)
+            return a;
+        else
+            return O::Sub(a, b);
+    };
+    auto minusMul = [](V a, V b, int k) {
+        if constexpr (UpperHalf)
+            return a;
+        else
+            return O::Sub(a, O::Mul(b, k));
+    };
+    const V t = O::Mul(plus(x[3], x[5]), 27246);
+    const V u = minusMul(t, x[5], 9041);
+    const V v = O::Mul(plus(x[1], x[7]), 6393);
     const V w = O::Add(O::Mul(x[1], 25746), v);
     const V a = O::Mul(O::template Sra<12>(O::Add(O::Add(u, w), O::Set(2048))), 5793);
-    const V b = O::Mul(O::Add(x[2], x[6]), 17734);
-    const V c = O::template Sll<15>(O::Add(x[0], x[4]));
+    const V b = O::Mul(plus(x[2], x[6]), 17734);
+    const V c = O::template Sll<15>(plus(x[0], x[4]));
     const V d = O::Add(O::Mul(x[2], 25080), b);
-    const V vv = O::Sub(v, O::Mul(x[7], 38531));
+    const V vv = minusMul(v, x[7], 38531);
     const V tt = O::Sub(t, O::Mul(x[3], 45451));
     const V e = O::Sub(O::Sub(O::Add(w, vv), u), tt);
-    const V f = O::template Sll<15>(O::Sub(x[0], x[4]));
-    const V bb = O::Sub(b, O::Mul(x[6], 60547));
+    const V f = UpperHalf ? c : O::template Sll<15>(minus(x[0], x[4]));
+    const V bb = minusMul(b, x[6], 60547);
     const V ww = O::Sub(O::Sub(O::Add(w, tt), u), vv);
     const V h = O::Mul(O::template Sra<12>(O::Add(O::Add(tt, vv), O::Set(2048))), 5793);
 
     const V round = O::Set(1 << (Shift - 1));
     auto out = [&](V term) {
-        const V r = O::template Sra<Shift>(O::Add(term, round));
         if constexpr (Shift < 16)
-            return Truncate16<O>(r);
+            // Bits Shift to Shift + 15 of the rounded term, sign-extended: its 16-bit truncation.
+            return O::template Sra<16>(O::template Sll<16 - Shift>(O::Add(term, round)));
         else
-            return r;  // at most 11 bits: already a 16-bit value
+            return O::template Sra<Shift>(O::Add(term, round));  // at most 11 bits: a 16-bit value
     };
     const V cd = O::Add(c, d), c_d = O::Sub(c, d), fbb = O::Add(f, bb), f_bb = O::Sub(f, bb);
     x[0] = out(O::Add(a, cd));
@@ -103,17 +117,20 @@ inline void FdctLines(typename O::V x[8]) {
     const V t3 = O::Sub(e, O::Mul(vv, 5681));
     const V t5 = O::Sub(e, O::Mul(uu, 1130));
 
+    // The row pass keeps 16 bits (bits 0-12 of 8 s, bits 12-27 of the rounded term, sign-extended); the
+    // column pass's results are already 16-bit values: its inputs lie within [-8192, 8160], so its sums
+    // within +-2^16 and (s + 32) >> 6 within [-1024, 1020], and a 32-bit term >> 21 has 11 bits.
     auto sum = [&](V s) {
         if constexpr (Column)
-            return Truncate16<O>(O::template Sra<6>(O::Add(s, O::Set(32))));
+            return O::template Sra<6>(O::Add(s, O::Set(32)));
         else
-            return Truncate16<O>(O::template Sll<3>(s));
+            return O::template Sra<16>(O::template Sll<19>(s));
     };
     auto term = [&](V t) {
         if constexpr (Column)
-            return O::template Sra<21>(O::Add(t, O::Set(1048576)));  // at most 11 bits
+            return O::template Sra<21>(O::Add(t, O::Set(1048576)));
         else
-            return Truncate16<O>(O::template Sra<12>(O::Add(t, r2048)));
+            return O::template Sra<16>(O::template Sll<4>(O::Add(t, r2048)));
     };
     x[0] = sum(sum0);
     x[4] = sum(sum4);

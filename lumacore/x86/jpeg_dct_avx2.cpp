@@ -58,12 +58,42 @@ inline __m128i Load128(const void* p) {
     return _mm_loadu_si128(static_cast<const __m128i*>(p));
 }
 
-// Both passes of the inverse transform; x[r] holds row r before and after.
-inline void InverseDctRows(__m256i x[8]) {
-    x86::IdctLines<12, Ops>(x);
+// Both passes of the inverse transform; x[r] holds row r before, output column r (a row in each lane)
+// after. `Sparse`: rows 4-7 and columns 4-7 of the input are zero, so are columns 4-7 of the first pass's
+// results (every term of an all-zero line is zero, and so is (0 + 2^11) >> 12): neither pass reads
+// x[4..7].
+template <bool Sparse>
+[[gnu::always_inline]] inline void InverseDctPasses(__m256i x[8]) {
+    x86::IdctLines<12, Ops, Sparse>(x);
     Transpose8x8(x);
-    x86::IdctLines<21, Ops>(x);
-    Transpose8x8(x);
+    x86::IdctLines<21, Ops, Sparse>(x);
+}
+
+// The level shift with clamping of the output columns y[0..7] (each lane a row, values within 11 bits)
+// into eight rows of bytes: saturating to signed bytes and flipping the top bit gives 0 below -128 and
+// 255 above 127. The packs leave, in each half, four columns of four rows; one shuffle turns those into
+// four rows of four columns, and interleaving the two column halves makes whole rows.
+[[gnu::always_inline]] inline void StoreColumns(const __m256i y[8], Lum8u* pDst, int dstStep) {
+    const __m256i flip = _mm256_set1_epi8(static_cast<char>(0x80));
+    const __m256i toRows = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12,
+                                            1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    auto quarter = [&](int k) {  // columns k to k + 3: rows 0-3 | rows 4-7
+        const __m256i w =
+            _mm256_packs_epi16(_mm256_packs_epi32(y[k], y[k + 1]), _mm256_packs_epi32(y[k + 2], y[k + 3]));
+        return _mm256_shuffle_epi8(_mm256_xor_si256(w, flip), toRows);
+    };
+    const __m256i left = quarter(0), right = quarter(4);
+    const __m256i rows01 = _mm256_unpacklo_epi32(left, right);  // rows 0, 1 | rows 4, 5
+    const __m256i rows23 = _mm256_unpackhi_epi32(left, right);  // rows 2, 3 | rows 6, 7
+    auto store = [&](int r, __m128i two) {
+        Lum8u* row = pDst + static_cast<std::ptrdiff_t>(r) * dstStep;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row), two);
+        _mm_storeh_pd(reinterpret_cast<double*>(row + dstStep), _mm_castsi128_pd(two));
+    };
+    store(0, _mm256_castsi256_si128(rows01));
+    store(2, _mm256_castsi256_si128(rows23));
+    store(4, _mm256_extracti128_si256(rows01, 1));
+    store(6, _mm256_extracti128_si256(rows23, 1));
 }
 
 // Word lanes: the low eight (the low 128 bits) and the high eight.
@@ -106,7 +136,7 @@ inline __m256i RoundPairs(__m256i lo, __m256i hi, __m256i k) {
 //   w, b in [-4080, 4080]; a = w + u, c = b + v, uu = u - w, vv = v - b all within +-6965;
 //   t2 = 25080 p + 17734 (p + q), t6 = 17734 (p - q) - 25079 q, t1 = 4017 a + 799 c, t7 = 799 a - 4017 c,
 //   t3 = 3406 uu - 2275 vv, t5 = 2276 uu + 3406 vv: products of words by word constants (one madd per
-//   pair), |t| <= 33.6e6, so (t + 2^11) >> 12 lies within +-8200; the sums times 8 within [-8192, 8160].
+//   pair), |t| <= 30.9e6, so (t + 2^11) >> 12 lies within +-7539; the sums times 8 within [-8192, 8160].
 // Every output fits 16 bits, so the saturating packs narrow exactly as the generic 16-bit store does.
 [[gnu::always_inline]] inline void ForwardRowPass(const Lum8u* pSrc, int srcStep, __m256i x[8]) {
     // Columns out of rows: bytes, then word lanes in the pairs the butterfly adds and subtracts.
@@ -166,10 +196,11 @@ inline __m256i RoundPairs(__m256i lo, __m256i hi, __m256i k) {
     }
 }
 
-// Quantisation of 16 coefficients c in [-1024, 1023] by reciprocals f: c f / 2^15 rounded to nearest,
-// ties to even. That rounding is odd-symmetric, so it runs on |c| and takes c's sign at the end. With
-// |c| <= 1024, 2 |c| f < 2^27, so the unsigned high word of 2 |c| f is the floor q = |c| f >> 15 and the
-// low word is twice the remainder; up by one when remainder + (q & 1) >= 2^14 + 1. |result| <= 2048.
+// Quantisation of 16 coefficients c in [-1024, 1020] (the column pass's range) by reciprocals f: c f / 2^15
+// rounded to nearest, ties to even. That rounding is odd-symmetric, so it runs on |c| and takes c's sign at
+// the end. With |c| <= 1024, 2 |c| f < 2^27, so the unsigned high word of 2 |c| f is the floor q = |c| f >>
+// 15 and the low word is twice the remainder; up by one when remainder + (q & 1) >= 2^14 + 1. |result| <=
+// 2048.
 inline __m256i Quantise16(__m256i c, __m256i f) {
     const __m256i c2 = _mm256_slli_epi16(_mm256_abs_epi16(c), 1);
     const __m256i q = _mm256_mulhi_epu16(c2, f);
@@ -187,7 +218,8 @@ inline __m256i Quantise16(__m256i c, __m256i f) {
 void InverseDct8x8(Lum16s block[64]) {
     __m256i x[8];
     for (int r = 0; r < 8; ++r) x[r] = _mm256_cvtepi16_epi32(Load128(block + 8 * r));
-    InverseDctRows(x);
+    InverseDctPasses<false>(x);
+    Transpose8x8(x);
     for (int r = 0; r < 8; r += 2)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 8 * r),
                             _mm256_permute4x64_epi64(_mm256_packs_epi32(x[r], x[r + 1]), 0xD8));
@@ -200,12 +232,13 @@ LumStatus lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(const Lum16s* pSrc, Lum8u* pDst, i
     if (pQuantInvTable == nullptr) return lumStsNullPtrErr;
 
     // A block with no AC coefficient (common in flat areas and chroma) has one output value.
+    const __m256i c01 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc));
+    const __m256i c23 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc + 16));
+    const __m256i c45 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc + 32));
+    const __m256i c67 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc + 48));
     const __m256i notDc = _mm256_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m256i ac = _mm256_or_si256(
-        _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc)), notDc),
-                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc + 16))),
-        _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc + 32)),
-                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pSrc + 48))));
+    const __m256i lower = _mm256_or_si256(c45, c67), upper = _mm256_or_si256(c01, c23);
+    const __m256i ac = _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(c01, notDc), c23), lower);
     if (_mm256_testz_si256(ac, ac)) {
         const int product = pSrc[0] * pQuantInvTable[0];
         const int dc = product < -32768 ? -32768 : product > 32767 ? 32767 : product;
@@ -219,24 +252,23 @@ LumStatus lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(const Lum16s* pSrc, Lum8u* pDst, i
     // Dequantise: the 32-bit product saturated to 16 bits.
     const __m256i lo = _mm256_set1_epi32(-32768), hi = _mm256_set1_epi32(32767);
     __m256i x[8];
-    for (int r = 0; r < 8; ++r) {
+    auto dequantise = [&](int r) {
         const __m256i c = _mm256_cvtepi16_epi32(Load128(pSrc + 8 * r));
         const __m256i q = _mm256_cvtepu16_epi32(Load128(pQuantInvTable + 8 * r));
         x[r] = _mm256_min_epi32(_mm256_max_epi32(_mm256_mullo_epi32(c, q), lo), hi);
+    };
+    // Most blocks of a photograph code only their 4x4 lowest frequencies: both passes then skip half of
+    // their inputs.
+    const __m256i rightHalf = _mm256_setr_epi16(0, 0, 0, 0, -1, -1, -1, -1, 0, 0, 0, 0, -1, -1, -1, -1);
+    const __m256i outside = _mm256_or_si256(lower, _mm256_and_si256(upper, rightHalf));
+    if (_mm256_testz_si256(outside, outside)) {
+        for (int r = 0; r < 4; ++r) dequantise(r);
+        InverseDctPasses<true>(x);
+    } else {
+        for (int r = 0; r < 8; ++r) dequantise(r);
+        InverseDctPasses<false>(x);
     }
-    InverseDctRows(x);
-
-    // Level shift with clamping: a 16-bit value below -128 gives 0, above 127 gives 255. Saturating to
-    // signed bytes and flipping the top bit is exactly that.
-    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
-    for (int r = 0; r < 8; r += 2) {
-        const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(x[r], x[r + 1]), 0xD8);  // row r | r+1
-        const __m128i bytes =
-            _mm_xor_si128(_mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1)), flip);
-        Lum8u* row = pDst + static_cast<std::ptrdiff_t>(r) * dstStep;
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(row), bytes);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(row + dstStep), _mm_srli_si128(bytes, 8));
-    }
+    StoreColumns(x, pDst, dstStep);
     return lumStsNoErr;
 }
 
@@ -250,7 +282,7 @@ LumStatus lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R(const Lum8u* pSrc, int srcStep, Lu
     ForwardRowPass(pSrc, srcStep, x);
     x86::FdctLines<true, Ops>(x);
     for (int r = 0; r < 8; r += 2) {
-        // The column pass leaves coefficients in [-1024, 1023]: the saturating pack keeps them unchanged.
+        // The column pass leaves coefficients in [-1024, 1020]: the saturating pack keeps them unchanged.
         const __m256i c = _mm256_permute4x64_epi64(_mm256_packs_epi32(x[r], x[r + 1]), 0xD8);
         const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pQuantFwdTable + 8 * r));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(pDst + 8 * r), Quantise16(c, f));

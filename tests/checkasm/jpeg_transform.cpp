@@ -148,7 +148,7 @@ CHECKASM_FUNC(lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R) {
 CHECKASM_FUNC(lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R) {
     using Fn = decltype(&lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R);
     checkasm::Versions<Fn> v("lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R");
-    for (int trial = 0; trial < 200 && !checkasm::Failed(); ++trial) {
+    for (int trial = 0; trial < 300 && !checkasm::Failed(); ++trial) {
         Guarded coef(64 * sizeof(Lum16s)), table(64 * sizeof(Lum16u));
         const int kind = trial % 4;
         for (int i = 0; i < 64; ++i) {
@@ -160,10 +160,19 @@ CHECKASM_FUNC(lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R) {
                 (kind & 2) ? (rng().Next() % 3 == 0 ? 65535 : rng().Next()) : rng().Range(1, 120));
         }
         // Every third block has no AC coefficient, or only one: the one-value block and its neighbour.
+        // Another third codes only its 4x4 lowest frequencies (the sparse path), half of them with one
+        // more coefficient in row 4-7 or column 4-7 (just outside it).
         if (trial % 3 == 0) {
             for (int i = 1; i < 64; ++i) coef.as<Lum16s>()[i] = 0;
             if (trial % 2 == 0)
                 coef.as<Lum16s>()[rng().Range(1, 63)] = static_cast<Lum16s>(rng().Range(-3, 3));
+        } else if (trial % 3 == 1) {
+            for (int i = 0; i < 64; ++i)
+                if (i >= 32 || (i & 7) >= 4) coef.as<Lum16s>()[i] = 0;
+            if (trial % 2 == 0) {
+                const int row = rng().Range(0, 7), col = row >= 4 ? rng().Range(0, 7) : rng().Range(4, 7);
+                coef.as<Lum16s>()[row * 8 + col] = static_cast<Lum16s>(rng().Next() % 2 ? 1 : -1);
+            }
         }
         const int dstStep = 8 + rng().Range(0, 40);
         const auto pristine = Buffers({static_cast<std::size_t>(dstStep) * 7 + 8});
