@@ -66,20 +66,40 @@ LumStatus DctQuantInv(const Lum16s* pSrc, Lum8u* pDst, int dstStep, const Lum16u
     }
 
     __m128i x[2][8];
-    for (int r = 0; r < 8; ++r) {
+    auto dequantise = [&](int r, bool left) {
         const __m128i c = Load(pSrc + 8 * r), q = Load(pQuantInvTable + 8 * r);
         const __m128i p0 = O::Mul(WidenSigned(c), WidenUnsigned(q));
-        const __m128i p1 = O::Mul(WidenSigned(_mm_srli_si128(c, 8)), WidenUnsigned(_mm_srli_si128(q, 8)));
-        // Saturated to 16 bits, then widened again for the transform.
-        const __m128i s = _mm_packs_epi32(p0, p1);
-        x[0][r] = WidenSigned(s);
-        x[1][r] = WidenSigned(_mm_srli_si128(s, 8));
+        if (!left) {
+            const __m128i p1 = O::Mul(WidenSigned(_mm_srli_si128(c, 8)), WidenUnsigned(_mm_srli_si128(q, 8)));
+            // Saturated to 16 bits, then widened again for the transform.
+            const __m128i s = _mm_packs_epi32(p0, p1);
+            x[0][r] = WidenSigned(s);
+            x[1][r] = WidenSigned(_mm_srli_si128(s, 8));
+        } else {
+            x[0][r] = WidenSigned(_mm_packs_epi32(p0, p0));
+        }
+    };
+    // Most blocks of a photograph code only their 4x4 lowest frequencies. Then columns 4-7 stay zero
+    // through the first pass (every term of an all-zero line is zero, and so is (0 + 2^11) >> 12), and
+    // both passes skip their zero inputs x[4..7].
+    __m128i outside = _mm_srli_si128(Load(pSrc), 8);
+    for (int r = 1; r < 4; ++r) outside = _mm_or_si128(outside, _mm_srli_si128(Load(pSrc + 8 * r), 8));
+    for (int r = 4; r < 8; ++r) outside = _mm_or_si128(outside, Load(pSrc + 8 * r));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(outside, _mm_setzero_si128())) == 0xFFFF) {
+        for (int r = 0; r < 4; ++r) dequantise(r, true);
+        IdctLines<12, O, true>(x[0]);
+        for (int r = 0; r < 8; ++r) x[1][r] = _mm_setzero_si128();
+        Transpose8x8(x);
+        IdctLines<21, O, true>(x[0]);
+        IdctLines<21, O, true>(x[1]);
+    } else {
+        for (int r = 0; r < 8; ++r) dequantise(r, false);
+        IdctLines<12, O>(x[0]);
+        IdctLines<12, O>(x[1]);
+        Transpose8x8(x);
+        IdctLines<21, O>(x[0]);
+        IdctLines<21, O>(x[1]);
     }
-    IdctLines<12, O>(x[0]);
-    IdctLines<12, O>(x[1]);
-    Transpose8x8(x);
-    IdctLines<21, O>(x[0]);
-    IdctLines<21, O>(x[1]);
     Transpose8x8(x);
 
     // Saturating to signed bytes and flipping the top bit is the level shift with clamping.
