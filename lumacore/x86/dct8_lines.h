@@ -85,10 +85,13 @@ inline Lum8u IdctDcOnlySample(int dc) {
     return static_cast<Lum8u>((z < -128 ? -128 : z > 127 ? 127 : z) + 128);
 }
 
-// One forward pass over x[0..7]. The first (row) pass leaves the scaled sums times 8 and rounds the other
-// terms by 2^12; the second (column) pass rounds the sums by 2^6 and the terms by 2^21. Kept to 16 bits.
-template <bool Column, typename O>
-inline void FdctLines(typename O::V x[8]) {
+// The forward transform's second (column) pass over x[0..7], the first pass's 16-bit results: the sums
+// are rounded by 2^6 and the other terms by 2^21. (The first pass runs on 16-bit lanes in each tuned file.)
+// Its inputs lie within [-8192, 8160], so its sums within +-2^16 and (s + 32) >> 6 within [-1024, 1020],
+// and every other term stays below 2^31 - 2^20 (at most 1.98e9), so >> 21 leaves 11 bits: the results
+// are 16-bit values without truncation.
+template <typename O>
+inline void FdctColumnLines(typename O::V x[8]) {
     using V = typename O::V;
     const V s07 = O::Add(x[0], x[7]), s34 = O::Add(x[3], x[4]), s16 = O::Add(x[1], x[6]);
     const V s25 = O::Add(x[2], x[5]);
@@ -117,21 +120,8 @@ inline void FdctLines(typename O::V x[8]) {
     const V t3 = O::Sub(e, O::Mul(vv, 5681));
     const V t5 = O::Sub(e, O::Mul(uu, 1130));
 
-    // The row pass keeps 16 bits (bits 0-12 of 8 s, bits 12-27 of the rounded term, sign-extended); the
-    // column pass's results are already 16-bit values: its inputs lie within [-8192, 8160], so its sums
-    // within +-2^16 and (s + 32) >> 6 within [-1024, 1020], and a 32-bit term >> 21 has 11 bits.
-    auto sum = [&](V s) {
-        if constexpr (Column)
-            return O::template Sra<6>(O::Add(s, O::Set(32)));
-        else
-            return O::template Sra<16>(O::template Sll<19>(s));
-    };
-    auto term = [&](V t) {
-        if constexpr (Column)
-            return O::template Sra<21>(O::Add(t, O::Set(1048576)));
-        else
-            return O::template Sra<16>(O::template Sll<4>(O::Add(t, r2048)));
-    };
+    auto sum = [&](V s) { return O::template Sra<6>(O::Add(s, O::Set(32))); };
+    auto term = [&](V t) { return O::template Sra<21>(O::Add(t, O::Set(1048576))); };
     x[0] = sum(sum0);
     x[4] = sum(sum4);
     x[2] = term(t2);
@@ -140,18 +130,6 @@ inline void FdctLines(typename O::V x[8]) {
     x[7] = term(t7);
     x[3] = term(t3);
     x[5] = term(t5);
-}
-
-// c * f / 32768 rounded to nearest, ties to even, for 16-bit c and unsigned 16-bit f in 32-bit lanes
-// (|c * f| < 2^31). The caller saturates the result to 16 bits.
-template <typename O>
-inline typename O::V QuantiseLanes(typename O::V c, typename O::V f) {
-    using V = typename O::V;
-    const V p = O::Mul(c, f);
-    const V q = O::template Sra<15>(p);  // floor
-    // Up by one when the remainder exceeds half, or equals half and q is odd: remainder + (q & 1) >= 16385.
-    const V r = O::Add(O::And(p, O::Set(32767)), O::And(q, O::Set(1)));
-    return O::Add(q, O::template Sra<15>(O::Add(r, O::Set(16383))));
 }
 
 }  // namespace lumacore::x86

@@ -280,7 +280,7 @@ LumStatus lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R(const Lum8u* pSrc, int srcStep, Lu
 
     __m256i x[8];
     ForwardRowPass(pSrc, srcStep, x);
-    x86::FdctLines<true, Ops>(x);
+    x86::FdctColumnLines<Ops>(x);
     for (int r = 0; r < 8; r += 2) {
         // The column pass leaves coefficients in [-1024, 1020]: the saturating pack keeps them unchanged.
         const __m256i c = _mm256_permute4x64_epi64(_mm256_packs_epi32(x[r], x[r + 1]), 0xD8);

@@ -115,33 +115,122 @@ LumStatus DctQuantInv(const Lum16s* pSrc, Lum8u* pDst, int dstStep, const Lum16u
     return lumStsNoErr;
 }
 
+// (term + 2^11) >> 12 of lo * k0 + hi * k1 for word lanes lo and hi (madd pairs), narrowed to words.
+inline __m128i RoundPairs(__m128i lo, __m128i hi, int k0, int k1) {
+    const __m128i k =
+        _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(k1) << 16) | static_cast<uint16_t>(k0)));
+    const __m128i round = _mm_set1_epi32(2048);
+    const __m128i a = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(lo, hi), k), round), 12);
+    const __m128i b = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(lo, hi), k), round), 12);
+    return _mm_packs_epi32(a, b);
+}
+
+// The 8x8 transpose of word lanes.
+inline void Transpose8x8Words(__m128i x[8]) {
+    __m128i a[8], b[8];
+    for (int i = 0; i < 4; ++i) {
+        a[2 * i] = _mm_unpacklo_epi16(x[2 * i], x[2 * i + 1]);
+        a[2 * i + 1] = _mm_unpackhi_epi16(x[2 * i], x[2 * i + 1]);
+    }
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j) {
+            b[4 * i + 2 * j] = _mm_unpacklo_epi32(a[4 * i + j], a[4 * i + j + 2]);
+            b[4 * i + 2 * j + 1] = _mm_unpackhi_epi32(a[4 * i + j], a[4 * i + j + 2]);
+        }
+    for (int i = 0; i < 4; ++i) {
+        x[2 * i] = _mm_unpacklo_epi64(b[i], b[i + 4]);
+        x[2 * i + 1] = _mm_unpackhi_epi64(b[i], b[i + 4]);
+    }
+}
+
+// The forward transform's first (row) pass on word lanes, one row in each lane, x[k] receiving output k of
+// every row. The bounds are those of the AVX2 twin (jpeg_dct_avx2.cpp, ForwardRowPass): with samples in
+// [0, 255] every term is exact in 32 bits and every value kept in a word lane fits 16 bits (|8 d| <=
+// 2040, u and v within +-2885, a, c, uu, vv within +-6965, outputs within [-8192, 8160]); the level shift
+// changes only the DC sum. `O::MulHiRound` is (a k + 2^14) >> 15.
+template <typename O>
+inline void ForwardRowPass(const Lum8u* pSrc, int srcStep, __m128i x[8]) {
+    __m128i r[8];
+    for (int i = 0; i < 8; ++i)
+        r[i] = _mm_loadl_epi64(
+            reinterpret_cast<const __m128i*>(pSrc + static_cast<std::ptrdiff_t>(i) * srcStep));
+    const __m128i a01 = _mm_unpacklo_epi8(r[0], r[1]), a23 = _mm_unpacklo_epi8(r[2], r[3]);
+    const __m128i a45 = _mm_unpacklo_epi8(r[4], r[5]), a67 = _mm_unpacklo_epi8(r[6], r[7]);
+    const __m128i b0 = _mm_unpacklo_epi16(a01, a23), b1 = _mm_unpackhi_epi16(a01, a23);
+    const __m128i b2 = _mm_unpacklo_epi16(a45, a67), b3 = _mm_unpackhi_epi16(a45, a67);
+    const __m128i cols[4] = {_mm_unpacklo_epi32(b0, b2), _mm_unpackhi_epi32(b0, b2),
+                             _mm_unpacklo_epi32(b1, b3),
+                             _mm_unpackhi_epi32(b1, b3)};  // columns 2i | 2i + 1 as bytes
+    const __m128i zero = _mm_setzero_si128();
+    __m128i c[8];
+    for (int i = 0; i < 4; ++i) {
+        c[2 * i] = _mm_unpacklo_epi8(cols[i], zero);
+        c[2 * i + 1] = _mm_unpackhi_epi8(cols[i], zero);
+    }
+
+    const __m128i s07 = _mm_add_epi16(c[0], c[7]), s16 = _mm_add_epi16(c[1], c[6]);
+    const __m128i s25 = _mm_add_epi16(c[2], c[5]), s34 = _mm_add_epi16(c[3], c[4]);
+    const __m128i d07 = _mm_sub_epi16(c[0], c[7]), d16 = _mm_sub_epi16(c[1], c[6]);
+    const __m128i d25 = _mm_sub_epi16(c[2], c[5]), d34 = _mm_sub_epi16(c[3], c[4]);
+
+    // Even part.
+    const __m128i e0 = _mm_add_epi16(s07, s34), e1 = _mm_add_epi16(s16, s25);
+    const __m128i p = _mm_sub_epi16(s07, s34), q = _mm_sub_epi16(s16, s25);
+    x[0] = _mm_sub_epi16(_mm_slli_epi16(_mm_add_epi16(e0, e1), 3), _mm_set1_epi16(8 * 1024));
+    x[4] = _mm_slli_epi16(_mm_sub_epi16(e0, e1), 3);
+    x[2] = RoundPairs(p, _mm_add_epi16(p, q), 25080, 17734);
+    x[6] = RoundPairs(_mm_sub_epi16(p, q), q, 17734, -25079);
+
+    // Odd part.
+    const __m128i k13573 = _mm_set1_epi16(13573);
+    const __m128i du = _mm_slli_epi16(d07, 3), dv = _mm_slli_epi16(d34, 3);
+    const __m128i u = _mm_add_epi16(du, O::MulHiRound(du, k13573));
+    const __m128i v = _mm_add_epi16(dv, O::MulHiRound(dv, k13573));
+    const __m128i w = _mm_slli_epi16(_mm_add_epi16(d25, d16), 3),
+                  b = _mm_slli_epi16(_mm_sub_epi16(d16, d25), 3);
+    const __m128i a = _mm_add_epi16(w, u), cc = _mm_add_epi16(b, v);
+    const __m128i uu = _mm_sub_epi16(u, w), vv = _mm_sub_epi16(v, b);
+    x[1] = RoundPairs(a, cc, 4017, 799);
+    x[7] = RoundPairs(a, cc, 799, -4017);
+    x[3] = RoundPairs(uu, vv, 3406, -2275);
+    x[5] = RoundPairs(uu, vv, 2276, 3406);
+}
+
+// Quantisation of eight coefficients c in [-1024, 1020] by reciprocals f, rounded to nearest with ties to
+// even, as the AVX2 twin does it (jpeg_dct_avx2.cpp, Quantise16): on |c|, whose double times f has the
+// floor quotient as its unsigned high word and twice the remainder as its low word.
+template <typename O>
+inline __m128i Quantise16(__m128i c, __m128i f) {
+    const __m128i c2 = _mm_slli_epi16(O::Abs16(c), 1);
+    const __m128i q = _mm_mulhi_epu16(c2, f);
+    const __m128i rem = _mm_srli_epi16(_mm_mullo_epi16(c2, f), 1);
+    const __m128i odd = _mm_and_si128(q, _mm_set1_epi16(1));
+    const __m128i up = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(rem, odd), _mm_set1_epi16(16383)), 15);
+    return O::SignOf16(_mm_add_epi16(q, up), c);
+}
+
 template <typename O>
 LumStatus DctQuantFwd(const Lum8u* pSrc, int srcStep, Lum16s* pDst, const Lum16u* pQuantFwdTable) {
     if (pSrc == nullptr || pDst == nullptr) return lumStsNullPtrErr;
     if (srcStep <= 0) return lumStsStepErr;
     if (pQuantFwdTable == nullptr) return lumStsNullPtrErr;
 
-    const __m128i shift = _mm_set1_epi16(128);
+    __m128i rows[8];
+    ForwardRowPass<O>(pSrc, srcStep, rows);
+    Transpose8x8Words(rows);
     __m128i x[2][8];
     for (int r = 0; r < 8; ++r) {
-        const __m128i bytes = _mm_loadl_epi64(
-            reinterpret_cast<const __m128i*>(pSrc + static_cast<std::ptrdiff_t>(r) * srcStep));
-        const __m128i s = _mm_sub_epi16(_mm_unpacklo_epi8(bytes, _mm_setzero_si128()), shift);
-        x[0][r] = WidenSigned(s);
-        x[1][r] = WidenSigned(_mm_srli_si128(s, 8));
+        x[0][r] = WidenSigned(rows[r]);
+        x[1][r] = _mm_srai_epi32(_mm_unpackhi_epi16(rows[r], rows[r]), 16);
     }
-    Transpose8x8(x);
-    FdctLines<false, O>(x[0]);
-    FdctLines<false, O>(x[1]);
-    Transpose8x8(x);
-    FdctLines<true, O>(x[0]);
-    FdctLines<true, O>(x[1]);
+    FdctColumnLines<O>(x[0]);
+    FdctColumnLines<O>(x[1]);
 
     for (int r = 0; r < 8; ++r) {
-        const __m128i f = Load(pQuantFwdTable + 8 * r);
-        const __m128i q0 = QuantiseLanes<O>(x[0][r], WidenUnsigned(f));
-        const __m128i q1 = QuantiseLanes<O>(x[1][r], WidenUnsigned(_mm_srli_si128(f, 8)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst + 8 * r), _mm_packs_epi32(q0, q1));
+        // The column pass leaves coefficients in [-1024, 1020]: the saturating pack keeps them unchanged.
+        const __m128i c = _mm_packs_epi32(x[0][r], x[1][r]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst + 8 * r),
+                         Quantise16<O>(c, Load(pQuantFwdTable + 8 * r)));
     }
     return lumStsNoErr;
 }

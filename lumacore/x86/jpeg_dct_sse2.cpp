@@ -26,6 +26,19 @@ struct Ops {
     static V Sra(V a) {
         return _mm_srai_epi32(a, N);
     }
+    // Word-lane helpers of the forward transform (SSSE3 has them as single instructions).
+    // (a k + 2^14) >> 15 while the product >> 14 fits 16 bits: its low 16 bits from the product's halves.
+    static V MulHiRound(V a, V k) {
+        const V t = _mm_add_epi16(_mm_slli_epi16(_mm_mulhi_epi16(a, k), 2),
+                                  _mm_srli_epi16(_mm_mullo_epi16(a, k), 14));
+        return _mm_srai_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), 1);
+    }
+    static V Abs16(V a) { return _mm_max_epi16(a, _mm_sub_epi16(_mm_setzero_si128(), a)); }
+    // x with the sign of s (x >= 0, and x = 0 where s = 0).
+    static V SignOf16(V x, V s) {
+        const V m = _mm_srai_epi16(s, 15);
+        return _mm_sub_epi16(_mm_xor_si128(x, m), m);
+    }
     template <int N>
     static V Sll(V a) {
         return _mm_slli_epi32(a, N);

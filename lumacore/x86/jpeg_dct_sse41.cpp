@@ -21,6 +21,10 @@ struct Ops {
     static V Sra(V a) {
         return _mm_srai_epi32(a, N);
     }
+    // Word-lane helpers of the forward transform.
+    static V MulHiRound(V a, V k) { return _mm_mulhrs_epi16(a, k); }
+    static V Abs16(V a) { return _mm_abs_epi16(a); }
+    static V SignOf16(V x, V s) { return _mm_sign_epi16(x, s); }
     template <int N>
     static V Sll(V a) {
         return _mm_slli_epi32(a, N);
