@@ -16,9 +16,10 @@ JpegStatus JpegDecoder::AllocateBuffers() {
         return Refuse("this sampling layout is not supported (4:4:4, 4:2:2 and 4:2:0 are)");
     // The coefficient buffer is checked first, so that a refused file allocates nothing.
     const std::int64_t mcuCoefficientBytes = static_cast<std::int64_t>(blocksPerMcu_) * 64 * 2;
-    std::int64_t coefficientBytes = mcuCoefficientBytes * mcusPerRow_;
+    // Sequential scans transform each MCU as soon as it is decoded, so one MCU of coefficients is enough.
+    std::int64_t coefficientBytes = mcuCoefficientBytes;
     if (progressive_) {
-        coefficientBytes *= mcuRows_;
+        coefficientBytes *= static_cast<std::int64_t>(mcusPerRow_) * mcuRows_;
         if (coefficientBytes > limits_.maxCoefficientBytes)
             return Refuse("the progressive coefficients exceed the decoder's memory limit");
         // Every block takes at least one bit in the DC scans, so a file too short for that many blocks is
@@ -183,36 +184,59 @@ JpegStatus JpegDecoder::BeginScan() {
 
 JpegStatus JpegDecoder::DecodeSequential() {
     if (const JpegStatus begun = BeginScan(); begun != JpegStatus::kOk) return begun;
-    Lum16s* const rowCoefficients = coefficients_.data();
-    // Each block of an MCU with its component's DC predictor and tables, looked up once per scan; frame
-    // headers allow at most 4 components of at most 4 x 4 blocks.
+    Lum16s* const mcuCoefficients = coefficients_.data();
+    // Each block of an MCU with its component's DC predictor, tables, quantiser and place in the MCU,
+    // looked up once per scan; frame headers allow at most 4 components of at most 4 x 4 blocks.
     struct McuBlock {
         Lum16s* lastDc;
         const LumiDecodeHuffmanSpec* dc;
         const LumiDecodeHuffmanSpec* ac;
+        const Lum16u* quant;
+        Component* component;
+        std::ptrdiff_t offset;  // of its top-left sample from the MCU's in the component's samples
+        int step;               // sample row step
+        int mcuAdvance;         // samples from one MCU to the next in a row
+        Lum8u* out;             // top-left sample in the current MCU
     } mcuBlocks[4 * 16];
     int blocksPerMcu = 0;
     for (int i = 0; i < componentCount_; ++i) {
         Component& c = *components_[i];
-        for (int b = 0; b < c.h * c.v && blocksPerMcu < 4 * 16; ++b)
-            mcuBlocks[blocksPerMcu++] = {
-                &c.lastDc, dcTables_[c.dcSelector] ? dcTables_[c.dcSelector]->spec.get() : nullptr,
-                acTables_[c.acSelector] ? acTables_[c.acSelector]->spec.get() : nullptr};
+        const QuantTable* q = quant_[c.quantSelector].get();
+        const int step = SampleStep(c);
+        for (int v = 0; v < c.v; ++v) {
+            for (int h = 0; h < c.h && blocksPerMcu < 4 * 16; ++h) {
+                mcuBlocks[blocksPerMcu++] = {
+                    &c.lastDc,
+                    dcTables_[c.dcSelector] ? dcTables_[c.dcSelector]->spec.get() : nullptr,
+                    acTables_[c.acSelector] ? acTables_[c.acSelector]->spec.get() : nullptr,
+                    q ? q->inverse : nullptr,
+                    &c,
+                    static_cast<std::ptrdiff_t>(v * 8) * step + h * 8,
+                    step,
+                    c.h * 8,
+                    nullptr};
+            }
+        }
     }
     const Lum8u* const src = src_;
     const int srcLength = srcLength_;
     LumiDecodeHuffmanState* const huffState = huffState_.get();
     // Row r is entropy-decoded and transformed into slot r % 2 before row r - 1 is upsampled and
-    // converted: the triangle filter of a 4:2:0 image needs the first chroma line of the next row.
+    // converted: the triangle filter of a 4:2:0 image needs the first chroma line of the next row. Each
+    // MCU is transformed right after it is decoded, while its coefficients are still in the first-level
+    // cache.
     for (int row = 0; row <= mcuRows_; ++row) {
         if (row < mcuRows_) {
-            Lum16s* block = rowCoefficients;
+            const int slot = row & 1;
+            for (int b = 0; b < blocksPerMcu; ++b)
+                mcuBlocks[b].out = SampleOrigin(*mcuBlocks[b].component, slot) + mcuBlocks[b].offset;
             for (int mx = 0; mx < mcusPerRow_; ++mx) {
                 if (restartInterval_ != 0 && restartsToGo_ == 0) {
                     const JpegStatus st = RestartStep();
                     if (st != JpegStatus::kOk) return st;
                 }
                 int b = 0;
+                Lum16s* block = mcuCoefficients;
                 if (!skipping_) {
                     for (; b < blocksPerMcu; ++b, block += 64) {
                         const McuBlock& m = mcuBlocks[b];
@@ -229,10 +253,15 @@ JpegStatus JpegDecoder::DecodeSequential() {
                 // the grey the damage shows as.
                 for (; b < blocksPerMcu; ++b, block += 64) std::fill_n(block, 64, Lum16s{0});
                 if (restartInterval_ != 0) --restartsToGo_;
+                block = mcuCoefficients;
+                for (b = 0; b < blocksPerMcu; ++b, block += 64) {
+                    McuBlock& m = mcuBlocks[b];
+                    if (lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(block, m.out, m.step, m.quant) < 0)
+                        return JpegStatus::kInternalError;
+                    m.out += m.mcuAdvance;
+                }
             }
-            JpegStatus st = InverseTransformRow(rowCoefficients, row, row & 1);
-            if (st == JpegStatus::kOk) st = SetLineAbove(row, row & 1);
-            if (st != JpegStatus::kOk) return st;
+            if (const JpegStatus st = SetLineAbove(row, slot); st != JpegStatus::kOk) return st;
         }
         if (row > 0) {
             const JpegStatus st = FinishSequentialRow(row - 1, (row - 1) & 1, row < mcuRows_);
@@ -242,7 +271,7 @@ JpegStatus JpegDecoder::DecodeSequential() {
     return JpegStatus::kOk;
 }
 
-JpegStatus JpegDecoder::InverseTransformRow(const Lum16s* coefficients, int mcuRow, int slot) {
+JpegStatus JpegDecoder::InverseTransformRow(const Lum16s* coefficients, int mcuRow) {
     // Each component's row origin, step and quantiser once per row, not once per MCU.
     struct Target {
         Lum8u* rowOrigin;
@@ -254,8 +283,8 @@ JpegStatus JpegDecoder::InverseTransformRow(const Lum16s* coefficients, int mcuR
         Component& c = *components_[i];
         const QuantTable* q = quant_[c.quantSelector].get();
         const int step = SampleStep(c);
-        const int firstLine = progressive_ ? mcuRow * c.v * 8 : 0;
-        targets[i] = {SampleOrigin(c, slot) + static_cast<std::ptrdiff_t>(firstLine) * step, step, c.h, c.v,
+        const int firstLine = mcuRow * c.v * 8;
+        targets[i] = {SampleOrigin(c, 0) + static_cast<std::ptrdiff_t>(firstLine) * step, step, c.h, c.v,
                       q ? q->inverse : nullptr};
     }
     for (int mx = 0; mx < mcusPerRow_; ++mx) {
@@ -361,7 +390,7 @@ JpegStatus JpegDecoder::ReconstructProgressive() {
     reconstructed_ = true;
     const std::ptrdiff_t rowCoefficients = static_cast<std::ptrdiff_t>(mcusPerRow_) * blocksPerMcu_ * 64;
     for (int my = 0; my < mcuRows_; ++my) {
-        const JpegStatus st = InverseTransformRow(coefficients_.data() + my * rowCoefficients, my, 0);
+        const JpegStatus st = InverseTransformRow(coefficients_.data() + my * rowCoefficients, my);
         if (st != JpegStatus::kOk) return st;
     }
     return FinishProgressive();

@@ -153,8 +153,8 @@ class JpegDecoder {
     // kBadHuffmanTable when a table the scan's blocks need was never defined.
     JpegStatus CheckScanTables() const;
     JpegStatus ReconstructProgressive();
-    // Inverse DCT of one MCU row of coefficients into the component sample buffers.
-    JpegStatus InverseTransformRow(const Lum16s* coefficients, int mcuRow, int slot);
+    // Inverse DCT of one MCU row of progressive coefficients into the component sample buffers.
+    JpegStatus InverseTransformRow(const Lum16s* coefficients, int mcuRow);
     Lum8u* SampleOrigin(Component& c, int slot);
     int SampleStep(const Component& c) const;
     Lum16s* ProgressiveBlock(int mcuX, int mcuY, int blockInMcu);
@@ -234,7 +234,7 @@ class JpegDecoder {
     bool skipping_ = false;      // passing over the rest of a damaged restart interval
 
     // Buffers.
-    LumBuffer<Lum16s> coefficients_;  // progressive: the whole image; sequential: one MCU row
+    LumBuffer<Lum16s> coefficients_;  // progressive: the whole image; sequential: one MCU
     bool buffersReady_ = false;
     LumDecodeHuffmanStatePtr huffState_;
 
