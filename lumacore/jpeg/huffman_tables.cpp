@@ -56,18 +56,43 @@ bool CodesFitLengths(const Lum8u* pListBits) {
     return true;
 }
 
+// The look-ahead entry of a prefix whose code (if any) is `length` bits long and stands for `symbol`.
+uint32_t LookAheadEntry(unsigned prefix, int length, int symbol) {
+    const int s = symbol & 15;
+    if (length == 0 || length + s > kFastBits)
+        return (static_cast<uint32_t>(symbol) << kFastSymbolShift) | (kFastSlow << kFastBitsShift) |
+               static_cast<uint32_t>(length);
+    const int raw = static_cast<int>(prefix >> (kFastBits - length - s)) & ((1 << s) - 1);
+    return (static_cast<uint32_t>(symbol) << kFastSymbolShift) |
+           (static_cast<uint32_t>(length + s) << kFastBitsShift) |
+           (static_cast<uint32_t>(ExtendReceived(raw, s)) & kFastValueMask);
+}
+
 // The look-ahead entries of the tuned decoders, derived from the generic reader's own fields so that they
 // decode exactly what it decodes from the same bits, whatever the table (valid, overflowing or the
 // cleared table of a failed construction): a prefix's code is found as the reader finds it, through
-// `lookup` for up to 8 bits and then one length at a time.
+// `lookup` for up to 8 bits and then one length at a time. The prefixes that share their first 8 bits
+// share a short code, so `lookup` is read once for each such group.
 void FillLookAhead(LumiDecodeHuffmanSpec* spec) {
-    for (unsigned prefix = 0; prefix < (1u << kFastBits); ++prefix) {
-        int length = 0, symbol = 0;
-        const uint32_t short8 = spec->lookup[prefix >> (kFastBits - 8)];
+    constexpr int kGroupShift = kFastBits - 8;
+    for (unsigned group = 0; group < 256; ++group) {
+        const unsigned first = group << kGroupShift;
+        const uint32_t short8 = spec->lookup[group];
         if (short8 != 0) {
-            length = static_cast<int>(short8 >> 16);
-            symbol = static_cast<int>(short8 & 0xFF);
-        } else {
+            const int length = static_cast<int>(short8 >> 16);
+            const int symbol = static_cast<int>(short8 & 0xFF);
+            if (length + (symbol & 15) <= 8) {
+                // The code and its extra bits lie in the group's 8 bits: one entry for all its prefixes.
+                const uint32_t entry = LookAheadEntry(first, length, symbol);
+                for (unsigned j = 0; j < (1u << kGroupShift); ++j) spec->fast[first + j] = entry;
+            } else {
+                for (unsigned j = 0; j < (1u << kGroupShift); ++j)
+                    spec->fast[first + j] = LookAheadEntry(first + j, length, symbol);
+            }
+            continue;
+        }
+        for (unsigned prefix = first; prefix < first + (1u << kGroupShift); ++prefix) {
+            int length = 0, symbol = 0;
             for (int l = 9; l <= kFastBits && length == 0; ++l) {
                 const int found = SymbolOfLength(spec, l, static_cast<int>(prefix >> (kFastBits - l)));
                 if (found >= 0) {
@@ -75,17 +100,8 @@ void FillLookAhead(LumiDecodeHuffmanSpec* spec) {
                     symbol = found;
                 }
             }
+            spec->fast[prefix] = LookAheadEntry(prefix, length, symbol);
         }
-        const int s = symbol & 15;
-        uint32_t entry = (static_cast<uint32_t>(symbol) << kFastSymbolShift) | (kFastSlow << kFastBitsShift) |
-                         static_cast<uint32_t>(length);
-        if (length != 0 && length + s <= kFastBits) {
-            const int raw = static_cast<int>(prefix >> (kFastBits - length - s)) & ((1 << s) - 1);
-            entry = (static_cast<uint32_t>(symbol) << kFastSymbolShift) |
-                    (static_cast<uint32_t>(length + s) << kFastBitsShift) |
-                    (static_cast<uint32_t>(ExtendReceived(raw, s)) & kFastValueMask);
-        }
-        spec->fast[prefix] = entry;
     }
 }
 
