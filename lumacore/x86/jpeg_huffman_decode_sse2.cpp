@@ -13,6 +13,11 @@
 // within its reach, a marker the caller has not cleared, a bit state the reader never leaves) hands the
 // block to the generic code from the start; nothing the caller sees is written before the block has
 // succeeded, apart from the coefficients, which the generic code clears first.
+//
+// The block loop keeps only the buffer, the count, the read position, the table, the block and the
+// coefficient index in registers; the caller's arguments wait in memory for the rare hand-over, and the
+// rare steps (a top-up near an FF, a symbol with a top-up inside it) run out of line on a copy of the
+// reader.
 #include <emmintrin.h>
 
 #include <cstdint>
@@ -27,6 +32,9 @@ namespace {
 
 using c::huffman::kFastBits;
 static_assert(kFastBits >= 8 && kFastBits < 16, "the long-code search starts above the look-ahead");
+// The builder leaves bits 30 and 31 of an entry clear, so a shift alone reads its bit count.
+static_assert(c::huffman::kFastBitsShift + 6 == 30 && c::huffman::kFastBitsMask == 63,
+              "the bit count is an entry's top field");
 
 // The look-ahead beyond the generic reader's count, in bits: enough for a 16-bit code and 15 extra bits.
 constexpr int kAhead = 32;
@@ -48,200 +56,244 @@ inline bool HasFF(uint64_t w) {
     return ((~w - 0x0101010101010101u) & w & 0x8080808080808080u) != 0;
 }
 
-class BlockReader {
-  public:
-    BlockReader(const Lum8u* src, int srcLen, int pos, uint32_t acc, int count)
-        : src_(src),
-          srcLen_(srcLen),
-          pos_(pos),
-          buf_(count == 0 ? 0 : uint64_t{acc} << (64 - count)),
-          count_(count) {}
-
-    // Loads the look-ahead; false when it cannot be had plainly.
-    bool Start() {
-        if (pos_ <= srcLen_ - 8) {
-            const uint64_t w = LoadBigEndian64(src_ + pos_);
-            if (!HasFF(w)) {
-                buf_ |= w >> count_;
-                pos_ += 4;
-                taken_ = 4;
-                return true;
-            }
-        }
-        for (int i = 0; i < 4; ++i)
-            if (!AddByte(count_ + 8 * i)) return false;
-        return true;
-    }
-
-    // Next symbol of `table` and the value of its extra bits (0 when it has none).
-    [[gnu::always_inline]] bool Decode(const LumiDecodeHuffmanSpec* table, uint32_t* symbol, int* value) {
-        const uint32_t entry = table->fast[buf_ >> (64 - kFastBits)];
-        const int n = static_cast<int>((entry >> c::huffman::kFastBitsShift) & c::huffman::kFastBitsMask);
-        if (count_ < 8 && !TopUp()) return false;
-        // After a top-up every entry with its value fits; fewer bits than the symbol takes means a top-up
-        // inside it, and entries without their value say 63 bits, which also lands there.
-        if (count_ < n) {
-            uint32_t sym;
-            int val;
-            const bool ok = Cold(&BlockReader::Careful, table, entry, &sym, &val);
-            *symbol = sym;
-            *value = val;
-            return ok;
-        }
-        count_ -= n;
-        buf_ <<= n;
-        *symbol = entry >> c::huffman::kFastSymbolShift;
-        *value = static_cast<int16_t>(entry);
-        return true;
-    }
-
-    // At the block's end: the generic reader's position, accumulator and bit count.
-    void Finish(int startPos, uint32_t startAcc, int* pos, uint32_t* acc, int* nBits) const {
-        const int bytes = taken_ - kAhead / 8;  // what the reader took in this call
-        if (!stuffed_) {
-            *pos = startPos + bytes;
-            *acc =
-                bytes >= 4
-                    ? LoadBigEndian32(src_ + *pos - 4)
-                    : static_cast<uint32_t>(((uint64_t{startAcc} << 32) | LoadBigEndian32(src_ + startPos)) >>
-                                            (32 - 8 * bytes));
-        } else {
-            int p = startPos;
-            uint32_t a = startAcc;
-            for (int i = 0; i < bytes; ++i) {
-                const Lum8u b = src_[p];
-                p += b == 0xFF ? 2 : 1;  // FF 00 is the byte FF
-                a = (a << 8) | b;
-            }
-            *pos = p;
-            *acc = a;
-        }
-        *nBits = count_;
-    }
-
-  private:
-    // The symbol step by step as the generic reader takes it, with its top-ups.
-    [[gnu::noinline]] bool Careful(const LumiDecodeHuffmanSpec* table, uint32_t entry, uint32_t* symbol,
-                                   int* value) {
-        if (count_ < 8 && !TopUp()) return false;
-        int sym = static_cast<int>((entry >> c::huffman::kFastSymbolShift) & 0xFF);
-        const int n = static_cast<int>((entry >> c::huffman::kFastBitsShift) & c::huffman::kFastBitsMask);
-        int length = n != static_cast<int>(c::huffman::kFastSlow)
-                         ? n - (sym & 15)
-                         : static_cast<int>(entry & c::huffman::kFastValueMask);
-        if (length == 0) {
-            // Longer than the look-ahead: one length at a time; no match by 16 bits is symbol 0.
-            int found = -1;
-            for (length = kFastBits; found < 0 && length < 16;) {
-                ++length;
-                found = c::huffman::SymbolOfLength(table, length, static_cast<int>(buf_ >> (64 - length)));
-            }
-            sym = found < 0 ? 0 : found;
-        }
-        if (length > 8 && count_ < length) {
-            // The reader takes the bits past 8 one at a time and tops up when its count runs out.
-            const int before = count_;
-            Skip(before);
-            if (!TopUp()) return false;
-            Skip(length - before);
-        } else {
-            Skip(length);
-        }
-        const int s = sym & 15;
-        *value = 0;
-        if (s != 0) {
-            if (count_ < s && !TopUp()) return false;
-            *value = c::huffman::ExtendReceived(static_cast<int>(buf_ >> (64 - s)), s);
-            Skip(s);
-        }
-        *symbol = static_cast<uint32_t>(sym);
-        return true;
-    }
-
-    void Skip(int n) {
-        buf_ <<= n;
-        count_ -= n;
-    }
-
-    // The generic reader's top-up: whole bytes until 25 or more bits are counted.
-    [[gnu::always_inline]] bool TopUp() {
-        const int n = (32 - count_) >> 3;
-        if (pos_ <= srcLen_ - 8) {
-            const uint64_t w = LoadBigEndian64(src_ + pos_);
-            if (!HasFF(w)) {
-                // Bits below the new count take the start of the next byte; a later top-up writes the same.
-                buf_ |= w >> (count_ + kAhead);
-                pos_ += n;
-                taken_ += n;
-                count_ += 8 * n;
-                return true;
-            }
-        }
-        return Cold(&BlockReader::TopUpByBytes, n);
-    }
-
-    // Runs a rarely taken step on a copy, so that this reader never has its address taken and can live
-    // in registers on the common path.
-    template <typename Step, typename... Args>
-    [[gnu::always_inline]] bool Cold(Step step, Args... args) {
-        BlockReader copy = *this;
-        const bool ok = (copy.*step)(args...);
-        *this = copy;
-        return ok;
-    }
-
-    [[gnu::noinline]] bool TopUpByBytes(int n) {
-        for (int i = 0; i < n; ++i) {
-            if (!AddByte(count_ + kAhead)) return false;
-            count_ += 8;
-        }
-        return true;
-    }
-
-    // One byte of data, FF 00 taken as FF, placed `held` bits from the top; false at a marker or the end.
-    bool AddByte(int held) {
-        if (pos_ >= srcLen_) return false;
-        const Lum8u b = src_[pos_];
-        if (b == 0xFF) {
-            if (pos_ + 1 >= srcLen_ || src_[pos_ + 1] != 0x00) return false;
-            ++pos_;
-            stuffed_ = true;
-        }
-        ++pos_;
-        ++taken_;
-        buf_ |= uint64_t{b} << (56 - held);
-        return true;
-    }
-
-    const Lum8u* src_;
-    int srcLen_;
-    int pos_;               // next source byte
-    uint64_t buf_;          // the reader's unread bits, then the look-ahead, from the top
-    int count_;             // the generic reader's bit count
-    int taken_ = 0;         // data bytes filled in (FF 00 counts once)
-    bool stuffed_ = false;  // an FF 00 pair was filled in
+// The reader's state. `buf` holds, from its top, the generic reader's `count` unread bits and then at
+// least kAhead bits of the data that follows them (its low bits are data bytes further on, or zero);
+// `pos` is the source byte after the data in `buf`.
+struct Reader {
+    uint64_t buf;
+    int count;
+    int pos;
+    bool stuffed;  // an FF 00 pair was taken into `buf`
 };
 
-[[gnu::noinline]] LumStatus Generic(const Lum8u* pSrc, int srcLen, int* pSrcPos, Lum16s* pDst,
-                                    Lum16s* pLastDC, int* pMarker, const LumiDecodeHuffmanSpec* pDcTable,
-                                    const LumiDecodeHuffmanSpec* pAcTable, LumiDecodeHuffmanState* pState) {
-    return c::lumiDecodeHuffman8x8_JPEG_1u16s_C1(pSrc, srcLen, pSrcPos, pDst, pLastDC, pMarker, pDcTable,
-                                                 pAcTable, pState);
+// The source and its limits, for the rare steps.
+struct Source {
+    const Lum8u* src;
+    int srcLen;
+};
+
+// One byte of data, FF 00 taken as FF, placed `held` bits from the top; false at a marker or the end.
+bool AddByte(const Source& in, Reader* r, int held) {
+    if (r->pos >= in.srcLen) return false;
+    const Lum8u b = in.src[r->pos];
+    if (b == 0xFF) {
+        if (r->pos + 1 >= in.srcLen || in.src[r->pos + 1] != 0x00) return false;
+        ++r->pos;
+        r->stuffed = true;
+    }
+    ++r->pos;
+    r->buf |= uint64_t{b} << (56 - held);
+    return true;
+}
+
+// The generic reader's top-up, byte by byte: whole bytes until 25 or more bits are counted.
+[[gnu::noinline]] bool TopUpByBytes(const Source& in, Reader* r) {
+    for (int n = (32 - r->count) >> 3; n > 0; --n) {
+        if (!AddByte(in, r, r->count + kAhead)) return false;
+        r->count += 8;
+    }
+    return true;
+}
+
+// The generic reader's top-up: the count grows by whole bytes to 25..32 bits.
+[[gnu::always_inline]] inline bool TopUp(const Source& in, int limit, Reader* r) {
+    if (r->pos <= limit) {
+        const uint64_t w = LoadBigEndian64(in.src + r->pos);
+        if (!HasFF(w)) {
+            // Bits below the new count take the start of the next byte; a later top-up writes the same.
+            const int n = (32 - r->count) >> 3;
+            r->buf |= w >> (r->count + kAhead);
+            r->pos += n;
+            r->count += 8 * n;
+            return true;
+        }
+    }
+    // Out of line on a copy, so that the caller's reader never has its address taken.
+    Reader copy = *r;
+    const bool ok = TopUpByBytes(in, &copy);
+    *r = copy;
+    return ok;
+}
+
+void Skip(Reader* r, int n) {
+    r->buf <<= n;
+    r->count -= n;
+}
+
+// The symbol of `entry` step by step as the generic reader takes it, with its top-ups; the count is 8
+// or more.
+[[gnu::noinline]] bool Careful(const Source& in, const LumiDecodeHuffmanSpec* table, uint32_t entry,
+                               Reader* r, uint32_t* symbol, int* value) {
+    const int limit = in.srcLen - 8;
+    int sym = static_cast<int>((entry >> c::huffman::kFastSymbolShift) & 0xFF);
+    const int n = static_cast<int>(entry >> c::huffman::kFastBitsShift);
+    int length = n != static_cast<int>(c::huffman::kFastSlow)
+                     ? n - (sym & 15)
+                     : static_cast<int>(entry & c::huffman::kFastValueMask);
+    if (length == 0) {
+        // Longer than the look-ahead: one length at a time; no match by 16 bits is symbol 0.
+        int found = -1;
+        for (length = kFastBits; found < 0 && length < 16;) {
+            ++length;
+            found = c::huffman::SymbolOfLength(table, length, static_cast<int>(r->buf >> (64 - length)));
+        }
+        sym = found < 0 ? 0 : found;
+    }
+    if (length > 8 && r->count < length) {
+        // The reader takes the bits past 8 one at a time and tops up when its count runs out.
+        const int before = r->count;
+        Skip(r, before);
+        if (!TopUp(in, limit, r)) return false;
+        Skip(r, length - before);
+    } else {
+        Skip(r, length);
+    }
+    const int s = sym & 15;
+    *value = 0;
+    if (s != 0) {
+        if (r->count < s && !TopUp(in, limit, r)) return false;
+        *value = c::huffman::ExtendReceived(static_cast<int>(r->buf >> (64 - s)), s);
+        Skip(r, s);
+    }
+    *symbol = static_cast<uint32_t>(sym);
+    return true;
+}
+
+[[gnu::noinline]] bool StartByBytes(const Source& in, Reader* r) {
+    for (int i = 0; i < 4; ++i)
+        if (!AddByte(in, r, r->count + 8 * i)) return false;
+    return true;
+}
+
+// The look-ahead loaded behind the caller's bits; false when it cannot be had plainly.
+[[gnu::always_inline]] inline bool Start(const Source& in, Reader* r) {
+    if (r->pos <= in.srcLen - 8) {
+        const uint64_t w = LoadBigEndian64(in.src + r->pos);
+        if (!HasFF(w)) {
+            r->buf |= w >> r->count;
+            r->pos += 4;
+            return true;
+        }
+    }
+    Reader copy = *r;
+    const bool ok = StartByBytes(in, &copy);
+    *r = copy;
+    return ok;
+}
+
+// The caller's arguments, kept for a hand-over to the generic code.
+struct Call {
+    const Lum8u* pSrc;
+    int srcLen;
+    int* pSrcPos;
+    Lum16s* pDst;
+    Lum16s* pLastDC;
+    int* pMarker;
+    const LumiDecodeHuffmanSpec* pDcTable;
+    const LumiDecodeHuffmanSpec* pAcTable;
+    LumiDecodeHuffmanState* pState;
+};
+
+[[gnu::noinline]] LumStatus Generic(const Call& a) {
+    return c::lumiDecodeHuffman8x8_JPEG_1u16s_C1(a.pSrc, a.srcLen, a.pSrcPos, a.pDst, a.pLastDC, a.pMarker,
+                                                 a.pDcTable, a.pAcTable, a.pState);
+}
+
+// At the block's end: the generic reader's position and accumulator. It took the bytes that went into
+// the buffer, less the look-ahead's.
+void Finish(const Lum8u* src, int startPos, uint32_t startAcc, const Reader& r, int* pos, uint32_t* acc) {
+    if (!r.stuffed) {
+        const int bytes = r.pos - startPos - kAhead / 8;
+        *pos = startPos + bytes;
+        *acc = bytes >= 4
+                   ? LoadBigEndian32(src + *pos - 4)
+                   : static_cast<uint32_t>(((uint64_t{startAcc} << 32) | LoadBigEndian32(src + startPos)) >>
+                                           (32 - 8 * bytes));
+        return;
+    }
+    // FF 00 is the byte FF: count the data bytes taken, then walk all but the look-ahead's.
+    int data = 0;
+    for (int p = startPos; p < r.pos; p += src[p] == 0xFF ? 2 : 1) ++data;
+    int p = startPos;
+    uint32_t a = startAcc;
+    for (int i = 0; i < data - kAhead / 8; ++i) {
+        const Lum8u b = src[p];
+        p += b == 0xFF ? 2 : 1;
+        a = (a << 8) | b;
+    }
+    *pos = p;
+    *acc = a;
+}
+
+// Decodes the block with the look-ahead loaded; false hands it to the generic code.
+[[gnu::always_inline]] inline bool DecodeBlock(const Source& in, Reader& r, Lum16s* dst,
+                                               const LumiDecodeHuffmanSpec* dcTable,
+                                               const LumiDecodeHuffmanSpec* acTable, int* dcDiff) {
+    const int limit = in.srcLen - 8;
+    const Lum8u* const zigzag = c::huffman::kZigzag.data();
+    // One symbol: its entry, the top-up the generic reader makes before it, then either the whole symbol
+    // from the entry or the careful way when the count runs out inside it (entries without their value
+    // say 63 bits, which also lands there).
+    auto next = [&](const LumiDecodeHuffmanSpec* table, uint32_t* entryOut) -> bool {
+        const uint32_t entry = table->fast[r.buf >> (64 - kFastBits)];
+        if (r.count < 8 && !TopUp(in, limit, &r)) return false;
+        const int n = static_cast<int>(entry >> c::huffman::kFastBitsShift);
+        if (r.count < n) [[unlikely]] {
+            Reader copy = r;
+            uint32_t sym;
+            int val;
+            if (!Careful(in, table, entry, &copy, &sym, &val)) return false;
+            r = copy;
+            *entryOut = (sym << c::huffman::kFastSymbolShift) | (static_cast<uint32_t>(val) & 0xFFFF);
+            return true;
+        }
+        r.buf <<= n;
+        r.count -= n;
+        *entryOut = entry;
+        return true;
+    };
+    uint32_t e;
+    if (!next(dcTable, &e)) return false;
+    *dcDiff = static_cast<int16_t>(e);
+    for (int k = 1; k <= 63;) {
+        if (!next(acTable, &e)) return false;
+        const int r4 = static_cast<int>(e >> (c::huffman::kFastSymbolShift + 4)) & 15;
+        if ((e & (15u << c::huffman::kFastSymbolShift)) != 0) {
+            k += r4;
+            dst[zigzag[k]] = static_cast<Lum16s>(e);
+            ++k;
+        } else if (r4 == 15) {
+            k += 16;
+        } else {
+            break;  // end of block
+        }
+    }
+    return true;
 }
 
 }  // namespace
 
-LumStatus lumiDecodeHuffman8x8_JPEG_1u16s_C1(const Lum8u* pSrc, int srcLen, int* pSrcPos, Lum16s* pDst,
-                                             Lum16s* pLastDC, int* pMarker,
-                                             const LumiDecodeHuffmanSpec* pDcTable,
-                                             const LumiDecodeHuffmanSpec* pAcTable,
-                                             LumiDecodeHuffmanState* pState) {
+// g++ at -O3 packs the reader's count and position into one vector register around the out-of-line
+// steps and pays for it in every symbol; the reader stays in plain registers without that pass.
+#if defined(__GNUC__) && !defined(__clang__)
+#define LUM_SCALAR_READER [[gnu::optimize("no-tree-slp-vectorize")]]
+#else
+#define LUM_SCALAR_READER
+#endif
+
+LUM_SCALAR_READER LumStatus lumiDecodeHuffman8x8_JPEG_1u16s_C1(const Lum8u* pSrc, int srcLen, int* pSrcPos,
+                                                               Lum16s* pDst, Lum16s* pLastDC, int* pMarker,
+                                                               const LumiDecodeHuffmanSpec* pDcTable,
+                                                               const LumiDecodeHuffmanSpec* pAcTable,
+                                                               LumiDecodeHuffmanState* pState) {
+    const Call call{pSrc, srcLen, pSrcPos, pDst, pLastDC, pMarker, pDcTable, pAcTable, pState};
     if (pSrc == nullptr || srcLen < 0 || pSrcPos == nullptr || pDst == nullptr || pLastDC == nullptr ||
         pMarker == nullptr || pDcTable == nullptr || pAcTable == nullptr || pState == nullptr ||
         *pMarker != 0 || *pSrcPos < 0 || *pSrcPos > srcLen || pState->nBits < 0 || pState->nBits > 32)
-        return Generic(pSrc, srcLen, pSrcPos, pDst, pLastDC, pMarker, pDcTable, pAcTable, pState);
+        return Generic(call);
     const int pos0 = *pSrcPos;
     const uint32_t acc0 = pState->acc;
+    const int count0 = pState->nBits;
 
     // Eight stores written out: as a loop the compiler makes it a string store, slow to start.
     const __m128i zero = _mm_setzero_si128();
@@ -255,34 +307,19 @@ LumStatus lumiDecodeHuffman8x8_JPEG_1u16s_C1(const Lum8u* pSrc, int srcLen, int*
     _mm_storeu_si128(row + 6, zero);
     _mm_storeu_si128(row + 7, zero);
 
-    BlockReader in(pSrc, srcLen, pos0, acc0, pState->nBits);
-    uint32_t symbol;
-    int value;
-    if (!in.Start() || !in.Decode(pDcTable, &symbol, &value))
-        return Generic(pSrc, srcLen, pSrcPos, pDst, pLastDC, pMarker, pDcTable, pAcTable, pState);
-    const auto dc = static_cast<Lum16s>(*pLastDC + value);
+    const Source in{pSrc, srcLen};
+    Reader r{count0 == 0 ? 0 : uint64_t{acc0} << (64 - count0), count0, pos0, false};
+    int dcDiff = 0;
+    if (!Start(in, &r) || !DecodeBlock(in, r, pDst, pDcTable, pAcTable, &dcDiff)) return Generic(call);
+    const auto dc = static_cast<Lum16s>(*pLastDC + dcDiff);
     pDst[0] = dc;
-    for (int k = 1; k <= 63;) {
-        if (!in.Decode(pAcTable, &symbol, &value))
-            return Generic(pSrc, srcLen, pSrcPos, pDst, pLastDC, pMarker, pDcTable, pAcTable, pState);
-        const int r = static_cast<int>(symbol >> 4) & 15;
-        if ((symbol & 15) != 0) {
-            k += r;
-            pDst[c::huffman::kZigzag[k]] = static_cast<Lum16s>(value);
-            ++k;
-        } else if (r == 15) {
-            k += 16;
-        } else {
-            break;  // end of block
-        }
-    }
-    int pos, nBits;
+    int pos;
     uint32_t acc;
-    in.Finish(pos0, acc0, &pos, &acc, &nBits);
+    Finish(pSrc, pos0, acc0, r, &pos, &acc);
     *pSrcPos = pos;
     *pLastDC = dc;
     pState->acc = acc;
-    pState->nBits = nBits;
+    pState->nBits = r.count;
     return lumStsNoErr;
 }
 
