@@ -1,4 +1,5 @@
 // JPEG transform, quantisation, colour and sampling primitives.
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "checkasm.h"
 #include "checkasm_util.h"
+#include "jpeg/idct.h"
 
 namespace {
 
@@ -193,6 +195,41 @@ CHECKASM_FUNC(lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R) {
         checkasm::Bench(v.name(), level, [&] { call(coef.as<Lum16s>(), dst.data(), 8, table.as<Lum16u>()); });
     }
 }
+
+#if defined(__x86_64__)
+// The AVX2 inverse DCT that the MPEG-4 block decoders share with the JPEG transform (not an export of its
+// own, so the MPEG-4 checkers reach it only through coded blocks): against the generic one on blocks
+// coded only in their 4x4 lowest frequencies, those with one more coefficient at each place outside that
+// corner, and full blocks of MPEG-4's dequantised range and of any 16-bit value.
+CHECKASM_FUNC(InverseDct8x8) {
+    if (checkasm::maxLevel() < 3) return;
+    auto check = [](const Lum16s(&in)[64], const std::string& what) {
+        Lum16s ref[64], out[64];
+        std::copy(std::begin(in), std::end(in), ref);
+        std::copy(std::begin(in), std::end(in), out);
+        lumacore::c::InverseDct8x8(ref);
+        lumacore::avx2::InverseDct8x8(out);
+        if (!std::equal(std::begin(ref), std::end(ref), out)) checkasm::Fail("InverseDct8x8", 3, what);
+    };
+    for (int trial = 0; trial < 200 && !checkasm::Failed(); ++trial) {
+        const int kind = trial % 4;
+        Lum16s block[64] = {};
+        for (int i = 0; i < 64; ++i) {
+            const bool corner = i < 32 && (i & 7) < 4;
+            if (kind < 2 && !corner) continue;
+            block[i] = kind == 3 ? ExtremeCoefficient() : static_cast<Lum16s>(rng().Range(-2048, 2047));
+        }
+        if (kind == 1) {
+            // The (trial / 4)-th place outside the corner, in natural order.
+            int place = (trial / 4) % 48, i = 0;
+            for (;; ++i)
+                if ((i >= 32 || (i & 7) >= 4) && place-- == 0) break;
+            block[i] = static_cast<Lum16s>(rng().Next() % 2 ? 1 : -2048);
+        }
+        check(block, "kind " + std::to_string(kind));
+    }
+}
+#endif
 
 // ---- Colour conversion ----
 
