@@ -16,8 +16,11 @@
 namespace lumacore::x86 {
 
 // One inverse pass over x[0..7] (the eight points of each lane's line), rounded by (term + 2^(Shift-1))
-// >> Shift and kept to 16 bits. With `UpperHalf`, x[4..7] are known to be zero and are not read: the
-// terms they would add or subtract are zero, so dropping them leaves every other term as it is.
+// >> Shift and kept to 16 bits. The inputs are 16-bit values in both passes (the dequantised block, then
+// the first pass's 16-bit results), so products of a single input go through O::MulW, which may rely on
+// that; only the two products of rounded sums (by 5793) need O::Mul's whole 32-bit lanes. With `UpperHalf`,
+// x[4..7] are known to be zero and are not read: the terms they would add or subtract are zero, so dropping
+// them leaves every other term as it is.
 template <int Shift, typename O, bool UpperHalf = false>
 inline void IdctLines(typename O::V x[8]) {
     using V = typename O::V;
@@ -38,18 +41,25 @@ inline void IdctLines(typename O::V x[8]) {
         if constexpr (UpperHalf)
             return a;
         else
-            return O::Sub(a, O::Mul(b, k));
+            return O::Sub(a, O::MulW(b, k));
     };
-    const V t = O::Mul(plus(x[3], x[5]), 27246);
+    // (a + b) k for inputs a, b (O::MulSum), which may take the two products apart.
+    auto mulSum = [](V a, V b, int k) {
+        if constexpr (UpperHalf)
+            return O::MulW(a, k);
+        else
+            return O::MulSum(a, b, k);
+    };
+    const V t = mulSum(x[3], x[5], 27246);
     const V u = minusMul(t, x[5], 9041);
-    const V v = O::Mul(plus(x[1], x[7]), 6393);
-    const V w = O::Add(O::Mul(x[1], 25746), v);
+    const V v = mulSum(x[1], x[7], 6393);
+    const V w = O::Add(O::MulW(x[1], 25746), v);
     const V a = O::Mul(O::template Sra<12>(O::Add(O::Add(u, w), O::Set(2048))), 5793);
-    const V b = O::Mul(plus(x[2], x[6]), 17734);
+    const V b = mulSum(x[2], x[6], 17734);
     const V c = O::template Sll<15>(plus(x[0], x[4]));
-    const V d = O::Add(O::Mul(x[2], 25080), b);
+    const V d = O::Add(O::MulW(x[2], 25080), b);
     const V vv = minusMul(v, x[7], 38531);
-    const V tt = O::Sub(t, O::Mul(x[3], 45451));
+    const V tt = O::Sub(t, O::MulW(x[3], 45451));
     const V e = O::Sub(O::Sub(O::Add(w, vv), u), tt);
     const V f = UpperHalf ? c : O::template Sll<15>(minus(x[0], x[4]));
     const V bb = minusMul(b, x[6], 60547);
@@ -98,15 +108,17 @@ inline void FdctColumnLines(typename O::V x[8]) {
     const V d07 = O::Sub(x[0], x[7]), d34 = O::Sub(x[3], x[4]), d16 = O::Sub(x[1], x[6]);
     const V d25 = O::Sub(x[2], x[5]);
 
-    const V z = O::Mul(O::Sub(O::Add(s07, s16), O::Add(s34, s25)), 17734);
+    // p, q and the differences d lie within +-32704: 16-bit values, multiplied through O::MulW.
+    const V p = O::Sub(s07, s34), q = O::Sub(s16, s25);
+    const V z = O::MulSum(p, q, 17734);
     const V sum0 = O::Add(O::Add(s07, s34), O::Add(s16, s25));
     const V sum4 = O::Sub(O::Add(s07, s34), O::Add(s16, s25));
-    const V t2 = O::Add(O::Mul(O::Sub(s07, s34), 25080), z);
-    const V t6 = O::Sub(z, O::Mul(O::Sub(s16, s25), 60547));
+    const V t2 = O::Add(O::MulW(p, 25080), z);
+    const V t6 = O::Sub(z, O::MulW(q, 60547));
 
     const V r2048 = O::Set(2048);
-    const V u = O::template Sra<12>(O::Add(O::Mul(d07, 46341), r2048));
-    const V v = O::template Sra<12>(O::Add(O::Mul(d34, 46341), r2048));
+    const V u = O::template Sra<12>(O::Add(O::MulW(d07, 46341), r2048));
+    const V v = O::template Sra<12>(O::Add(O::MulW(d34, 46341), r2048));
     const V w = O::template Sll<3>(O::Add(d25, d16));
     const V b = O::template Sll<3>(O::Sub(d16, d25));
     const V a = O::Add(w, u);

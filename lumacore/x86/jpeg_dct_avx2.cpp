@@ -22,6 +22,9 @@ struct Ops {
     static V Sub(V a, V b) { return _mm256_sub_epi32(a, b); }
     static V Mul(V a, V b) { return _mm256_mullo_epi32(a, b); }
     static V Mul(V a, int k) { return _mm256_mullo_epi32(a, _mm256_set1_epi32(k)); }
+    // Products of lanes holding 16-bit values, and (a + b) k: the plain 32-bit multiply.
+    static V MulW(V a, int k) { return Mul(a, k); }
+    static V MulSum(V a, V b, int k) { return Mul(Add(a, b), k); }
     static V And(V a, V b) { return _mm256_and_si256(a, b); }
     static V Set(int k) { return _mm256_set1_epi32(k); }
     template <int N>

@@ -20,6 +20,15 @@ struct Ops {
         return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
     }
     static V Mul(V a, int k) { return Mul(a, _mm_set1_epi32(k)); }
+    // a k for lanes holding 16-bit values (sign-extended, so the high word is 0 or -1) and 0 < k < 2^16:
+    // one madd of the low word by the low word of k, whose pair in the high word is 0. From 2^15 up, that
+    // word reads as k - 2^16, so a 2^16 is added back.
+    static V MulW(V a, int k) {
+        const V p = _mm_madd_epi16(a, _mm_set1_epi32(k));
+        return k < 32768 ? p : _mm_add_epi32(p, _mm_slli_epi32(a, 16));
+    }
+    // (a + b) k for lanes holding 16-bit values and k < 2^15: the two products apart.
+    static V MulSum(V a, V b, int k) { return _mm_add_epi32(MulW(a, k), MulW(b, k)); }
     static V And(V a, V b) { return _mm_and_si128(a, b); }
     static V Set(int k) { return _mm_set1_epi32(k); }
     template <int N>

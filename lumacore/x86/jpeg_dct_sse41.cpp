@@ -15,6 +15,9 @@ struct Ops {
     static V Sub(V a, V b) { return _mm_sub_epi32(a, b); }
     static V Mul(V a, V b) { return _mm_mullo_epi32(a, b); }
     static V Mul(V a, int k) { return Mul(a, _mm_set1_epi32(k)); }
+    // Products of lanes holding 16-bit values, and (a + b) k: the plain 32-bit multiply.
+    static V MulW(V a, int k) { return Mul(a, k); }
+    static V MulSum(V a, V b, int k) { return Mul(Add(a, b), k); }
     static V And(V a, V b) { return _mm_and_si128(a, b); }
     static V Set(int k) { return _mm_set1_epi32(k); }
     template <int N>
