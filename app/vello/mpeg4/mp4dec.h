@@ -183,6 +183,8 @@ class Mpeg4Decoder {
     Mpeg4Status DecodeVop();
     Mpeg4Status DecodeIVop();
     Mpeg4Status DecodePVop();
+    template <bool kPredicted>
+    Mpeg4Status DecodeMacroblocks();
     void ResetPredictionStores();
     void BeginVop();
     void StartPredictionRow();
@@ -192,6 +194,8 @@ class Mpeg4Decoder {
     Mpeg4Status DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart);
     int ReadDquant();
     Mpeg4Status CheckVideoPacket(int* packetStart, int nextMb);
+    // Bits of the resync marker of this VOP's video packets (its fcode can change within a P-VOP).
+    int PacketMarkerLength() const { return vop_.vop_coding_type == 0 ? 17 : 16 + vop_.vop_fcode_forward; }
     void NoteQuant();
 
     DecoderConfig config_;
@@ -242,6 +246,8 @@ class Mpeg4Decoder {
     bool firstCodedInPacket_ = true;  // no coded macroblock yet in this VOP or video packet
     const Lum8u* intraMatrix_ = nullptr;
     const Lum8u* interMatrix_ = nullptr;
+    LumiRect lumaRect_{};  // the padded references vectors are limited to
+    LumiRect chromaRect_{};
 };
 
 }  // namespace vello::mpeg4

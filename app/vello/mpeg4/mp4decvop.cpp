@@ -105,26 +105,37 @@ McbpcEntry DecodeIMcbpc(unsigned v) {
 // Vectors read for a neighbour that is not available (outside the picture or the video packet).
 constexpr LumMotionVector kZeroVectors[4] = {};
 
+// `mv` (half samples) of the block of `size` samples at (x, y), limited to `rect` as
+// lumiLimitMVToRect_MPEG4 limits it. Limiting leaves a vector whose block lies inside the rectangle as it
+// is, and most do: those are answered here without the call. False when the primitive fails.
+bool LimitVector(LumMotionVector mv, LumMotionVector* out, const LumiRect& rect, int x, int y, int size) {
+    const int px = mv.dx + 2 * x;
+    const int py = mv.dy + 2 * y;
+    if (px >= 2 * rect.x && px <= 2 * (rect.x + rect.width - size) && py >= 2 * rect.y &&
+        py <= 2 * (rect.y + rect.height - size)) {
+        *out = mv;
+        return true;
+    }
+    return lumiLimitMVToRect_MPEG4(&mv, out, &rect, x, y, size) == lumStsNoErr;
+}
+
 }  // namespace
 
 void Mpeg4Decoder::ResetPredictionStores() {
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowY_.data()),
-               static_cast<int>((16 + 16 * mbWidth_) * sizeof(Lum16s)));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCb_.data()),
-               static_cast<int>((8 + 8 * mbWidth_) * sizeof(Lum16s)));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCr_.data()),
-               static_cast<int>((8 + 8 * mbWidth_) * sizeof(Lum16s)));
+    std::fill_n(rowY_.data(), 16 + 16 * mbWidth_, Lum16s{-1});
+    std::fill_n(rowCb_.data(), 8 + 8 * mbWidth_, Lum16s{-1});
+    std::fill_n(rowCr_.data(), 8 + 8 * mbWidth_, Lum16s{-1});
     StartPredictionRow();
 }
 
 void Mpeg4Decoder::StartPredictionRow() {
     // Nothing to the left of the first macroblock: the leading slot and the left stores are missing.
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowY_.data()), 16 * sizeof(Lum16s));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCb_.data()), 8 * sizeof(Lum16s));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(rowCr_.data()), 8 * sizeof(Lum16s));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftY_.data()), 16 * sizeof(Lum16s));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftCb_.data()), 8 * sizeof(Lum16s));
-    lumsSet_8u(0xFF, reinterpret_cast<Lum8u*>(leftCr_.data()), 8 * sizeof(Lum16s));
+    std::fill_n(rowY_.data(), 16, Lum16s{-1});
+    std::fill_n(rowCb_.data(), 8, Lum16s{-1});
+    std::fill_n(rowCr_.data(), 8, Lum16s{-1});
+    std::fill_n(leftY_.data(), 16, Lum16s{-1});
+    std::fill_n(leftCb_.data(), 8, Lum16s{-1});
+    std::fill_n(leftCr_.data(), 8, Lum16s{-1});
 }
 
 void Mpeg4Decoder::EndPredictionRow() {
@@ -134,12 +145,14 @@ void Mpeg4Decoder::EndPredictionRow() {
 
 void Mpeg4Decoder::MarkNonIntraPrediction(int mbx) {
     // What the intra primitives would have done to the stores, for a macroblock with no intra blocks.
-    const int c0 = 16 + 16 * mbx;                       // block column 2 * mbx
-    std::swap(rowY_.data()[c0 - 8], leftY_.data()[8]);  // the left macroblock's block 3 DC into the row store
-    leftY_.data()[0] = rowY_.data()[c0 + 8];  // corner of the next macroblock: the block above-right
-    rowY_.data()[c0] = -1;
-    rowY_.data()[c0 + 8] = -1;
-    leftY_.data()[8] = -1;
+    Lum16s* const rowY = rowY_.data();
+    Lum16s* const leftY = leftY_.data();
+    const int c0 = 16 + 16 * mbx;       // block column 2 * mbx
+    std::swap(rowY[c0 - 8], leftY[8]);  // the left macroblock's block 3 DC into the row store
+    leftY[0] = rowY[c0 + 8];            // corner of the next macroblock: the block above-right
+    rowY[c0] = -1;
+    rowY[c0 + 8] = -1;
+    leftY[8] = -1;
     const int cc = 8 + 8 * mbx;
     leftCb_.data()[0] = rowCb_.data()[cc];
     leftCr_.data()[0] = rowCr_.data()[cc];
@@ -159,9 +172,8 @@ int Mpeg4Decoder::ReadDquant() {
 }
 
 Mpeg4Status Mpeg4Decoder::CheckVideoPacket(int* packetStart, int nextMb) {
-    const int markerLength = vop_.vop_coding_type == 0 ? 17 : 16 + vop_.vop_fcode_forward;
     int quantScale = 0;
-    const PacketHeader found = ParseVideoPacketHeader(markerLength, mbNumberBits_, &quantScale);
+    const PacketHeader found = ParseVideoPacketHeader(PacketMarkerLength(), mbNumberBits_, &quantScale);
     if (found == PacketHeader::kNone) return Mpeg4Status::kOk;
     // A packet header with a broken marker bit cannot be trusted for its quantiser or position: the VOP
     // ends here like any other macroblock-layer error.
@@ -253,11 +265,11 @@ Mpeg4Status Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool 
     return Mpeg4Status::kOk;
 }
 
-// State every VOP starts from: no macroblock decoded, no vectors, the VOP's quantiser everywhere, empty
-// prediction stores, and the quantiser matrices of the VOL.
+// State every VOP starts from: no macroblock decoded, the VOP's quantiser everywhere, empty prediction
+// stores, the quantiser matrices of the VOL, and the areas vectors are limited to. The vector store is not
+// cleared: every macroblock of a P-VOP writes its four vectors (zeros when it has none) before a later
+// one can read them as a neighbour's, and I-VOPs read none.
 void Mpeg4Decoder::BeginVop() {
-    const int total = mbWidth_ * mbHeight_;
-    lumsZero_8u(reinterpret_cast<Lum8u*>(mvs_.data()), total * 16);
     quant_ = vop_.vop_quant;
     lumsSet_8u(static_cast<Lum8u>(quant_), quantAbove_.data(), mbWidth_ + 1);
     quantLeft_ = quant_;
@@ -265,49 +277,9 @@ void Mpeg4Decoder::BeginVop() {
     firstCodedInPacket_ = true;
     intraMatrix_ = vol_.quant_type ? vol_.intra_quant_mat : nullptr;
     interMatrix_ = vol_.quant_type ? vol_.nonintra_quant_mat : nullptr;
-}
-
-Mpeg4Status Mpeg4Decoder::DecodeIVop() {
-    const int total = mbWidth_ * mbHeight_;
-    BeginVop();
-    int packetStart = 0;
-    for (int mb = 0; mb < total;) {
-        const int mbx = mb % mbWidth_;
-        const int mby = mb / mbWidth_;
-        if (mbx == 0) StartPredictionRow();
-        McbpcEntry m;
-        for (;;) {
-            m = DecodeIMcbpc(stream_.PeekBits(9));
-            if (m.length == 0) {
-                VELLO_REPORT(config_.report, "Error: when decode mcbpc of I-VOP macroblock.");
-                return Mpeg4Status::kMacroblockError;
-            }
-            stream_.SkipBits(m.length);
-            if (m.type != 5) break;  // stuffing: the macroblock starts again
-        }
-        const bool acPred = stream_.GetBits(1) != 0;
-        const CbpyEntry cbpy = kCbpy[stream_.PeekBits(6)];
-        if (cbpy.length == 0) {
-            VELLO_REPORT(config_.report, "Error: when decode cbpy of I-VOP macroblock.");
-            return Mpeg4Status::kMacroblockError;
-        }
-        stream_.SkipBits(cbpy.length);
-        const int quantBefore = quant_;
-        if (m.type == 4) ReadDquant();
-        NoteQuant();
-        const Mpeg4Status status =
-            DecodeIntraMacroblock(mbx, mby, (cbpy.value << 2) | m.cbpc, acPred, quantBefore);
-        if (status != Mpeg4Status::kOk) return status;
-        firstCodedInPacket_ = false;
-        quantAbove_.data()[mbx] = static_cast<Lum8u>(quant_);
-        quantLeft_ = quant_;
-        ++mb;
-        if (mbx == mbWidth_ - 1) EndPredictionRow();
-        if (mb == total) return Mpeg4Status::kOk;
-        const Mpeg4Status packet = CheckVideoPacket(&packetStart, mb);
-        if (packet != Mpeg4Status::kOk) return packet;
-    }
-    return Mpeg4Status::kOk;
+    // The padded references: 16 samples round the luma picture in whole macroblocks, 8 round the chroma.
+    lumaRect_ = LumiRect{-16, -16, 16 * mbWidth_ + 32, 16 * mbHeight_ + 32};
+    chromaRect_ = LumiRect{-8, -8, 8 * mbWidth_ + 16, 8 * mbHeight_ + 16};
 }
 
 Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart) {
@@ -332,18 +304,18 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
     }
 
     // The stored vectors stay as decoded (they predict later ones); compensation uses them limited to
-    // the padded reference: 16 samples round the luma picture in whole macroblocks, 8 round the chroma.
-    const LumiRect lumaRect{-16, -16, 16 * mbWidth_ + 32, 16 * mbHeight_ + 32};
+    // the padded reference.
+    const bool fourVectors = mbType == 2;
     LumMotionVector limited[4];
-    if (mbType == 2) {
+    if (fourVectors) {
         for (int i = 0; i < 4; ++i) {
-            st = lumiLimitMVToRect_MPEG4(&mv[i], &limited[i], &lumaRect, 16 * mbx + 8 * (i & 1),
-                                         16 * mby + 8 * (i >> 1), 8);
-            if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
+            if (!LimitVector(mv[i], &limited[i], lumaRect_, 16 * mbx + 8 * (i & 1), 16 * mby + 8 * (i >> 1),
+                             8))
+                return Mpeg4Status::kMacroblockError;
         }
     } else {
-        st = lumiLimitMVToRect_MPEG4(&mv[0], &limited[0], &lumaRect, 16 * mbx, 16 * mby, 16);
-        if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
+        if (!LimitVector(mv[0], &limited[0], lumaRect_, 16 * mbx, 16 * mby, 16))
+            return Mpeg4Status::kMacroblockError;
         limited[1] = limited[2] = limited[3] = limited[0];
     }
 
@@ -352,7 +324,7 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
     const int rounding = vop_.vop_rounding_type;
     const int step = cur.step[0];
     const int offset = 16 * mby * step + 16 * mbx;
-    if ((cbp >> 2) == 0 && mbType != 2) {
+    if ((cbp >> 2) == 0 && !fourVectors) {
         st = lumiCopyMBHalfpel_MPEG4_8u(ref.origin[0] + offset, step, cur.origin[0] + offset, step,
                                         &limited[0], rounding);
         if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
@@ -374,15 +346,18 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
         }
     }
 
-    // Chroma: one vector from the decoded luma vectors, limited to the chroma reference area.
-    LumMotionVector chroma;
+    // Chroma: one vector from the decoded luma vectors, limited to the chroma reference area. A single
+    // zero vector gives a zero chroma vector.
+    LumMotionVector chroma{};
+    if (fourVectors) {
+        st = lumiComputeChroma4MV_MPEG4(mv, &chroma, availCur);
+    } else if (mv[0].dx != 0 || mv[0].dy != 0) {
+        st = lumiComputeChromaMV_MPEG4(&mv[0], &chroma);
+    }
+    if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
     LumMotionVector chromaLimited;
-    st = mbType == 2 ? lumiComputeChroma4MV_MPEG4(mv, &chroma, availCur)
-                     : lumiComputeChromaMV_MPEG4(&mv[0], &chroma);
-    if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
-    const LumiRect chromaRect{-8, -8, 8 * mbWidth_ + 16, 8 * mbHeight_ + 16};
-    st = lumiLimitMVToRect_MPEG4(&chroma, &chromaLimited, &chromaRect, 8 * mbx, 8 * mby, 8);
-    if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
+    if (!LimitVector(chroma, &chromaLimited, chromaRect_, 8 * mbx, 8 * mby, 8))
+        return Mpeg4Status::kMacroblockError;
     for (int c = 1; c <= 2; ++c) {
         const int cstep = cur.step[c];
         const int o = 8 * mby * cstep + 8 * mbx;
@@ -402,32 +377,42 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
     return Mpeg4Status::kOk;
 }
 
-Mpeg4Status Mpeg4Decoder::DecodePVop() {
-    const int total = mbWidth_ * mbHeight_;
+// The macroblock loop of I-VOPs (kPredicted false) and P-VOPs. Intra macroblocks take the same path in
+// both; P-VOPs add not-coded and inter macroblocks.
+template <bool kPredicted>
+Mpeg4Status Mpeg4Decoder::DecodeMacroblocks() {
     BeginVop();
-    const PictureRecord& ref = *reference_;
-    PictureRecord& cur = *current_;
+    const int total = mbWidth_ * mbHeight_;
     int packetStart = 0;
+    int markerLength = PacketMarkerLength();
+    int mbx = 0;
+    int mby = 0;
     for (int mb = 0; mb < total;) {
-        const int mbx = mb % mbWidth_;
-        const int mby = mb / mbWidth_;
         if (mbx == 0) StartPredictionRow();
         bool notCoded = false;
         McbpcEntry m{};
         for (;;) {
-            if (stream_.GetBits(1)) {
-                notCoded = true;
-                break;
+            if constexpr (kPredicted) {
+                if (stream_.GetBits(1)) {
+                    notCoded = true;
+                    break;
+                }
+                m = kPMcbpc[stream_.PeekBits(9)];
+            } else {
+                m = DecodeIMcbpc(stream_.PeekBits(9));
             }
-            m = kPMcbpc[stream_.PeekBits(9)];
             if (m.length == 0) {
-                VELLO_REPORT(config_.report, "Error: when decode mcbpc of P-VOP macroblock.");
+                VELLO_REPORT(config_.report, kPredicted ? "Error: when decode mcbpc of P-VOP macroblock."
+                                                        : "Error: when decode mcbpc of I-VOP macroblock.");
                 return Mpeg4Status::kMacroblockError;
             }
             stream_.SkipBits(m.length);
-            if (m.type != 5) break;  // stuffing: the macroblock starts again at not_coded
+            if (m.type != 5) break;  // stuffing: the macroblock starts again (at not_coded in a P-VOP)
         }
+        LumMotionVector* const mv = mvs_.data() + 4 * mb;
         if (notCoded) {
+            PictureRecord& cur = *current_;
+            const PictureRecord& ref = *reference_;
             const int lumaOffset = 16 * mby * cur.step[0] + 16 * mbx;
             LumStatus st =
                 lumiCopyMB_H263_8u(ref.origin[0] + lumaOffset, cur.origin[0] + lumaOffset, cur.step[0]);
@@ -436,6 +421,7 @@ Mpeg4Status Mpeg4Decoder::DecodePVop() {
                 st = lumiCopyBlock_H263_8u(ref.origin[c] + o, cur.origin[c] + o, cur.step[c]);
             }
             if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
+            std::fill_n(mv, 4, LumMotionVector{});
             MarkNonIntraPrediction(mbx);
             ++stats_.notCodedMacroblocks;
         } else {
@@ -443,7 +429,8 @@ Mpeg4Status Mpeg4Decoder::DecodePVop() {
             const bool acPred = intra && stream_.GetBits(1) != 0;
             const CbpyEntry cbpy = kCbpy[stream_.PeekBits(6)];
             if (cbpy.length == 0) {
-                VELLO_REPORT(config_.report, "Error: when decode cbpy of P-VOP macroblock.");
+                VELLO_REPORT(config_.report, kPredicted ? "Error: when decode cbpy of P-VOP macroblock."
+                                                        : "Error: when decode cbpy of I-VOP macroblock.");
                 return Mpeg4Status::kMacroblockError;
             }
             stream_.SkipBits(cbpy.length);
@@ -455,7 +442,10 @@ Mpeg4Status Mpeg4Decoder::DecodePVop() {
             Mpeg4Status status;
             if (intra) {
                 status = DecodeIntraMacroblock(mbx, mby, cbp, acPred, quantBefore);
-                ++stats_.intraMacroblocksInP;
+                if constexpr (kPredicted) {
+                    std::fill_n(mv, 4, LumMotionVector{});
+                    ++stats_.intraMacroblocksInP;
+                }
             } else {
                 status = DecodeInterMacroblock(mbx, mby, m.type, cbp, packetStart);
                 if (m.type == 2) ++stats_.fourVectorMacroblocks;
@@ -467,12 +457,29 @@ Mpeg4Status Mpeg4Decoder::DecodePVop() {
         quantAbove_.data()[mbx] = static_cast<Lum8u>(quant_);
         quantLeft_ = quant_;
         ++mb;
-        if (mbx == mbWidth_ - 1) EndPredictionRow();
+        if (++mbx == mbWidth_) {
+            EndPredictionRow();
+            mbx = 0;
+            ++mby;
+        }
         if (mb == total) return Mpeg4Status::kOk;
-        const Mpeg4Status packet = CheckVideoPacket(&packetStart, mb);
-        if (packet != Mpeg4Status::kOk) return packet;
+        // Most macroblocks are followed by the next one, not by the stuffing and resync marker of a
+        // video packet: only a marker ahead reads the packet header.
+        if (stream_.ResyncMarkerAhead(markerLength)) {
+            const Mpeg4Status packet = CheckVideoPacket(&packetStart, mb);
+            if (packet != Mpeg4Status::kOk) return packet;
+            markerLength = PacketMarkerLength();  // a header extension may change the P-VOP's fcode
+        }
     }
     return Mpeg4Status::kOk;
+}
+
+Mpeg4Status Mpeg4Decoder::DecodeIVop() {
+    return DecodeMacroblocks<false>();
+}
+
+Mpeg4Status Mpeg4Decoder::DecodePVop() {
+    return DecodeMacroblocks<true>();
 }
 
 }  // namespace vello::mpeg4

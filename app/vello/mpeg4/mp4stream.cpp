@@ -131,17 +131,6 @@ void StreamBuffer::MoveTo(const BitReader& reader) {
     bitOffset = static_cast<int>(bits & 7);
 }
 
-void StreamBuffer::SkipBits(int n) {
-    const int bits = bitOffset + n;
-    pos += bits >> 3;
-    bitOffset = bits & 7;
-    // Past the data everything reads as 0; keep the position in the zero padding.
-    if (pos > End() + 8) {
-        pos = End() + 8;
-        bitOffset = 0;
-    }
-}
-
 void StreamBuffer::ByteAlign() {
     if (bitOffset != 0) {
         ++pos;
@@ -149,16 +138,6 @@ void StreamBuffer::ByteAlign() {
     } else if (pos < End() && *pos == 0x7F) {
         ++pos;
     }
-}
-
-bool StreamBuffer::ResyncMarkerAhead(int length) const {
-    // Stuffing: a 0 then 1s to the byte boundary (a whole 0x7F on a boundary), then 0...01.
-    const int stuffing = 8 - bitOffset;
-    const std::uint32_t ones = (1u << (stuffing - 1)) - 1;
-    const int total = stuffing + length;
-    if (total > 32) return false;
-    const std::uint32_t expected = (ones << length) | 1u;
-    return PeekBits(total) == expected;
 }
 
 // ---- Refill ----

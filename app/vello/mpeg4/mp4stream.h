@@ -139,7 +139,16 @@ struct StreamBuffer {
 
     // n from 1 to 32; bits beyond the data read as 0.
     std::uint32_t PeekBits(int n) const { return PeekBitsAt(pos, End(), bitOffset, n); }
-    void SkipBits(int n);
+    void SkipBits(int n) {
+        const int bits = bitOffset + n;
+        pos += bits >> 3;
+        bitOffset = bits & 7;
+        // Past the data everything reads as 0; keep the position in the zero padding.
+        if (pos > End() + 8) {
+            pos = End() + 8;
+            bitOffset = 0;
+        }
+    }
     std::uint32_t GetBits(int n) {
         const std::uint32_t v = PeekBits(n);
         SkipBits(n);
@@ -149,7 +158,14 @@ struct StreamBuffer {
     void ByteAlign();
     // True when what follows is the stuffing before a resync marker (a 0 and then 1s up to the byte
     // boundary, or a whole 0x7F on a boundary) followed by `length` bits 0...01.
-    bool ResyncMarkerAhead(int length) const;
+    bool ResyncMarkerAhead(int length) const {
+        const int stuffing = 8 - bitOffset;
+        const std::uint32_t ones = (1u << (stuffing - 1)) - 1;
+        const int total = stuffing + length;
+        if (total > 32) return false;
+        const std::uint32_t expected = (ones << length) | 1u;
+        return PeekBits(total) == expected;
+    }
 };
 
 }  // namespace vello::mpeg4
