@@ -4,7 +4,8 @@
 // The encoder gathers the block into zig-zag order with word inserts, finds the non-zero coefficients
 // with vector compares (a 64-bit mask walked with count-trailing-zeros), puts each code and its extra
 // bits as one field into a 64-bit buffer, and writes 32 bits at a time, stuffing byte by byte only when one
-// of the four bytes is FF. With room for the longest block it writes in place, else into a local buffer that
+// of the four bytes is FF. Buffer, bit count and write pointer are plain locals of one function, so they
+// stay in registers. With room for the longest block it writes in place, else into a local buffer that
 // it commits only when the block fits; the position, predictor and bit state are committed only when the
 // whole block succeeded. Any failure (a symbol without a code, an AC value of -32768, too little room, a
 // flush) is handed to the generic code from the start, so statuses and outputs are the generic ones by
@@ -12,8 +13,8 @@
 // writes over them. The bit state it leaves is the generic writer's exactly: pending bits under bit 23,
 // the last byte written above them.
 #include <emmintrin.h>
+#include <x86intrin.h>
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -30,82 +31,41 @@ namespace {
 // byte stuffed, plus the seven bits carried in.
 constexpr int kBlockBytesMax = 512;
 
-class FastWriter {
-  public:
-    FastWriter(Lum8u* out, uint64_t pending, int nPending) : out_(out), buf_(pending), count_(nPending) {}
-
-    // `n` (1 to 32) bits, already masked to n bits.
-    void Put(uint32_t field, int n) {
-        buf_ = (buf_ << n) | field;
-        count_ += n;
-        if (count_ >= 32) {
-            count_ -= 32;
-            Write32(static_cast<uint32_t>(buf_ >> count_));
-        }
+// Writes the four bytes of `w` (first byte in bits 31-24), each FF followed by a stuffed 00; returns
+// the end. Out of line: about one word in sixty holds an FF.
+[[gnu::noinline]] Lum8u* WriteStuffed(Lum8u* out, uint32_t w) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const Lum8u b = static_cast<Lum8u>(w >> shift);
+        *out++ = b;
+        if (b == 0xFF) *out++ = 0x00;
     }
-
-    // Writes the whole bytes still held; returns the bits left (fewer than 8) and their count.
-    void Finish(uint32_t* rest, int* nRest) {
-        while (count_ >= 8) {
-            count_ -= 8;
-            WriteByte(static_cast<Lum8u>(buf_ >> count_));
-        }
-        *rest = static_cast<uint32_t>(buf_) & ((1u << count_) - 1);
-        *nRest = count_;
-    }
-
-    int size() const { return size_; }
-    bool wroteData() const { return size_ != 0; }
-    Lum8u lastData() const { return last_; }
-
-  private:
-    void Write32(uint32_t w) {
-        // A byte is FF exactly when the same byte of ~w is zero.
-        const uint32_t inv = ~w;
-        if (((inv - 0x01010101u) & ~inv & 0x80808080u) == 0) {
-            const uint32_t be = __builtin_bswap32(w);
-            std::memcpy(out_ + size_, &be, 4);
-            size_ += 4;
-            last_ = static_cast<Lum8u>(w);
-        } else {
-            for (int shift = 24; shift >= 0; shift -= 8) WriteByte(static_cast<Lum8u>(w >> shift));
-        }
-    }
-    void WriteByte(Lum8u b) {
-        out_[size_++] = b;
-        if (b == 0xFF) out_[size_++] = 0x00;
-        last_ = b;
-    }
-
-    Lum8u* out_;
-    uint64_t buf_;
-    int count_;
-    int size_ = 0;
-    Lum8u last_ = 0;
-};
-
-// Code of (run << 4) | size followed by the size's extra bits, as one field; false when the symbol has
-// no code or the size exceeds `maxSize` (the generic code reports those). A table from the table builder
-// never holds a code that reaches 2^length, so the code needs no mask.
-inline bool PutValue(FastWriter& out, const LumiEncodeHuffmanSpec* table, int run, int v, int maxSize) {
-    const uint32_t magnitude = static_cast<uint32_t>(v < 0 ? -v : v);
-    const int size = static_cast<int>(std::bit_width(magnitude));
-    if (size > maxSize) return false;
-    const uint32_t entry = table->code[(run << 4) | size];
-    const int length = static_cast<int>(entry >> 16);
-    if (length == 0) return false;
-    // The extra bits of a negative value are those of v - 1.
-    const uint32_t extra = static_cast<uint32_t>(v + (v >> 31)) & ((1u << size) - 1);
-    out.Put(((entry & 0xFFFF) << size) | extra, length + size);
-    return true;
+    return out;
 }
 
-inline bool PutSymbol(FastWriter& out, const LumiEncodeHuffmanSpec* table, int symbol) {
-    const uint32_t entry = table->code[symbol];
-    const int length = static_cast<int>(entry >> 16);
-    if (length == 0) return false;
-    out.Put(entry & 0xFFFF, length);
-    return true;
+inline Lum8u* Write32(Lum8u* out, uint32_t w) {
+    // A byte is FF exactly when the same byte of ~w is zero.
+    const uint32_t inv = ~w;
+    if (__builtin_expect(((inv - 0x01010101u) & ~inv & 0x80808080u) != 0, 0)) return WriteStuffed(out, w);
+    const uint32_t be = __builtin_bswap32(w);
+    std::memcpy(out, &be, 4);
+    return out + 4;
+}
+
+// The bits not yet written: the low `count` bits of `buf` (older bits above newer ones), count < 32
+// between puts. Fields are 1 to 32 bits, so a put never overflows the 64 bits.
+struct Bits {
+    uint64_t buf;
+    int count;
+    Lum8u* out;
+};
+
+inline void Put(Bits& b, uint32_t field, int n) {
+    b.buf = (b.buf << n) | field;
+    b.count += n;
+    if (b.count >= 32) {
+        b.count -= 32;
+        b.out = Write32(b.out, static_cast<uint32_t>(b.buf >> b.count));
+    }
 }
 
 // Zig-zag positions 8 * Row to 8 * Row + 7 of a natural-order block, one word insert each.
@@ -135,24 +95,61 @@ inline uint64_t ToZigzag(const Lum16s* block, Lum16s* zz) {
            ZigzagPair<3>(block, zz);
 }
 
-// The block's fields into `out`; false at the first one the generic code must report.
-inline bool EncodeBlock(FastWriter& out, const Lum16s* block, int lastDc,
-                        const LumiEncodeHuffmanSpec* pDcTable, const LumiEncodeHuffmanSpec* pAcTable) {
+// The block's fields; false at the first one the generic code must report (a symbol without a code,
+// the AC value -32768). A table from the table builder never holds a code that reaches 2^length, so
+// codes need no mask.
+//
+// Each value goes out as one field: the code of (run << 4) | size, then the size's extra bits. The extra
+// bits of a negative v are the low `size` bits of v - 1, and v - 1 >= -2^size, so with s = -1 for a
+// negative v (else 0) the field is ((code - s) << size) + (v + s) without any mask: for a negative v
+// that is (code << size) + 2^size + v - 1, which lies in [code << size, (code + 1) << size). A DC field
+// reaches 16 + 16 bits; 32-bit arithmetic is still exact, the sum wrapping where it passes 2^32.
+inline bool EncodeBlock(Bits& bits, const Lum16s* block, int lastDc, const uint32_t* dc, const uint32_t* ac) {
     alignas(16) Lum16s zz[64];
     uint64_t nz = ToZigzag(block, zz) & ~uint64_t{1};
-    // The difference is kept in int: 16-bit predictors and values differ by up to 65535 (category 16).
-    if (!PutValue(out, pDcTable, 0, zz[0] - lastDc, 16)) return false;
+
+    // The difference is kept in int: 16-bit predictors and values differ by up to 65535 (size 16).
+    // bsr(2m + 1) is the bit length of m, 0 included.
+    const int diff = zz[0] - lastDc;
+    int s = diff >> 31;
+    uint32_t magnitude = static_cast<uint32_t>((diff ^ s) - s);
+    int size = _bit_scan_reverse(static_cast<int>(2 * magnitude + 1));
+    uint32_t entry = dc[size];
+    if ((entry >> 16) == 0) return false;
+    Put(bits, (((entry & 0xFFFF) - static_cast<uint32_t>(s)) << size) + static_cast<uint32_t>(diff + s),
+        static_cast<int>(entry >> 16) + size);
+
     int next = 1;  // the zig-zag position after the last value put
     while (nz != 0) {
-        const int k = std::countr_zero(nz);
-        int run = k - next;
-        for (; run > 15; run -= 16)
-            if (!PutSymbol(out, pAcTable, 0xF0)) return false;
-        if (!PutValue(out, pAcTable, run, zz[k], 15)) return false;
-        next = k + 1;
+        const int k = __builtin_ctzll(nz);
         nz &= nz - 1;
+        int run = k - next;
+        next = k + 1;
+        if (__builtin_expect(run > 15, 0)) {
+            const uint32_t zrl = ac[0xF0];
+            if ((zrl >> 16) == 0) return false;
+            do {
+                Put(bits, zrl & 0xFFFF, static_cast<int>(zrl >> 16));
+                run -= 16;
+            } while (run > 15);
+        }
+        const int v = zz[k];
+        s = v >> 31;
+        magnitude = static_cast<uint32_t>((v ^ s) - s);  // 1 to 32768
+        size = _bit_scan_reverse(static_cast<int>(2 * magnitude));
+        // -32768 has size 16, which an AC symbol cannot carry.
+        if (__builtin_expect(size > 15, 0)) return false;
+        entry = ac[(run << 4) + size];
+        if (__builtin_expect((entry >> 16) == 0, 0)) return false;
+        Put(bits, (((entry & 0xFFFF) - static_cast<uint32_t>(s)) << size) + static_cast<uint32_t>(v + s),
+            static_cast<int>(entry >> 16) + size);
     }
-    return next > 63 || PutSymbol(out, pAcTable, 0x00);
+    if (next <= 63) {
+        entry = ac[0x00];
+        if ((entry >> 16) == 0) return false;
+        Put(bits, entry & 0xFFFF, static_cast<int>(entry >> 16));
+    }
+    return true;
 }
 
 [[gnu::noinline]] LumStatus Generic(const Lum16s* pSrc, Lum8u* pDst, int dstLen, int* pDstPos,
@@ -182,20 +179,34 @@ LumStatus lumiEncodeHuffman8x8_JPEG_16s1u_C1(const Lum16s* pSrc, Lum8u* pDst, in
     const int pos = *pDstPos;
     const bool inPlace = pos <= dstLen - kBlockBytesMax;
     Lum8u local[kBlockBytesMax];
-    FastWriter out(inPlace ? pDst + pos : local, (acc0 >> (24 - n0)) & ((1u << n0) - 1), n0);
-    if (!EncodeBlock(out, pSrc, *pLastDC, pDcTable, pAcTable))
+    Lum8u* const start = inPlace ? pDst + pos : local;
+    Bits bits{(acc0 >> (24 - n0)) & ((1u << n0) - 1), n0, start};
+    if (!EncodeBlock(bits, pSrc, *pLastDC, pDcTable->code, pAcTable->code))
         return Generic(pSrc, pDst, dstLen, pDstPos, pLastDC, pDcTable, pAcTable, pState, bFlush);
-    uint32_t rest;
-    int nRest;
-    out.Finish(&rest, &nRest);
-    if (!inPlace) {
-        if (out.size() > dstLen - pos)
-            return Generic(pSrc, pDst, dstLen, pDstPos, pLastDC, pDcTable, pAcTable, pState, bFlush);
-        std::memcpy(pDst + pos, local, static_cast<std::size_t>(out.size()));
+    // The whole bytes still held, then the fewer than 8 bits left.
+    while (bits.count >= 8) {
+        bits.count -= 8;
+        const Lum8u b = static_cast<Lum8u>(bits.buf >> bits.count);
+        *bits.out++ = b;
+        if (b == 0xFF) *bits.out++ = 0x00;
     }
-    *pDstPos = pos + out.size();
+    const int size = static_cast<int>(bits.out - start);
+    if (!inPlace) {
+        if (size > dstLen - pos)
+            return Generic(pSrc, pDst, dstLen, pDstPos, pLastDC, pDcTable, pAcTable, pState, bFlush);
+        std::memcpy(pDst + pos, local, static_cast<std::size_t>(size));
+    }
+    *pDstPos = pos + size;
     *pLastDC = pSrc[0];
-    const uint32_t top = out.wroteData() ? out.lastData() : (acc0 >> 24);
+    // The generic writer keeps the last data byte above the pending bits. A written 00 after an FF is
+    // the FF's stuffing (data FF is always stuffed), so the data byte is then the FF.
+    uint32_t top = acc0 >> 24;
+    if (size > 0) {
+        top = start[size - 1];
+        if (top == 0x00 && size > 1 && start[size - 2] == 0xFF) top = 0xFF;
+    }
+    const int nRest = bits.count;
+    const uint32_t rest = static_cast<uint32_t>(bits.buf) & ((1u << nRest) - 1);
     pState->acc = (top << 24) | (rest << (24 - nRest));
     pState->nBits = nRest;
     return lumStsNoErr;

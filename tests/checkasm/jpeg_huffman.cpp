@@ -62,10 +62,10 @@ std::vector<int> DcSymbols(int maxCategory) {
     return v;
 }
 
-std::vector<int> AcSymbols() {
+std::vector<int> AcSymbols(int maxCategory = 10) {
     std::vector<int> v;
     for (int r = 0; r < 16; ++r)
-        for (int s = 0; s <= 10; ++s)
+        for (int s = 0; s <= maxCategory; ++s)
             if (s > 0 || r == 0 || r == 15) v.push_back((r << 4) | s);
     // End-of-band runs of progressive scans.
     for (int r = 1; r < 15; ++r) v.push_back(r << 4);
@@ -89,10 +89,14 @@ struct Tables {
     LumiDecodeHuffmanSpec* decDc = nullptr;
     LumiDecodeHuffmanSpec* decAc = nullptr;
     // Code lengths from random symbol counts, or (`anyLengths`) spread at random up to 16 bits, so that
-    // frequent symbols such as the end of block may have long codes too.
-    explicit Tables(bool anyLengths = false) {
-        const Spec dc = anyLengths ? RandomSpec(DcSymbols(11)) : FromStatistics(DcSymbols(11));
-        const Spec ac = anyLengths ? RandomSpec(AcSymbols()) : FromStatistics(AcSymbols());
+    // frequent symbols such as the end of block may have long codes too. `wide` tables code every DC
+    // category (up to 16) and every AC category (up to 15), so a 16-bit code with its extra bits makes
+    // fields of up to 32 bits.
+    explicit Tables(bool anyLengths = false, bool wide = false) {
+        const std::vector<int> dcSymbols = DcSymbols(wide ? 16 : 11);
+        const std::vector<int> acSymbols = AcSymbols(wide ? 15 : 10);
+        const Spec dc = anyLengths ? RandomSpec(dcSymbols) : FromStatistics(dcSymbols);
+        const Spec ac = anyLengths ? RandomSpec(acSymbols) : FromStatistics(acSymbols);
         lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(dc.bits, dc.vals, &encDc);
         lumiEncodeHuffmanSpecInitAlloc_JPEG_8u(ac.bits, ac.vals, &encAc);
         lumiDecodeHuffmanSpecInitAlloc_JPEG_8u(dc.bits, dc.vals, &decDc);
@@ -108,14 +112,15 @@ struct Tables {
     Tables& operator=(const Tables&) = delete;
 };
 
-// A block with DC in [-1024, 1023] and AC magnitudes of up to 10 bits, sparse or dense.
-void RandomBlock(Lum16s* b) {
+// A block with DC in [-1024, 1023] and AC magnitudes of up to 10 bits, sparse or dense; `wide`: any DC
+// and AC magnitudes of up to 15 bits.
+void RandomBlock(Lum16s* b, bool wide = false) {
     const int density = static_cast<int>(rng().Next() % 4);
-    b[0] = static_cast<Lum16s>(rng().Range(-1024, 1023));
+    b[0] = static_cast<Lum16s>(wide ? rng().Range(-32768, 32767) : rng().Range(-1024, 1023));
     for (int i = 1; i < 64; ++i) {
         b[i] = 0;
         if (static_cast<int>(rng().Next() % 8) >= density * 2) continue;
-        const int bits = rng().Range(1, rng().Next() % 4 ? 4 : 10);
+        const int bits = rng().Range(1, rng().Next() % 4 ? 4 : wide ? 15 : 10);
         const int m = rng().Range(1 << (bits - 1), (1 << bits) - 1);
         b[i] = static_cast<Lum16s>(rng().Next() % 2 ? m : -m);
     }
@@ -311,9 +316,9 @@ std::vector<Lum8u> EncodeBaseline(const Tables& t, const std::vector<Lum16s>& bl
     return out;
 }
 
-std::vector<Lum16s> RandomBlocks(int n) {
+std::vector<Lum16s> RandomBlocks(int n, bool wide = false) {
     std::vector<Lum16s> blocks(static_cast<std::size_t>(n) * 64);
-    for (int b = 0; b < n; ++b) RandomBlock(&blocks[static_cast<std::size_t>(b) * 64]);
+    for (int b = 0; b < n; ++b) RandomBlock(&blocks[static_cast<std::size_t>(b) * 64], wide);
     return blocks;
 }
 
@@ -450,11 +455,13 @@ CHECKASM_FUNC(lumiDecodeHuffman8x8_JPEG_1u16s_C1) {
 
 CHECKASM_FUNC(lumiEncodeHuffman8x8_JPEG_16s1u_C1) {
     checkasm::Versions<decltype(&lumiEncodeHuffman8x8_JPEG_16s1u_C1)> v("lumiEncodeHuffman8x8_JPEG_16s1u_C1");
-    for (int trial = 0; trial < 16 && !checkasm::Failed(); ++trial) {
-        Tables t;
-        std::vector<Lum16s> blocks = RandomBlocks(kBlocks);
+    for (int trial = 0; trial < 24 && !checkasm::Failed(); ++trial) {
+        // From trial 12 on, every category is coded and values reach 15 bits (DC differences 16).
+        const bool wide = trial >= 12;
+        Tables t(trial % 2 == 1, wide);
+        std::vector<Lum16s> blocks = RandomBlocks(kBlocks, wide);
         // Room for everything, or a buffer that runs out part way.
-        const int dstLen = trial % 3 == 2 ? rng().Range(1, 400) : kBlocks * 200;
+        const int dstLen = trial % 3 == 2 ? rng().Range(1, 400) : kBlocks * (wide ? 400 : 200);
         // Every fourth stream has a value the tables cannot code (a category without a code, or the AC
         // value -32768) somewhere after its first blocks: the encoder must stop there like the generic one.
         if (trial % 4 == 3) {
