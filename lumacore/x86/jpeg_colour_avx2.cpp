@@ -1,6 +1,9 @@
 // Level 3 (AVX2) colour conversions (jpeg_colour_body.h): two vectors of eight 32-bit lanes a step.
-// Twin: jpeg_colour_sse41.cpp.
+// Twin: jpeg_colour_sse41.cpp. RGB and BGR to YCbCr multiply pairs of 16-bit channels instead (below).
 #include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
 
 #include "dispatch/level_impls.h"
 #include "lumacore/lumacore.h"
@@ -35,6 +38,72 @@ struct Ops {
     }
 };
 
+inline __m256i Pair(int lo, int hi) {
+    return _mm256_set1_epi32(
+        static_cast<int>((static_cast<uint32_t>(hi) << 16) | (static_cast<uint16_t>(lo))));
+}
+
+// The generic code's sums, Y = 19595 R + 38470 G + 7471 B + 2^15, Cb = -11059 R - 21709 G + 32768 B +
+// 8421375, Cr = 32768 R - 27439 G - 5329 B + 8421375, each shifted by 16, from 32-bit lanes that hold one
+// pixel's (R, G) or (B, G) as two 16-bit values: one madd gives two products and their sum, exactly (no
+// coefficient or sum leaves its range; 38470 G is 19235 G twice, and 32768 B is subtracted as -32768 B).
+template <bool Bgr, typename Generic>
+LumStatus ToYCbCrPairs(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep, LumiSize roi,
+                       Generic generic) {
+    const int whole = roi.width > 0 ? roi.width / 16 * 16 : 0;
+    if (whole == 0 || pSrc == nullptr || pDst == nullptr || pDst[0] == nullptr || pDst[1] == nullptr ||
+        pDst[2] == nullptr || srcStep <= 0 || dstStep <= 0 || roi.height <= 0)
+        return generic(pSrc, srcStep, pDst, dstStep, roi);
+    const __m256i yRg = Pair(19595, 19235), yBg = Pair(7471, 19235), cbRg = Pair(-11059, -21709),
+                  crBg = Pair(-5329, -27439), minus32768 = Pair(-32768, 0);
+    const __m256i lumaBias = _mm256_set1_epi32(32768), chromaBias = _mm256_set1_epi32(8421375);
+    for (std::ptrdiff_t y = 0; y < roi.height; ++y) {
+        const Lum8u* s = pSrc + y * srcStep;
+        const std::ptrdiff_t row = y * dstStep;
+        for (int x = 0; x < whole; x += 16) {
+            __m128i ch[3];
+            x86::LoadDeinterleaved3(s + 3 * x, ch);
+            const __m256i r = _mm256_cvtepu8_epi16(Bgr ? ch[2] : ch[0]);
+            const __m256i g = _mm256_cvtepu8_epi16(ch[1]);
+            const __m256i b = _mm256_cvtepu8_epi16(Bgr ? ch[0] : ch[2]);
+            // Pixels 0-3 and 8-11 in the low halves, 4-7 and 12-15 in the high ones; the 32-to-16-bit
+            // pack below puts them back in order.
+            const __m256i rg[2] = {_mm256_unpacklo_epi16(r, g), _mm256_unpackhi_epi16(r, g)};
+            const __m256i bg[2] = {_mm256_unpacklo_epi16(b, g), _mm256_unpackhi_epi16(b, g)};
+            __m256i outY[2], outCb[2], outCr[2];
+            for (int i = 0; i < 2; ++i) {
+                const __m256i minus32768R = _mm256_madd_epi16(rg[i], minus32768);
+                const __m256i minus32768B = _mm256_madd_epi16(bg[i], minus32768);
+                outY[i] = _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(rg[i], yRg),
+                                                                              _mm256_madd_epi16(bg[i], yBg)),
+                                                             lumaBias),
+                                            16);
+                outCb[i] = _mm256_srai_epi32(
+                    _mm256_add_epi32(_mm256_sub_epi32(_mm256_madd_epi16(rg[i], cbRg), minus32768B),
+                                     chromaBias),
+                    16);
+                outCr[i] = _mm256_srai_epi32(
+                    _mm256_add_epi32(_mm256_sub_epi32(_mm256_madd_epi16(bg[i], crBg), minus32768R),
+                                     chromaBias),
+                    16);
+            }
+            // Words to bytes clamped to 0..255; the quadword permute puts Y 0-15 low and Cb 0-15 high.
+            const __m256i yCb =
+                _mm256_permute4x64_epi64(_mm256_packus_epi16(_mm256_packs_epi32(outY[0], outY[1]),
+                                                             _mm256_packs_epi32(outCb[0], outCb[1])),
+                                         0xD8);
+            const __m256i crWords = _mm256_packs_epi32(outCr[0], outCr[1]);
+            const __m256i cr = _mm256_permute4x64_epi64(_mm256_packus_epi16(crWords, crWords), 0xD8);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[0] + row + x), _mm256_castsi256_si128(yCb));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[1] + row + x), _mm256_extracti128_si256(yCb, 1));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[2] + row + x), _mm256_castsi256_si128(cr));
+        }
+    }
+    if (whole == roi.width) return lumStsNoErr;
+    Lum8u* const rest[3] = {pDst[0] + whole, pDst[1] + whole, pDst[2] + whole};
+    return generic(pSrc + 3 * whole, srcStep, rest, dstStep, LumiSize{roi.width - whole, roi.height});
+}
+
 }  // namespace
 
 LumStatus lumiYCbCrToBGR_JPEG_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep,
@@ -50,12 +119,12 @@ LumStatus lumiYCbCrToRGB_JPEG_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, 
 
 LumStatus lumiBGRToYCbCr_JPEG_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep,
                                        LumiSize roiSize) {
-    return x86::ToYCbCr<Ops, true>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiBGRToYCbCr_JPEG_8u_C3P3R);
+    return ToYCbCrPairs<true>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiBGRToYCbCr_JPEG_8u_C3P3R);
 }
 
 LumStatus lumiRGBToYCbCr_JPEG_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep,
                                        LumiSize roiSize) {
-    return x86::ToYCbCr<Ops, false>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiRGBToYCbCr_JPEG_8u_C3P3R);
+    return ToYCbCrPairs<false>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiRGBToYCbCr_JPEG_8u_C3P3R);
 }
 
 LumStatus lumiYCbCr420ToBGR_8u_P3C3R(const Lum8u* const pSrc[3], const int srcStep[3], Lum8u* pDst,
