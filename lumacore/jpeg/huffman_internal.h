@@ -21,13 +21,13 @@ namespace lumacore::c::huffman {
 inline constexpr int kFastBits = 10;
 
 // A look-ahead entry: what the generic reader decodes from a prefix. When the code and all its extra bits
-// lie inside the prefix: the sign-extended value (bits 0-15), the symbol (16-23) and the bits they take
-// together (24-29). Otherwise: the code's length (bits 0-15, 0 when it is longer than the prefix), the
-// symbol (16-23) and kFastSlow in bits 24-29.
-inline constexpr uint32_t kFastValueMask = 0xFFFF;
-inline constexpr int kFastSymbolShift = 16;
-inline constexpr int kFastBitsShift = 24;
+// lie inside the prefix: the bits they take together (bits 0-5), the symbol (8-15) and the sign-extended
+// value (16-31). Otherwise: kFastSlow in bits 0-5, the symbol (8-15) and the code's length (16-31, 0 when
+// it is longer than the prefix). The bit count comes first so that a decoder shifts its buffer by the
+// entry itself (a 64-bit shift takes the low 6 bits of its count).
 inline constexpr uint32_t kFastBitsMask = 63;
+inline constexpr int kFastSymbolShift = 8;
+inline constexpr int kFastValueShift = 16;
 inline constexpr uint32_t kFastSlow = 63;
 
 }  // namespace lumacore::c::huffman

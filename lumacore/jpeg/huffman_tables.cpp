@@ -60,12 +60,11 @@ bool CodesFitLengths(const Lum8u* pListBits) {
 uint32_t LookAheadEntry(unsigned prefix, int length, int symbol) {
     const int s = symbol & 15;
     if (length == 0 || length + s > kFastBits)
-        return (static_cast<uint32_t>(symbol) << kFastSymbolShift) | (kFastSlow << kFastBitsShift) |
-               static_cast<uint32_t>(length);
+        return kFastSlow | (static_cast<uint32_t>(symbol) << kFastSymbolShift) |
+               (static_cast<uint32_t>(length) << kFastValueShift);
     const int raw = static_cast<int>(prefix >> (kFastBits - length - s)) & ((1 << s) - 1);
-    return (static_cast<uint32_t>(symbol) << kFastSymbolShift) |
-           (static_cast<uint32_t>(length + s) << kFastBitsShift) |
-           (static_cast<uint32_t>(ExtendReceived(raw, s)) & kFastValueMask);
+    return static_cast<uint32_t>(length + s) | (static_cast<uint32_t>(symbol) << kFastSymbolShift) |
+           (static_cast<uint32_t>(ExtendReceived(raw, s)) << kFastValueShift);
 }
 
 // The look-ahead entries of the tuned decoders, derived from the generic reader's own fields so that they

@@ -20,6 +20,7 @@
 // reader.
 #include <emmintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -32,9 +33,7 @@ namespace {
 
 using c::huffman::kFastBits;
 static_assert(kFastBits >= 8 && kFastBits < 16, "the long-code search starts above the look-ahead");
-// The builder leaves bits 30 and 31 of an entry clear, so a shift alone reads its bit count.
-static_assert(c::huffman::kFastBitsShift + 6 == 30 && c::huffman::kFastBitsMask == 63,
-              "the bit count is an entry's top field");
+static_assert(c::huffman::kFastBitsMask == 63, "a 64-bit shift by an entry shifts by its bit count");
 
 // The look-ahead beyond the generic reader's count, in bits: enough for a 16-bit code and 15 extra bits.
 constexpr int kAhead = 32;
@@ -54,6 +53,14 @@ inline uint32_t LoadBigEndian32(const Lum8u* p) {
 // A byte of `w` is FF exactly when the same byte of ~w is zero.
 inline bool HasFF(uint64_t w) {
     return ((~w - 0x0101010101010101u) & w & 0x8080808080808080u) != 0;
+}
+
+// `buf` shifted by the bit count in the low 6 bits of `entry`, as the shift instruction reads its count:
+// the shift then waits only for the entry's load, not for a mask on the way (it is on the path from one
+// symbol's table load to the next one's).
+inline uint64_t ShiftByEntry(uint64_t buf, uint32_t entry) {
+    asm("shlq %%cl, %0" : "+r"(buf) : "c"(entry) : "cc");
+    return buf;
 }
 
 // The reader's state. `buf` holds, from its top, the generic reader's `count` unread bits and then at
@@ -126,10 +133,10 @@ void Skip(Reader* r, int n) {
                                Reader* r, uint32_t* symbol, int* value) {
     const int limit = in.srcLen - 8;
     int sym = static_cast<int>((entry >> c::huffman::kFastSymbolShift) & 0xFF);
-    const int n = static_cast<int>(entry >> c::huffman::kFastBitsShift);
+    const int n = static_cast<int>(entry & c::huffman::kFastBitsMask);
     int length = n != static_cast<int>(c::huffman::kFastSlow)
                      ? n - (sym & 15)
-                     : static_cast<int>(entry & c::huffman::kFastValueMask);
+                     : static_cast<int>(entry >> c::huffman::kFastValueShift);
     if (length == 0) {
         // Longer than the look-ahead: one length at a time; no match by 16 bits is symbol 0.
         int found = -1;
@@ -237,30 +244,31 @@ void Finish(const Lum8u* src, int startPos, uint32_t startAcc, const Reader& r, 
     auto next = [&](const LumiDecodeHuffmanSpec* table, uint32_t* entryOut) -> bool {
         const uint32_t entry = table->fast[r.buf >> (64 - kFastBits)];
         if (r.count < 8 && !TopUp(in, limit, &r)) return false;
-        const int n = static_cast<int>(entry >> c::huffman::kFastBitsShift);
+        const int n = static_cast<int>(entry & c::huffman::kFastBitsMask);
         if (r.count < n) [[unlikely]] {
             Reader copy = r;
             uint32_t sym;
             int val;
             if (!Careful(in, table, entry, &copy, &sym, &val)) return false;
             r = copy;
-            *entryOut = (sym << c::huffman::kFastSymbolShift) | (static_cast<uint32_t>(val) & 0xFFFF);
+            *entryOut = (sym << c::huffman::kFastSymbolShift) |
+                        (static_cast<uint32_t>(val) << c::huffman::kFastValueShift);
             return true;
         }
-        r.buf <<= n;
+        r.buf = ShiftByEntry(r.buf, entry);
         r.count -= n;
         *entryOut = entry;
         return true;
     };
     uint32_t e;
     if (!next(dcTable, &e)) return false;
-    *dcDiff = static_cast<int16_t>(e);
-    for (int k = 1; k <= 63;) {
+    *dcDiff = static_cast<int32_t>(e) >> c::huffman::kFastValueShift;
+    for (std::ptrdiff_t k = 1; k <= 63;) {
         if (!next(acTable, &e)) return false;
-        const int r4 = static_cast<int>(e >> (c::huffman::kFastSymbolShift + 4)) & 15;
+        const auto r4 = static_cast<std::ptrdiff_t>((e >> (c::huffman::kFastSymbolShift + 4)) & 15);
         if ((e & (15u << c::huffman::kFastSymbolShift)) != 0) {
             k += r4;
-            dst[zigzag[k]] = static_cast<Lum16s>(e);
+            dst[zigzag[k]] = static_cast<Lum16s>(static_cast<int32_t>(e) >> c::huffman::kFastValueShift);
             ++k;
         } else if (r4 == 15) {
             k += 16;
