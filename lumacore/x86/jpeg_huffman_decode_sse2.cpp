@@ -246,6 +246,20 @@ void Finish(const Lum8u* src, int startPos, uint32_t startAcc, const Reader& r, 
         if (r.count < 8 && !TopUp(in, limit, &r)) return false;
         const int n = static_cast<int>(entry & c::huffman::kFastBitsMask);
         if (r.count < n) [[unlikely]] {
+            // A code within the look-ahead whose extra bits reach past it (large DC differences, mostly):
+            // taken here when the count holds both, as the generic reader then takes them without a top-up.
+            const auto length = static_cast<int>(entry >> c::huffman::kFastValueShift);
+            const int size = static_cast<int>(entry >> c::huffman::kFastSymbolShift) & 15;
+            if (n == static_cast<int>(c::huffman::kFastSlow) && length != 0 && r.count >= length + size) {
+                // A slow entry with a length has extra bits (without them the code would fit).
+                const auto raw = static_cast<int>((r.buf << length) >> (64 - size));
+                r.buf <<= length + size;
+                r.count -= length + size;
+                *entryOut = (entry & (0xFFu << c::huffman::kFastSymbolShift)) |
+                            (static_cast<uint32_t>(c::huffman::ExtendReceived(raw, size))
+                             << c::huffman::kFastValueShift);
+                return true;
+            }
             Reader copy = r;
             uint32_t sym;
             int val;
