@@ -12,6 +12,7 @@
 #include "jpeg/idct.h"
 #include "lumacore/lumacore.h"
 #include "x86/dct8_lines.h"
+#include "x86/jpeg_dct_columns.h"
 
 namespace lumacore::avx2 {
 namespace {
@@ -142,21 +143,13 @@ inline __m256i RoundPairs(__m256i lo, __m256i hi, __m256i k) {
 //   pair), |t| <= 30.9e6, so (t + 2^11) >> 12 lies within +-7539; the sums times 8 within [-8192, 8160].
 // Every output fits 16 bits, so the saturating packs narrow exactly as the generic 16-bit store does.
 [[gnu::always_inline]] inline void ForwardRowPass(const Lum8u* pSrc, int srcStep, __m256i x[8]) {
-    // Columns out of rows: bytes, then word lanes in the pairs the butterfly adds and subtracts.
-    __m128i r[8];
-    for (int i = 0; i < 8; ++i)
-        r[i] = _mm_loadl_epi64(
-            reinterpret_cast<const __m128i*>(pSrc + static_cast<std::ptrdiff_t>(i) * srcStep));
-    const __m128i a01 = _mm_unpacklo_epi8(r[0], r[1]), a23 = _mm_unpacklo_epi8(r[2], r[3]);
-    const __m128i a45 = _mm_unpacklo_epi8(r[4], r[5]), a67 = _mm_unpacklo_epi8(r[6], r[7]);
-    const __m128i b0 = _mm_unpacklo_epi16(a01, a23), b1 = _mm_unpackhi_epi16(a01, a23);
-    const __m128i b2 = _mm_unpacklo_epi16(a45, a67), b3 = _mm_unpackhi_epi16(a45, a67);
-    const __m128i c01 = _mm_unpacklo_epi32(b0, b2), c23 = _mm_unpackhi_epi32(b0, b2);  // columns 0|1, 2|3
-    const __m128i c45 = _mm_unpacklo_epi32(b1, b3), c67 = _mm_unpackhi_epi32(b1, b3);  // columns 4|5, 6|7
-    const __m256i x01 = _mm256_cvtepu8_epi16(c01);
-    const __m256i x76 = _mm256_cvtepu8_epi16(_mm_shuffle_epi32(c67, 0x4E));
-    const __m256i x32 = _mm256_cvtepu8_epi16(_mm_shuffle_epi32(c23, 0x4E));
-    const __m256i x45 = _mm256_cvtepu8_epi16(c45);
+    // Columns out of rows, widened to word lanes in the pairs the butterfly adds and subtracts.
+    __m128i cols[4];
+    x86::LoadColumnPairs(pSrc, srcStep, cols);
+    const __m256i x01 = _mm256_cvtepu8_epi16(cols[0]);
+    const __m256i x76 = _mm256_cvtepu8_epi16(_mm_shuffle_epi32(cols[3], 0x4E));
+    const __m256i x32 = _mm256_cvtepu8_epi16(_mm_shuffle_epi32(cols[1], 0x4E));
+    const __m256i x45 = _mm256_cvtepu8_epi16(cols[2]);
 
     const __m256i sA = _mm256_add_epi16(x01, x76), dA = _mm256_sub_epi16(x01, x76);  // s07|s16, d07|d16
     const __m256i sB = _mm256_add_epi16(x32, x45), dB = _mm256_sub_epi16(x32, x45);  // s34|s25, d34|d25

@@ -12,6 +12,7 @@
 
 #include "lumacore/lumacore.h"
 #include "x86/dct8_lines.h"
+#include "x86/jpeg_dct_columns.h"
 
 namespace lumacore::x86 {
 // Internal to each including file: the helpers are compiled for that file's instruction set and must not
@@ -150,17 +151,8 @@ inline void Transpose8x8Words(__m128i x[8]) {
 // changes only the DC sum. `O::MulHiRound` is (a k + 2^14) >> 15.
 template <typename O>
 inline void ForwardRowPass(const Lum8u* pSrc, int srcStep, __m128i x[8]) {
-    __m128i r[8];
-    for (int i = 0; i < 8; ++i)
-        r[i] = _mm_loadl_epi64(
-            reinterpret_cast<const __m128i*>(pSrc + static_cast<std::ptrdiff_t>(i) * srcStep));
-    const __m128i a01 = _mm_unpacklo_epi8(r[0], r[1]), a23 = _mm_unpacklo_epi8(r[2], r[3]);
-    const __m128i a45 = _mm_unpacklo_epi8(r[4], r[5]), a67 = _mm_unpacklo_epi8(r[6], r[7]);
-    const __m128i b0 = _mm_unpacklo_epi16(a01, a23), b1 = _mm_unpackhi_epi16(a01, a23);
-    const __m128i b2 = _mm_unpacklo_epi16(a45, a67), b3 = _mm_unpackhi_epi16(a45, a67);
-    const __m128i cols[4] = {_mm_unpacklo_epi32(b0, b2), _mm_unpackhi_epi32(b0, b2),
-                             _mm_unpacklo_epi32(b1, b3),
-                             _mm_unpackhi_epi32(b1, b3)};  // columns 2i | 2i + 1 as bytes
+    __m128i cols[4];
+    LoadColumnPairs(pSrc, srcStep, cols);
     const __m128i zero = _mm_setzero_si128();
     __m128i c[8];
     for (int i = 0; i < 4; ++i) {
