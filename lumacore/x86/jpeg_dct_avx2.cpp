@@ -210,15 +210,31 @@ inline __m256i Quantise16(__m256i c, __m256i f) {
 }  // namespace
 
 // The inverse DCT alone, for the MPEG-4 block decoders (mpeg4_blocks_avx2.cpp). The second pass leaves
-// at most 11 bits, so the saturating pack to 16 bits is the generic narrowing.
+// at most 11 bits, so the saturating pack to 16 bits is the generic narrowing. The output columns are
+// packed to words first and turned into rows as words: pairs of columns, then quads of a row.
 void InverseDct8x8(Lum16s block[64]) {
     __m256i x[8];
     for (int r = 0; r < 8; ++r) x[r] = _mm256_cvtepi16_epi32(Load128(block + 8 * r));
     InverseDctPasses<false>(x);
-    Transpose8x8(x);
-    for (int r = 0; r < 8; r += 2)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 8 * r),
-                            _mm256_permute4x64_epi64(_mm256_packs_epi32(x[r], x[r + 1]), 0xD8));
+    // Each half: columns k and k + 1 of rows 0-3 | of rows 4-7.
+    const __m256i w01 = _mm256_packs_epi32(x[0], x[1]), w23 = _mm256_packs_epi32(x[2], x[3]);
+    const __m256i w45 = _mm256_packs_epi32(x[4], x[5]), w67 = _mm256_packs_epi32(x[6], x[7]);
+    // Columns 0-3 (c) and 4-7 (d) of rows 0, 1 | rows 4, 5 (lo) and rows 2, 3 | rows 6, 7 (hi).
+    auto quads = [](__m256i a, __m256i b, __m256i& lo, __m256i& hi) {
+        const __m256i even = _mm256_unpacklo_epi16(a, b), odd = _mm256_unpackhi_epi16(a, b);
+        lo = _mm256_unpacklo_epi16(even, odd);
+        hi = _mm256_unpackhi_epi16(even, odd);
+    };
+    __m256i c01, c23, d01, d23;
+    quads(w01, w23, c01, c23);
+    quads(w45, w67, d01, d23);
+    const __m256i r04 = _mm256_unpacklo_epi64(c01, d01), r15 = _mm256_unpackhi_epi64(c01, d01);
+    const __m256i r26 = _mm256_unpacklo_epi64(c23, d23), r37 = _mm256_unpackhi_epi64(c23, d23);
+    __m256i* out = reinterpret_cast<__m256i*>(block);
+    _mm256_storeu_si256(out, _mm256_permute2x128_si256(r04, r15, 0x20));
+    _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(r26, r37, 0x20));
+    _mm256_storeu_si256(out + 2, _mm256_permute2x128_si256(r04, r15, 0x31));
+    _mm256_storeu_si256(out + 3, _mm256_permute2x128_si256(r26, r37, 0x31));
 }
 
 LumStatus lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(const Lum16s* pSrc, Lum8u* pDst, int dstStep,
