@@ -1,5 +1,6 @@
 // Level 3 (AVX2) colour conversions (jpeg_colour_body.h): two vectors of eight 32-bit lanes a step.
-// Twin: jpeg_colour_sse41.cpp. RGB and BGR to YCbCr multiply pairs of 16-bit channels instead (below).
+// Twins: jpeg_colour_sse2.cpp, jpeg_colour_sse41.cpp. RGB and BGR to YCbCr multiply pairs of 16-bit
+// channels instead (below).
 #include <immintrin.h>
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include "dispatch/level_impls.h"
 #include "lumacore/lumacore.h"
 #include "x86/jpeg_colour_body.h"
+#include "x86/pixel_shuffle.h"
 
 namespace lumacore::avx2 {
 namespace {
@@ -30,6 +32,10 @@ struct Ops {
     // Bytes 8i to 8i + 7 of `bytes`, zero-extended.
     static V Widen(__m128i bytes, int i) {
         return _mm256_cvtepu8_epi32(i == 0 ? bytes : _mm_srli_si128(bytes, 8));
+    }
+    static void LoadDeinterleaved3(const Lum8u* s, __m128i out[3]) { x86::LoadDeinterleaved3(s, out); }
+    static void StoreInterleaved3(Lum8u* d, __m128i p0, __m128i p1, __m128i p2) {
+        x86::StoreInterleaved3(d, p0, p1, p2);
     }
     // Sixteen lanes to sixteen bytes, clamped to 0..255.
     static __m128i PackBytes(const V v[2]) {
@@ -106,17 +112,6 @@ LumStatus ToYCbCrPairs(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int
 
 }  // namespace
 
-LumStatus lumiYCbCrToBGR_JPEG_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep,
-                                       LumiSize roiSize) {
-    return x86::FromYCbCr<Ops, true>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiYCbCrToBGR_JPEG_8u_P3C3R);
-}
-
-LumStatus lumiYCbCrToRGB_JPEG_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep,
-                                       LumiSize roiSize) {
-    return x86::FromYCbCr<Ops, false>(pSrc, srcStep, pDst, dstStep, roiSize,
-                                      &c::lumiYCbCrToRGB_JPEG_8u_P3C3R);
-}
-
 LumStatus lumiBGRToYCbCr_JPEG_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep,
                                        LumiSize roiSize) {
     return ToYCbCrPairs<true>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiBGRToYCbCr_JPEG_8u_C3P3R);
@@ -127,9 +122,9 @@ LumStatus lumiRGBToYCbCr_JPEG_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* co
     return ToYCbCrPairs<false>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiRGBToYCbCr_JPEG_8u_C3P3R);
 }
 
-LumStatus lumiYCbCr420ToBGR_8u_P3C3R(const Lum8u* const pSrc[3], const int srcStep[3], Lum8u* pDst,
-                                     int dstStep, LumiSize roiSize) {
-    return x86::Ycbcr420ToBgr<Ops>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiYCbCr420ToBGR_8u_P3C3R);
-}
+// The others as levels 1 and 2 have them.
+#define LUM_COLOUR_OWN_RGB_TO_YCBCR
+#include "x86/jpeg_colour_exports.inc"
+#undef LUM_COLOUR_OWN_RGB_TO_YCBCR
 
 }  // namespace lumacore::avx2

@@ -1,19 +1,22 @@
-// The colour conversions shared by levels 2 (SSE4.1) and 3 (AVX2): full-range YCbCr to and from
-// interleaved BGR and RGB, and the video-range 4:2:0 to BGR conversion of decoded MPEG-4 pictures.
+// The colour conversions shared by levels 1 (SSE2), 2 (SSE4.1) and 3 (AVX2): full-range YCbCr to and from
+// interleaved BGR and RGB, luma from RGB, inverted CMYK to and from YCCK, and the video-range 4:2:0 to BGR
+// conversion of decoded MPEG-4 pictures.
 //
 // Sixteen pixels a step, the arithmetic in 32-bit lanes (`O::kLanes` to a vector): the generic code's
 // fixed-point terms, sums and shifts exactly (its tables hold these products), so the results are the
 // same bits. The columns that do not fill a step go to the generic code, which also makes the argument
-// checks. `O` supplies the vector type and operations for one instruction set (see dct8_lines.h).
+// checks. `O` supplies the vector type and operations for one instruction set (see dct8_lines.h) and the
+// byte shuffles of three-byte pixels (`LoadDeinterleaved3`, `StoreInterleaved3`); `O::Mul` is only ever
+// given lanes within -32768..32767. Four-byte pixels take the unpacks of pixel_unpack.h at every level.
 #ifndef LUMACORE_X86_JPEG_COLOUR_BODY_H
 #define LUMACORE_X86_JPEG_COLOUR_BODY_H
 
-#include <tmmintrin.h>
+#include <emmintrin.h>
 
 #include <cstddef>
 
 #include "lumacore/lumacore.h"
-#include "x86/pixel_shuffle.h"
+#include "x86/pixel_unpack.h"
 
 namespace lumacore::x86 {
 // Internal to each including file (see pixel_shuffle.h).
@@ -88,67 +91,139 @@ inline void VideoRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, _
     *b = O::PackBytes(outB);
 }
 
-template <typename O, bool Bgr, typename Generic>
-LumStatus FromYCbCr(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep, LumiSize roi,
+// Channel order of the interleaved side. CMYK is stored inverted (255 - R, 255 - G, 255 - B, then K,
+// which passes through as the fourth plane).
+enum class Packed { kRgb, kBgr, kCmyk };
+
+template <Packed P>
+constexpr int kChannels = P == Packed::kCmyk ? 4 : 3;
+
+// Whether the call is one the vector loop takes; anything else (including every invalid argument) goes
+// to the generic code whole, which answers with its own status.
+template <int Planes, typename PlaneArray>
+bool VectorCall(PlaneArray planes, const void* packed, int srcStep, int dstStep, LumiSize roi) {
+    if (roi.width < kColourStep || roi.height <= 0 || planes == nullptr || packed == nullptr ||
+        srcStep <= 0 || dstStep <= 0)
+        return false;
+    for (int c = 0; c < Planes; ++c)
+        if (planes[c] == nullptr) return false;
+    return true;
+}
+
+inline __m128i InvertBytes(__m128i v) {
+    return _mm_xor_si128(v, _mm_set1_epi8(-1));
+}
+
+template <typename O, Packed P, typename Generic>
+LumStatus FromYCbCr(const Lum8u* const* pSrc, int srcStep, Lum8u* pDst, int dstStep, LumiSize roi,
                     Generic generic) {
-    const int whole = roi.width > 0 ? roi.width / kColourStep * kColourStep : 0;
-    if (whole == 0 || pSrc == nullptr || pDst == nullptr || pSrc[0] == nullptr || pSrc[1] == nullptr ||
-        pSrc[2] == nullptr || srcStep <= 0 || dstStep <= 0 || roi.height <= 0)
-        return generic(pSrc, srcStep, pDst, dstStep, roi);
+    constexpr int n = kChannels<P>;
+    if (!VectorCall<n>(pSrc, pDst, srcStep, dstStep, roi)) return generic(pSrc, srcStep, pDst, dstStep, roi);
+    const int whole = roi.width / kColourStep * kColourStep;
     for (std::ptrdiff_t y = 0; y < roi.height; ++y) {
         const std::ptrdiff_t row = y * srcStep;
         Lum8u* d = pDst + y * dstStep;
         for (int x = 0; x < whole; x += kColourStep) {
             __m128i r, g, b;
             FullRangeRgb<O>(pSrc[0] + row + x, pSrc[1] + row + x, pSrc[2] + row + x, &r, &g, &b);
-            if constexpr (Bgr)
-                StoreInterleaved3(d + 3 * x, b, g, r);
+            if constexpr (P == Packed::kCmyk)
+                StoreInterleaved4(d + n * x, InvertBytes(r), InvertBytes(g), InvertBytes(b),
+                                  Load16(pSrc[3] + row + x));
+            else if constexpr (P == Packed::kBgr)
+                O::StoreInterleaved3(d + n * x, b, g, r);
             else
-                StoreInterleaved3(d + 3 * x, r, g, b);
+                O::StoreInterleaved3(d + n * x, r, g, b);
         }
     }
     if (whole == roi.width) return lumStsNoErr;
-    const Lum8u* const rest[3] = {pSrc[0] + whole, pSrc[1] + whole, pSrc[2] + whole};
-    return generic(rest, srcStep, pDst + 3 * whole, dstStep, LumiSize{roi.width - whole, roi.height});
+    const Lum8u* rest[4] = {};
+    for (int c = 0; c < n; ++c) rest[c] = pSrc[c] + whole;
+    return generic(rest, srcStep, pDst + n * whole, dstStep, LumiSize{roi.width - whole, roi.height});
 }
 
-// Y = (19595 R + 38470 G + 7471 B + 2^15) >> 16; Cb and Cr add 128 << 16 and a bias of 2^15 - 1.
-template <typename O, bool Bgr, typename Generic>
-LumStatus ToYCbCr(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep, LumiSize roi,
-                  Generic generic) {
+// Y = (19595 R + 38470 G + 7471 B + 2^15) >> 16, sixteen samples packed to bytes.
+template <typename O>
+inline __m128i Luma16(const Channel16<O>& r, const Channel16<O>& g, const Channel16<O>& b) {
+    typename O::V out[Channel16<O>::kCount];
+    const typename O::V bias = O::Set(32768);
+    for (int i = 0; i < Channel16<O>::kCount; ++i)
+        out[i] = O::template Sra<16>(
+            O::Add(O::Add(O::Mul(r.v[i], 19595), O::Mul(g.v[i], 38470)), O::Add(O::Mul(b.v[i], 7471), bias)));
+    return O::PackBytes(out);
+}
+
+// Cb and Cr add 128 << 16 and a bias of 2^15 - 1.
+template <typename O>
+inline void Chroma16(const Channel16<O>& r, const Channel16<O>& g, const Channel16<O>& b, __m128i* cb,
+                     __m128i* cr) {
     using V = typename O::V;
-    const int whole = roi.width > 0 ? roi.width / kColourStep * kColourStep : 0;
-    if (whole == 0 || pSrc == nullptr || pDst == nullptr || pDst[0] == nullptr || pDst[1] == nullptr ||
-        pDst[2] == nullptr || srcStep <= 0 || dstStep <= 0 || roi.height <= 0)
-        return generic(pSrc, srcStep, pDst, dstStep, roi);
     constexpr int n = Channel16<O>::kCount;
-    const V chromaBias = O::Set(8421375), lumaBias = O::Set(32768);
+    const V bias = O::Set(8421375);
+    V outCb[n], outCr[n];
+    for (int i = 0; i < n; ++i) {
+        outCb[i] = O::template Sra<16>(O::Add(O::Add(O::Mul(r.v[i], -11059), O::Mul(g.v[i], -21709)),
+                                              O::Add(O::template Sll<15>(b.v[i]), bias)));
+        outCr[i] = O::template Sra<16>(O::Add(O::Add(O::template Sll<15>(r.v[i]), O::Mul(g.v[i], -27439)),
+                                              O::Add(O::Mul(b.v[i], -5329), bias)));
+    }
+    *cb = O::PackBytes(outCb);
+    *cr = O::PackBytes(outCr);
+}
+
+inline void Store16(Lum8u* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+template <typename O, Packed P, typename Generic>
+LumStatus ToYCbCr(const Lum8u* pSrc, int srcStep, Lum8u* const* pDst, int dstStep, LumiSize roi,
+                  Generic generic) {
+    constexpr int n = kChannels<P>;
+    if (!VectorCall<n>(pDst, pSrc, srcStep, dstStep, roi)) return generic(pSrc, srcStep, pDst, dstStep, roi);
+    const int whole = roi.width / kColourStep * kColourStep;
     for (std::ptrdiff_t y = 0; y < roi.height; ++y) {
         const Lum8u* s = pSrc + y * srcStep;
         const std::ptrdiff_t row = y * dstStep;
         for (int x = 0; x < whole; x += kColourStep) {
-            __m128i ch[3];
-            LoadDeinterleaved3(s + 3 * x, ch);
-            const Channel16<O> r = Widen16<O>(Bgr ? ch[2] : ch[0]), g = Widen16<O>(ch[1]),
-                               b = Widen16<O>(Bgr ? ch[0] : ch[2]);
-            V outY[n], outCb[n], outCr[n];
-            for (int i = 0; i < n; ++i) {
-                outY[i] = O::template Sra<16>(O::Add(O::Add(O::Mul(r.v[i], 19595), O::Mul(g.v[i], 38470)),
-                                                     O::Add(O::Mul(b.v[i], 7471), lumaBias)));
-                outCb[i] = O::template Sra<16>(O::Add(O::Add(O::Mul(r.v[i], -11059), O::Mul(g.v[i], -21709)),
-                                                      O::Add(O::template Sll<15>(b.v[i]), chromaBias)));
-                outCr[i] =
-                    O::template Sra<16>(O::Add(O::Add(O::template Sll<15>(r.v[i]), O::Mul(g.v[i], -27439)),
-                                               O::Add(O::Mul(b.v[i], -5329), chromaBias)));
+            __m128i ch[4];
+            if constexpr (P == Packed::kCmyk) {
+                LoadDeinterleaved4(s + n * x, ch);
+                for (int c = 0; c < 3; ++c) ch[c] = InvertBytes(ch[c]);
+                Store16(pDst[3] + row + x, ch[3]);
+            } else {
+                O::LoadDeinterleaved3(s + n * x, ch);
             }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[0] + row + x), O::PackBytes(outY));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[1] + row + x), O::PackBytes(outCb));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[2] + row + x), O::PackBytes(outCr));
+            constexpr bool bgr = P == Packed::kBgr;
+            const Channel16<O> r = Widen16<O>(bgr ? ch[2] : ch[0]), g = Widen16<O>(ch[1]),
+                               b = Widen16<O>(bgr ? ch[0] : ch[2]);
+            __m128i cb, cr;
+            Chroma16<O>(r, g, b, &cb, &cr);
+            Store16(pDst[0] + row + x, Luma16<O>(r, g, b));
+            Store16(pDst[1] + row + x, cb);
+            Store16(pDst[2] + row + x, cr);
         }
     }
     if (whole == roi.width) return lumStsNoErr;
-    Lum8u* const rest[3] = {pDst[0] + whole, pDst[1] + whole, pDst[2] + whole};
-    return generic(pSrc + 3 * whole, srcStep, rest, dstStep, LumiSize{roi.width - whole, roi.height});
+    Lum8u* rest[4] = {};
+    for (int c = 0; c < n; ++c) rest[c] = pDst[c] + whole;
+    return generic(pSrc + n * whole, srcStep, rest, dstStep, LumiSize{roi.width - whole, roi.height});
+}
+
+// Luma alone from RGB, for grey-scale output.
+template <typename O, typename Generic>
+LumStatus RgbToLuma(const Lum8u* pSrc, int srcStep, Lum8u* pDst, int dstStep, LumiSize roi, Generic generic) {
+    if (!VectorCall<1>(&pDst, pSrc, srcStep, dstStep, roi)) return generic(pSrc, srcStep, pDst, dstStep, roi);
+    const int whole = roi.width / kColourStep * kColourStep;
+    for (std::ptrdiff_t y = 0; y < roi.height; ++y) {
+        const Lum8u* s = pSrc + y * srcStep;
+        Lum8u* d = pDst + y * dstStep;
+        for (int x = 0; x < whole; x += kColourStep) {
+            __m128i ch[3];
+            O::LoadDeinterleaved3(s + 3 * x, ch);
+            Store16(d + x, Luma16<O>(Widen16<O>(ch[0]), Widen16<O>(ch[1]), Widen16<O>(ch[2])));
+        }
+    }
+    if (whole == roi.width) return lumStsNoErr;
+    return generic(pSrc + 3 * whole, srcStep, pDst + whole, dstStep, LumiSize{roi.width - whole, roi.height});
 }
 
 template <typename O, typename Generic>
@@ -167,7 +242,7 @@ LumStatus Ycbcr420ToBgr(const Lum8u* const pSrc[3], const int srcStep[3], Lum8u*
         for (int x = 0; x < whole; x += kColourStep) {
             __m128i r, g, b;
             VideoRangeRgb<O>(ys + x, cbs + x / 2, crs + x / 2, &r, &g, &b);
-            StoreInterleaved3(d + 3 * x, b, g, r);
+            O::StoreInterleaved3(d + 3 * x, b, g, r);
         }
     }
     if (whole == roi.width) return lumStsNoErr;

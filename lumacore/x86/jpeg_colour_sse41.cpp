@@ -1,10 +1,11 @@
 // Level 2 (SSE4.1 with SSSE3) colour conversions (jpeg_colour_body.h): four vectors of four 32-bit lanes
-// a step. Twin: jpeg_colour_avx2.cpp.
+// a step. Twins: jpeg_colour_sse2.cpp, jpeg_colour_avx2.cpp.
 #include <smmintrin.h>
 
 #include "dispatch/level_impls.h"
 #include "lumacore/lumacore.h"
 #include "x86/jpeg_colour_body.h"
+#include "x86/pixel_shuffle.h"
 
 namespace lumacore::sse41 {
 namespace {
@@ -37,6 +38,10 @@ struct Ops {
                 return _mm_cvtepu8_epi32(_mm_srli_si128(bytes, 12));
         }
     }
+    static void LoadDeinterleaved3(const Lum8u* s, __m128i out[3]) { x86::LoadDeinterleaved3(s, out); }
+    static void StoreInterleaved3(Lum8u* d, __m128i p0, __m128i p1, __m128i p2) {
+        x86::StoreInterleaved3(d, p0, p1, p2);
+    }
     // Sixteen lanes to sixteen bytes, clamped to 0..255.
     static __m128i PackBytes(const V v[4]) {
         return _mm_packus_epi16(_mm_packs_epi32(v[0], v[1]), _mm_packs_epi32(v[2], v[3]));
@@ -45,30 +50,6 @@ struct Ops {
 
 }  // namespace
 
-LumStatus lumiYCbCrToBGR_JPEG_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep,
-                                       LumiSize roiSize) {
-    return x86::FromYCbCr<Ops, true>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiYCbCrToBGR_JPEG_8u_P3C3R);
-}
-
-LumStatus lumiYCbCrToRGB_JPEG_8u_P3C3R(const Lum8u* const pSrc[3], int srcStep, Lum8u* pDst, int dstStep,
-                                       LumiSize roiSize) {
-    return x86::FromYCbCr<Ops, false>(pSrc, srcStep, pDst, dstStep, roiSize,
-                                      &c::lumiYCbCrToRGB_JPEG_8u_P3C3R);
-}
-
-LumStatus lumiBGRToYCbCr_JPEG_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep,
-                                       LumiSize roiSize) {
-    return x86::ToYCbCr<Ops, true>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiBGRToYCbCr_JPEG_8u_C3P3R);
-}
-
-LumStatus lumiRGBToYCbCr_JPEG_8u_C3P3R(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep,
-                                       LumiSize roiSize) {
-    return x86::ToYCbCr<Ops, false>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiRGBToYCbCr_JPEG_8u_C3P3R);
-}
-
-LumStatus lumiYCbCr420ToBGR_8u_P3C3R(const Lum8u* const pSrc[3], const int srcStep[3], Lum8u* pDst,
-                                     int dstStep, LumiSize roiSize) {
-    return x86::Ycbcr420ToBgr<Ops>(pSrc, srcStep, pDst, dstStep, roiSize, &c::lumiYCbCr420ToBGR_8u_P3C3R);
-}
+#include "x86/jpeg_colour_exports.inc"
 
 }  // namespace lumacore::sse41
