@@ -22,6 +22,13 @@ namespace lumacore {
 using InverseDctFn = void (*)(Lum16s block[64]);
 }  // namespace lumacore
 
+// The tuned twins of c::InverseDct8x8, same results (the MPEG-4 block decoders take them).
+namespace lumacore::sse2 {
+void InverseDct8x8(Lum16s block[64]);  // x86/jpeg_dct_sse2.cpp
+}  // namespace lumacore::sse2
+namespace lumacore::sse41 {
+void InverseDct8x8(Lum16s block[64]);  // x86/jpeg_dct_sse41.cpp
+}  // namespace lumacore::sse41
 namespace lumacore::avx2 {
 void InverseDct8x8(Lum16s block[64]);  // x86/jpeg_dct_avx2.cpp
 }  // namespace lumacore::avx2

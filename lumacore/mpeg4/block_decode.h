@@ -20,4 +20,27 @@ LumStatus DecodeInterBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum16s* p
 
 }  // namespace lumacore::mpeg4
 
+// The three block exports of a tuned level, in that level's namespace, passing its inverse DCT `idct`.
+#define LUMACORE_MPEG4_BLOCK_EXPORTS(idct)                                                                  \
+    LumStatus lumiDecodeBlockCoef_Intra_MPEG4_1u8u(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pDst, \
+                                                   int dstStep, Lum16s* pCoefBufRow, Lum16s* pCoefBufCol,   \
+                                                   Lum8u curQp, Lum8u* pQpBuf, const Lum8u* pQMatrix,       \
+                                                   int blockIndex, int intraDcVlc, int acPredFlag) {        \
+        return mpeg4::DecodeIntraBlock(ppBitStream, pBitOffset, pDst, dstStep, pCoefBufRow, pCoefBufCol,    \
+                                       curQp, pQpBuf, pQMatrix, blockIndex, intraDcVlc, acPredFlag, true,   \
+                                       &(idct));                                                            \
+    }                                                                                                       \
+    LumStatus lumiDecodeBlockCoef_IntraDCOnly_MPEG4_1u8u(                                                   \
+        const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pDst, int dstStep, Lum16s* pCoefBufRow,          \
+        Lum16s* pCoefBufCol, Lum8u curQp, Lum8u* pQpBuf, const Lum8u* pQMatrix, int blockIndex,             \
+        int intraDcVlc, int acPredFlag) {                                                                   \
+        return mpeg4::DecodeIntraBlock(ppBitStream, pBitOffset, pDst, dstStep, pCoefBufRow, pCoefBufCol,    \
+                                       curQp, pQpBuf, pQMatrix, blockIndex, intraDcVlc, acPredFlag, false,  \
+                                       &(idct));                                                            \
+    }                                                                                                       \
+    LumStatus lumiDecodeBlockCoef_Inter_MPEG4_1u16s(const Lum8u** ppBitStream, int* pBitOffset,             \
+                                                    Lum16s* pDst, int QP, const Lum8u* pQMatrix) {          \
+        return mpeg4::DecodeInterBlock(ppBitStream, pBitOffset, pDst, QP, pQMatrix, &(idct));               \
+    }
+
 #endif

@@ -47,6 +47,28 @@ inline __m128i Load(const void* p) {
     return _mm_loadu_si128(static_cast<const __m128i*>(p));
 }
 
+// Both passes of the inverse transform, x[h][r] holding row r's columns 4h to 4h + 3 before and after.
+// `Sparse`: rows 4-7 and columns 4-7 of the input are zero (x[1] and x[0][4..7] are not read). Then
+// columns 4-7 stay zero through the first pass (every term of an all-zero line is zero, and so is
+// (0 + 2^11) >> 12), and both passes skip their zero inputs x[4..7].
+template <typename O, bool Sparse>
+inline void InversePasses(__m128i x[2][8]) {
+    if constexpr (Sparse) {
+        IdctLines<12, O, true>(x[0]);
+        for (int r = 0; r < 8; ++r) x[1][r] = _mm_setzero_si128();
+        Transpose8x8(x);
+        IdctLines<21, O, true>(x[0]);
+        IdctLines<21, O, true>(x[1]);
+    } else {
+        IdctLines<12, O>(x[0]);
+        IdctLines<12, O>(x[1]);
+        Transpose8x8(x);
+        IdctLines<21, O>(x[0]);
+        IdctLines<21, O>(x[1]);
+    }
+    Transpose8x8(x);
+}
+
 template <typename O>
 LumStatus DctQuantInv(const Lum16s* pSrc, Lum8u* pDst, int dstStep, const Lum16u* pQuantInvTable) {
     if (pSrc == nullptr || pDst == nullptr) return lumStsNullPtrErr;
@@ -80,28 +102,17 @@ LumStatus DctQuantInv(const Lum16s* pSrc, Lum8u* pDst, int dstStep, const Lum16u
             x[0][r] = WidenSigned(_mm_packs_epi32(p0, p0));
         }
     };
-    // Most blocks of a photograph code only their 4x4 lowest frequencies. Then columns 4-7 stay zero
-    // through the first pass (every term of an all-zero line is zero, and so is (0 + 2^11) >> 12), and
-    // both passes skip their zero inputs x[4..7].
+    // Most blocks of a photograph code only their 4x4 lowest frequencies (InversePasses' sparse form).
     __m128i outside = _mm_srli_si128(Load(pSrc), 8);
     for (int r = 1; r < 4; ++r) outside = _mm_or_si128(outside, _mm_srli_si128(Load(pSrc + 8 * r), 8));
     for (int r = 4; r < 8; ++r) outside = _mm_or_si128(outside, Load(pSrc + 8 * r));
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(outside, _mm_setzero_si128())) == 0xFFFF) {
         for (int r = 0; r < 4; ++r) dequantise(r, true);
-        IdctLines<12, O, true>(x[0]);
-        for (int r = 0; r < 8; ++r) x[1][r] = _mm_setzero_si128();
-        Transpose8x8(x);
-        IdctLines<21, O, true>(x[0]);
-        IdctLines<21, O, true>(x[1]);
+        InversePasses<O, true>(x);
     } else {
         for (int r = 0; r < 8; ++r) dequantise(r, false);
-        IdctLines<12, O>(x[0]);
-        IdctLines<12, O>(x[1]);
-        Transpose8x8(x);
-        IdctLines<21, O>(x[0]);
-        IdctLines<21, O>(x[1]);
+        InversePasses<O, false>(x);
     }
-    Transpose8x8(x);
 
     // Saturating to signed bytes and flipping the top bit is the level shift with clamping.
     const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
@@ -114,6 +125,32 @@ LumStatus DctQuantInv(const Lum16s* pSrc, Lum8u* pDst, int dstStep, const Lum16u
         _mm_storel_epi64(reinterpret_cast<__m128i*>(row + dstStep), _mm_srli_si128(bytes, 8));
     }
     return lumStsNoErr;
+}
+
+// The inverse DCT alone, in place (the MPEG-4 block decoders' transform; twin of the AVX2
+// InverseDct8x8). Blocks coded only in their 4x4 lowest frequencies take the sparse passes. The second
+// pass leaves at most 11 bits, so the saturating pack to 16 bits is the generic narrowing.
+template <typename O>
+void InverseDctInPlace(Lum16s block[64]) {
+    __m128i rows[8];
+    __m128i outside = _mm_setzero_si128();
+    for (int r = 0; r < 8; ++r) {
+        rows[r] = Load(block + 8 * r);
+        outside = _mm_or_si128(outside, r < 4 ? _mm_srli_si128(rows[r], 8) : rows[r]);
+    }
+    __m128i x[2][8];
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(outside, _mm_setzero_si128())) == 0xFFFF) {
+        for (int r = 0; r < 4; ++r) x[0][r] = WidenSigned(rows[r]);
+        InversePasses<O, true>(x);
+    } else {
+        for (int r = 0; r < 8; ++r) {
+            x[0][r] = WidenSigned(rows[r]);
+            x[1][r] = _mm_srai_epi32(_mm_unpackhi_epi16(rows[r], rows[r]), 16);
+        }
+        InversePasses<O, false>(x);
+    }
+    for (int r = 0; r < 8; ++r)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * r), _mm_packs_epi32(x[0][r], x[1][r]));
 }
 
 // (term + 2^11) >> 12 of lo * k0 + hi * k1 for word lanes lo and hi (madd pairs), narrowed to words.

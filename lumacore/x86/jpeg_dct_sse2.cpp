@@ -3,6 +3,7 @@
 // jpeg_dct_avx2.cpp.
 #include <emmintrin.h>
 
+#include "jpeg/idct.h"
 #include "lumacore/lumacore.h"
 #include "x86/jpeg_dct_sse.h"
 
@@ -55,6 +56,10 @@ struct Ops {
 };
 
 }  // namespace
+
+void InverseDct8x8(Lum16s block[64]) {
+    x86::InverseDctInPlace<Ops>(block);
+}
 
 LumStatus lumiDCTQuantInv8x8LS_JPEG_16s8u_C1R(const Lum16s* pSrc, Lum8u* pDst, int dstStep,
                                               const Lum16u* pQuantInvTable) {

@@ -2,13 +2,17 @@
 // vector decoding, chroma vectors, vector limiting, half-sample compensation, block copies and border
 // padding. Every version runs on copies of the same pristine outputs; statuses, bit positions, outputs
 // and guard bands must match level 0.
+#include <algorithm>
 #include <array>
+#include <iterator>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "../lumacore_mpeg4/stream_writer.h"
 #include "checkasm.h"
 #include "checkasm_util.h"
+#include "jpeg/idct.h"
 
 namespace {
 
@@ -157,6 +161,48 @@ CHECKASM_FUNC(lumiDecodeBlockCoef_Inter_MPEG4_1u16s) {
             int bit = 0;
             call(&p, &bit, dst.as<Lum16s>(), 7, nullptr);
         });
+    }
+}
+
+// The tuned inverse DCTs the block decoders pass (not exports of their own) against the generic one, on
+// the shapes MPEG-4 blocks take, every coefficient within the dequantised range [-2048, 2047]: a lone DC,
+// the first row or column, the 4x4 lowest frequencies (the tuned short paths), that corner with one more
+// coefficient just outside it, and full blocks, some with every value at an end of the range.
+CHECKASM_FUNC(Mpeg4InverseDct8x8) {
+    using Idct = void (*)(Lum16s*);
+    const std::pair<int, Idct> tuned[] = {{1, &lumacore::sse2::InverseDct8x8},
+                                          {2, &lumacore::sse41::InverseDct8x8},
+                                          {3, &lumacore::avx2::InverseDct8x8}};
+    for (int trial = 0; trial < 600 && !checkasm::Failed(); ++trial) {
+        const int shape = trial % 6;
+        Lum16s block[64] = {};
+        for (int i = 0; i < 64; ++i) {
+            const int row = i / 8, col = i % 8;
+            const bool in = shape == 0   ? i == 0
+                            : shape == 1 ? row == 0
+                            : shape == 2 ? col == 0
+                            : shape <= 4 ? row < 4 && col < 4
+                                         : true;
+            if (!in || Next() % 3 == 0) continue;
+            block[i] = static_cast<Lum16s>(trial % 12 == 5 ? (Next() % 2 ? 2047 : -2048)
+                                                           : static_cast<int>(Next() % 4096) - 2048);
+        }
+        if (shape == 4) {  // one coefficient outside the corner
+            int p = 0;
+            while (p / 8 < 4 && p % 8 < 4) p = static_cast<int>(Next() % 64);
+            block[p] = static_cast<Lum16s>(Next() % 2 ? 1 : -2048);
+        }
+        Lum16s ref[64];
+        std::copy(std::begin(block), std::end(block), ref);
+        lumacore::c::InverseDct8x8(ref);
+        for (const auto& [level, idct] : tuned) {
+            if (level > checkasm::maxLevel()) break;
+            Lum16s out[64];
+            std::copy(std::begin(block), std::end(block), out);
+            idct(out);
+            if (!std::equal(std::begin(ref), std::end(ref), out))
+                checkasm::Fail("Mpeg4InverseDct8x8", level, "shape " + std::to_string(shape));
+        }
     }
 }
 
