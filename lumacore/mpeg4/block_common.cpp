@@ -37,87 +37,40 @@ inline bool ReadTableEvent(BitReader& bits, const TcoefEntry* table, Event* e) {
     return true;
 }
 
-// The escape code at the position: its three modes. Kept out of the event loop, which decodes the table
-// codes inline; takes and gives back the position by value so that the loop's stays in registers.
-struct EscapedEvent {
-    BitReader bits;
-    Event e;
-    bool ok;
-};
+}  // namespace
 
-[[gnu::noinline]] EscapedEvent ReadEscapedEvent(BitReader bits, bool intra, const TcoefEntry* table) {
-    EscapedEvent out{bits, {}, false};
+[[gnu::noinline]] EscapedEvent ReadEscapedEvent(BitReader bits, bool intra) {
+    const TcoefEntry* table = intra ? kIntraTcoefLookup.data() : kInterTcoefLookup.data();
+    EscapedEvent out{bits, 0, 0, 0, false};
     BitReader& b = out.bits;
-    Event& e = out.e;
+    Event e{};
     b.Skip(kTcoefEscape.length);
     if (b.Read(1) == 0) {  // mode 1: the level is offset by LMAX of its (last, run)
         if (!ReadTableEvent(b, table, &e)) return out;
         const int lmax = TcoefLmax(intra, e.last, e.run);
         e.level = e.level < 0 ? e.level - lmax : e.level + lmax;
-        out.ok = true;
-        return out;
-    }
-    if (b.Read(1) == 0) {  // mode 2: the run is offset by RMAX of its (last, level) plus one
+    } else if (b.Read(1) == 0) {  // mode 2: the run is offset by RMAX of its (last, level) plus one
         if (!ReadTableEvent(b, table, &e)) return out;
         e.run += TcoefRmax(intra, e.last, e.level < 0 ? -e.level : e.level) + 1;
-        out.ok = true;
-        return out;
+    } else {
+        // Mode 3: last (1), run (6), marker, level (12, two's complement), marker.
+        const uint32_t fields = b.Read(21);
+        const int level12 = static_cast<int>((fields >> 1) & 0xFFF);
+        if (((fields >> 13) & 1) == 0 || (fields & 1) == 0) return out;
+        const int level = level12 >= 2048 ? level12 - 4096 : level12;
+        if (level == 0) return out;
+        e = {static_cast<int>(fields >> 20), static_cast<int>((fields >> 14) & 63), level};
     }
-    // Mode 3: last (1), run (6), marker, level (12, two's complement), marker.
-    const uint32_t fields = b.Read(21);
-    const int last = static_cast<int>(fields >> 20);
-    const int run = static_cast<int>((fields >> 14) & 63);
-    const int level12 = static_cast<int>((fields >> 1) & 0xFFF);
-    if (((fields >> 13) & 1) == 0 || (fields & 1) == 0) return out;
-    const int level = level12 >= 2048 ? level12 - 4096 : level12;
-    if (level == 0) return out;
-    e = {last, run, level};
+    out.last = e.last;
+    out.run = e.run;
+    out.level = e.level;
     out.ok = true;
     return out;
 }
 
-}  // namespace
-
 LumStatus DecodeTcoef(BitReader& bits, bool intra, const uint8_t* scan, int start, Lum16s levels[64],
                       uint64_t* written) {
-    const TcoefEntry* table = intra ? kIntraTcoefLookup.data() : kInterTcoefLookup.data();
-    const uint32_t* packed = intra ? kIntraTcoefPacked.data() : kInterTcoefPacked.data();
-    BitReader r = bits;
-    int pos = start;
-    uint64_t mask = 0;
-    for (;;) {
-        // A table code and its sign bit from one window (12 + 1 bits at most, bit offset 7 at most).
-        const uint32_t w = r.Window();
-        const uint32_t p = packed[w >> (32 - kLookupBits)];
-        int last, run, level;
-        if (p != 0) {
-            const int length = static_cast<int>(p & 0xFF);
-            const int magnitude = static_cast<int>(p >> 24);
-            level = ((w >> (32 - length)) & 1) != 0 ? -magnitude : magnitude;
-            run = static_cast<int>((p >> 8) & 0xFF);
-            last = static_cast<int>((p >> 16) & 1);
-            r.Skip(length);
-        } else {
-            if (table[w >> (32 - kLookupBits)].length == 0) return lumStsMP4VLCCodeErr;
-            const EscapedEvent x = ReadEscapedEvent(r, intra, table);
-            if (!x.ok) return lumStsMP4VLCCodeErr;
-            r = x.bits;
-            last = x.e.last;
-            run = x.e.run;
-            level = x.e.level;
-        }
-        pos += run;
-        if (pos > 63) return lumStsMP4VLCCodeErr;
-        const int natural = scan[pos];
-        levels[natural] = static_cast<Lum16s>(level);
-        mask |= uint64_t{1} << natural;
-        ++pos;
-        if (last != 0) break;
-        if (pos > 63) return lumStsMP4VLCCodeErr;  // the next event could only run past the block
-    }
-    bits = r;
-    *written = mask;
-    return lumStsNoErr;
+    return DecodeTcoefWith(bits, intra, scan, start, levels, written, StoreLevel{});
 }
 
 void MismatchControl(int coef[64]) {

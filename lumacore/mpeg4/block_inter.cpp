@@ -22,29 +22,32 @@ LumStatus DecodeInterBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum16s* p
     if (QP < 1 || QP > 31) return lumStsMP4QPErr;
 
     mpeg4::BitReader bits(*ppBitStream, *pBitOffset);
-    Lum16s levels[64];  // only the positions in `written` are set
     uint64_t written = 0;
-    const LumStatus st = mpeg4::DecodeTcoef(bits, false, mpeg4::kZigzagScan.data(), 0, levels, &written);
-    if (st != lumStsNoErr) return st;
-    bits.Commit(ppBitStream, pBitOffset);
-
     if (pQMatrix == nullptr) {
-        const int twoQp = 2 * QP, qpTerm = QP - ((QP & 1) == 0 ? 1 : 0);
+        // Dequantised as they are decoded, into a cleared block of our own: pDst stays untouched on an
+        // error.
+        Lum16s block[64];
+        std::memset(block, 0, sizeof block);
+        const mpeg4::StoreDequantH263 dequant{2 * QP, QP - ((QP & 1) == 0 ? 1 : 0)};
+        const LumStatus st =
+            mpeg4::DecodeTcoefWith(bits, false, mpeg4::kZigzagScan.data(), 0, block, &written, dequant);
+        if (st != lumStsNoErr) return st;
+        bits.Commit(ppBitStream, pBitOffset);
         if (written == 1) {
             // A lone DC: the inverse DCT gives (F + 4) >> 3 everywhere.
-            const Lum16s r =
-                static_cast<Lum16s>((mpeg4::DequantH263NonZero(levels[0], twoQp, qpTerm) + 4) >> 3);
+            const Lum16s r = static_cast<Lum16s>((block[0] + 4) >> 3);
             for (int i = 0; i < 64; ++i) pDst[i] = r;
             return lumStsNoErr;
         }
-        std::memset(pDst, 0, 64 * sizeof(Lum16s));
-        for (uint64_t m = written; m != 0; m &= m - 1) {
-            const int p = std::countr_zero(m);
-            pDst[p] = mpeg4::DequantH263NonZero(levels[p], twoQp, qpTerm);
-        }
-        mpeg4::InverseDctSparse(pDst, written, idct);
+        mpeg4::InverseDctSparse(block, written, idct);
+        std::memcpy(pDst, block, sizeof block);
         return lumStsNoErr;
     }
+
+    Lum16s levels[64];  // only the positions in `written` are set
+    const LumStatus st = mpeg4::DecodeTcoef(bits, false, mpeg4::kZigzagScan.data(), 0, levels, &written);
+    if (st != lumStsNoErr) return st;
+    bits.Commit(ppBitStream, pBitOffset);
     int coef[64];
     for (int i = 0; i < 64; ++i) {
         const int l = (written >> i) & 1 ? levels[i] : 0;
