@@ -19,12 +19,28 @@ constexpr int kRound12[12] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 2, 2};
 constexpr int kRound8[8] = {0, 0, 1, 1, 1, 1, 1, 2};
 constexpr int kRound4[4] = {0, 1, 1, 1};
 
-int HalveSum(int sum, int count) {
+// The divisor 4 * count (4 for no vector) is a constant in each case, so no division instruction is
+// needed; four vectors (every four-vector macroblock without transparent blocks) come first.
+template <int kCount>
+int HalveSumBy(int sum) {
     static constexpr const int* kTables[5] = {kRound4, kRound4, kRound8, kRound12, kRound16};
-    const int divisor = count <= 1 ? 4 : 4 * count;
+    constexpr int kDivisor = kCount <= 1 ? 4 : 4 * kCount;
     const int m = std::abs(sum);
-    const int c = (m / divisor) * 2 + kTables[count][m % divisor];
+    const int c = (m / kDivisor) * 2 + kTables[kCount][m % kDivisor];
     return sum < 0 ? -c : c;
+}
+
+LumMotionVector HalveSums(int sx, int sy, int count) {
+    switch (count) {
+        case 4:
+            return {static_cast<Lum16s>(HalveSumBy<4>(sx)), static_cast<Lum16s>(HalveSumBy<4>(sy))};
+        case 3:
+            return {static_cast<Lum16s>(HalveSumBy<3>(sx)), static_cast<Lum16s>(HalveSumBy<3>(sy))};
+        case 2:
+            return {static_cast<Lum16s>(HalveSumBy<2>(sx)), static_cast<Lum16s>(HalveSumBy<2>(sy))};
+        default:
+            return {static_cast<Lum16s>(HalveSumBy<1>(sx)), static_cast<Lum16s>(HalveSumBy<1>(sy))};
+    }
 }
 
 }  // namespace
@@ -46,7 +62,7 @@ LumStatus lumiComputeChroma4MV_MPEG4(const LumMotionVector* pSrcMV, LumMotionVec
         sy += pSrcMV[i].dy;
         ++n;
     }
-    *pDstMV = {static_cast<Lum16s>(HalveSum(sx, n)), static_cast<Lum16s>(HalveSum(sy, n))};
+    *pDstMV = HalveSums(sx, sy, n);
     return lumStsNoErr;
 }
 

@@ -14,36 +14,44 @@
 namespace lumacore::c {
 namespace {
 
-struct Candidate {
-    const LumMotionVector* mv;  // null when invalid
-};
-
 int Median3(int a, int b, int c) {
     return std::max(std::min(a, b), std::min(std::max(a, b), c));
 }
 
-LumMotionVector Predict(Candidate c1, Candidate c2, Candidate c3) {
-    const int valid = (c1.mv != nullptr) + (c2.mv != nullptr) + (c3.mv != nullptr);
+// The predictor from three candidates, each null when invalid: their component-wise median with an
+// invalid one counting as 0, the only valid one's vector, or (0, 0) with none.
+inline LumMotionVector Predict(const LumMotionVector* c1, const LumMotionVector* c2,
+                               const LumMotionVector* c3) {
+    if (c1 != nullptr && c2 != nullptr && c3 != nullptr) {
+        return {static_cast<Lum16s>(Median3(c1->dx, c2->dx, c3->dx)),
+                static_cast<Lum16s>(Median3(c1->dy, c2->dy, c3->dy))};
+    }
+    const int valid = (c1 != nullptr) + (c2 != nullptr) + (c3 != nullptr);
     if (valid == 0) return {0, 0};
-    if (valid == 1) return *(c1.mv != nullptr ? c1.mv : c2.mv != nullptr ? c2.mv : c3.mv);
-    auto x = [](Candidate c) { return c.mv != nullptr ? int{c.mv->dx} : 0; };
-    auto y = [](Candidate c) { return c.mv != nullptr ? int{c.mv->dy} : 0; };
-    return {static_cast<Lum16s>(Median3(x(c1), x(c2), x(c3))),
-            static_cast<Lum16s>(Median3(y(c1), y(c2), y(c3)))};
+    if (valid == 1) return *(c1 != nullptr ? c1 : c2 != nullptr ? c2 : c3);
+    const LumMotionVector v1 = c1 != nullptr ? *c1 : LumMotionVector{};
+    const LumMotionVector v2 = c2 != nullptr ? *c2 : LumMotionVector{};
+    const LumMotionVector v3 = c3 != nullptr ? *c3 : LumMotionVector{};
+    return {static_cast<Lum16s>(Median3(v1.dx, v2.dx, v3.dx)),
+            static_cast<Lum16s>(Median3(v1.dy, v2.dy, v3.dy))};
 }
 
-// One component: motion_code, the f_code residual, and the wrap into [-high, high).
-bool DecodeComponent(mpeg4::BitReader& bits, int predictor, int fcode, int* out) {
-    const mpeg4::SmallEntry& e = mpeg4::LookupMvd(bits.Peek(mpeg4::kLookupBits));
+// One component: motion_code, its sign and the f_code residual, and the wrap into [-high, high). The
+// code (at most 12 bits), the sign and the residual (at most 6 bits) all lie in one window of 25 bits.
+inline bool DecodeComponent(mpeg4::BitReader& bits, int predictor, int fcode, int* out) {
+    const uint32_t window = bits.Window();
+    const mpeg4::SmallEntry e = mpeg4::LookupMvd(window >> (32 - mpeg4::kLookupBits));
     if (e.length == 0) return false;
-    bits.Skip(e.length);
     int diff = 0;
+    int used = e.length;
     if (e.value != 0) {
-        const bool negative = bits.Read(1) != 0;
-        const int residual = static_cast<int>(bits.Read(fcode - 1));
+        const uint32_t rest = window << e.length;  // the sign bit, then the residual
+        const int residual = fcode > 1 ? static_cast<int>((rest << 1) >> (33 - fcode)) : 0;
         diff = ((e.value - 1) << (fcode - 1)) + residual + 1;
-        if (negative) diff = -diff;
+        if ((rest >> 31) != 0) diff = -diff;
+        used += fcode;
     }
+    bits.Skip(used);
     const int high = 16 << fcode;
     int v = predictor + diff;
     if (v < -high)
@@ -54,7 +62,7 @@ bool DecodeComponent(mpeg4::BitReader& bits, int predictor, int fcode, int* out)
     return true;
 }
 
-bool DecodeVector(mpeg4::BitReader& bits, LumMotionVector pred, int fcode, LumMotionVector* out) {
+inline bool DecodeVector(mpeg4::BitReader& bits, LumMotionVector pred, int fcode, LumMotionVector* out) {
     int x = 0, y = 0;
     if (!DecodeComponent(bits, pred.dx, fcode, &x) || !DecodeComponent(bits, pred.dy, fcode, &y))
         return false;
@@ -86,19 +94,16 @@ LumStatus lumiDecodePadMV_PVOP_MPEG4(const Lum8u** ppBitStream, int* pBitOffset,
         return lumStsMP4AlignErr;
     if (fcodeForward < 1 || fcodeForward > 7) return lumStsMP4FcodeErr;
 
-    auto neighbour = [](const LumMotionVector* mvs, const Lum32s* avail, int i) {
-        return Candidate{mvs != nullptr && *avail != 0 ? mvs + i : nullptr};
-    };
-    const Candidate left1 = neighbour(pSrcMVLeftMB, pAvailLeftMB, 1);
-    const Candidate left3 = neighbour(pSrcMVLeftMB, pAvailLeftMB, 3);
-    const Candidate upper2 = neighbour(pSrcMVUpperMB, pAvailUpperMB, 2);
-    const Candidate upper3 = neighbour(pSrcMVUpperMB, pAvailUpperMB, 3);
-    const Candidate upperRight2 = neighbour(pSrcMVUpperRightMB, pAvailUpperRightMB, 2);
+    // Each neighbour's vector array, null when the neighbour is unavailable.
+    const LumMotionVector* const left = *pAvailLeftMB != 0 ? pSrcMVLeftMB : nullptr;
+    const LumMotionVector* const upper = *pAvailUpperMB != 0 ? pSrcMVUpperMB : nullptr;
+    const LumMotionVector* const upperRight = *pAvailUpperRightMB != 0 ? pSrcMVUpperRightMB : nullptr;
+    auto at = [](const LumMotionVector* mvs, int i) { return mvs != nullptr ? mvs + i : nullptr; };
 
     mpeg4::BitReader bits(*ppBitStream, *pBitOffset);
     if (mbType != 2 && mbType != 5) {
         LumMotionVector mv{};
-        if (!DecodeVector(bits, Predict(left1, upper2, upperRight2), fcodeForward, &mv))
+        if (!DecodeVector(bits, Predict(at(left, 1), at(upper, 2), at(upperRight, 2)), fcodeForward, &mv))
             return lumStsMP4MVCodeErr;
         for (int i = 0; i < 4; ++i) pDstMV[i] = mv;
         bits.Commit(ppBitStream, pBitOffset);
@@ -107,19 +112,19 @@ LumStatus lumiDecodePadMV_PVOP_MPEG4(const Lum8u** ppBitStream, int* pBitOffset,
 
     const bool present[4] = {pAvailCurMB[0] != 0, pAvailCurMB[1] != 0, pAvailCurMB[2] != 0,
                              pAvailCurMB[3] != 0};
-    auto current = [&](int i) { return Candidate{present[i] ? pDstMV + i : nullptr}; };
+    auto current = [&](int i) { return present[i] ? pDstMV + i : nullptr; };
     for (int i = 0; i < 4; ++i) {
         if (!present[i]) continue;
         LumMotionVector pred{};
         switch (i) {
             case 0:
-                pred = Predict(left1, upper2, upperRight2);
+                pred = Predict(at(left, 1), at(upper, 2), at(upperRight, 2));
                 break;
             case 1:
-                pred = Predict(current(0), upper3, upperRight2);
+                pred = Predict(current(0), at(upper, 3), at(upperRight, 2));
                 break;
             case 2:
-                pred = Predict(left3, current(0), current(1));
+                pred = Predict(at(left, 3), current(0), current(1));
                 break;
             default:
                 pred = Predict(current(2), current(0), current(1));
