@@ -192,7 +192,7 @@ class Mpeg4Decoder {
     void MarkNonIntraPrediction(int mbx);
     Mpeg4Status DecodeIntraMacroblock(int mbx, int mby, int cbp, bool acPred, int quantBeforeChange);
     Mpeg4Status DecodeInterMacroblock(int mbx, int mby, int mbType, int cbp, int packetStart);
-    int ReadDquant();
+    void ApplyDquant(int dquant);  // the 2-bit DQUANT code
     Mpeg4Status CheckVideoPacket(int* packetStart, int nextMb);
     // Bits of the resync marker of this VOP's video packets (its fcode can change within a P-VOP).
     int PacketMarkerLength() const { return vop_.vop_coding_type == 0 ? 17 : 16 + vop_.vop_fcode_forward; }

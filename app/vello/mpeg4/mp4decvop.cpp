@@ -165,10 +165,9 @@ void Mpeg4Decoder::NoteQuant() {
     if (quant_ > stats_.maxQuant) stats_.maxQuant = quant_;
 }
 
-int Mpeg4Decoder::ReadDquant() {
-    quant_ = std::clamp(quant_ + kDquant[stream_.GetBits(2)], 1, 31);
+void Mpeg4Decoder::ApplyDquant(int dquant) {
+    quant_ = std::clamp(quant_ + kDquant[dquant & 3], 1, 31);
     ++stats_.quantiserChanges;
-    return quant_;
 }
 
 Mpeg4Status Mpeg4Decoder::CheckVideoPacket(int* packetStart, int nextMb) {
@@ -389,28 +388,38 @@ Mpeg4Status Mpeg4Decoder::DecodeMacroblocks() {
     int mby = 0;
     for (int mb = 0; mb < total;) {
         if (mbx == 0) StartPredictionRow();
+        // The macroblock header (not_coded, MCBPC of 9 bits at most, ac_pred_flag, CBPY of 6 at most and
+        // DQUANT: 19 bits) is read from one 32-bit look-ahead; `used` counts the bits taken from it.
         bool notCoded = false;
         McbpcEntry m{};
+        std::uint32_t header = 0;
+        int used = 0;
         for (;;) {
+            header = stream_.PeekBits(32);
+            used = 0;
             if constexpr (kPredicted) {
-                if (stream_.GetBits(1)) {
+                used = 1;
+                if ((header >> 31) != 0) {
                     notCoded = true;
                     break;
                 }
-                m = kPMcbpc[stream_.PeekBits(9)];
+                m = kPMcbpc[(header << 1) >> 23];
             } else {
-                m = DecodeIMcbpc(stream_.PeekBits(9));
+                m = DecodeIMcbpc(header >> 23);
             }
             if (m.length == 0) {
+                stream_.SkipBits(used);
                 VELLO_REPORT(config_.report, kPredicted ? "Error: when decode mcbpc of P-VOP macroblock."
                                                         : "Error: when decode mcbpc of I-VOP macroblock.");
                 return Mpeg4Status::kMacroblockError;
             }
-            stream_.SkipBits(m.length);
+            used += m.length;
             if (m.type != 5) break;  // stuffing: the macroblock starts again (at not_coded in a P-VOP)
+            stream_.SkipBits(used);
         }
         LumMotionVector* const mv = mvs_.data() + 4 * mb;
         if (notCoded) {
+            stream_.SkipBits(1);
             PictureRecord& cur = *current_;
             const PictureRecord& ref = *reference_;
             const int lumaOffset = 16 * mby * cur.step[0] + 16 * mbx;
@@ -426,17 +435,23 @@ Mpeg4Status Mpeg4Decoder::DecodeMacroblocks() {
             ++stats_.notCodedMacroblocks;
         } else {
             const bool intra = m.type >= 3;
-            const bool acPred = intra && stream_.GetBits(1) != 0;
-            const CbpyEntry cbpy = kCbpy[stream_.PeekBits(6)];
+            const bool acPred = intra && ((header << used) >> 31) != 0;
+            used += intra ? 1 : 0;
+            const CbpyEntry cbpy = kCbpy[(header << used) >> 26];
             if (cbpy.length == 0) {
+                stream_.SkipBits(used);
                 VELLO_REPORT(config_.report, kPredicted ? "Error: when decode cbpy of P-VOP macroblock."
                                                         : "Error: when decode cbpy of I-VOP macroblock.");
                 return Mpeg4Status::kMacroblockError;
             }
-            stream_.SkipBits(cbpy.length);
+            used += cbpy.length;
             const int cbpyValue = intra ? cbpy.value : 15 - cbpy.value;
             const int quantBefore = quant_;
-            if (m.type == 1 || m.type == 4) ReadDquant();
+            if (m.type == 1 || m.type == 4) {
+                ApplyDquant(static_cast<int>((header << used) >> 30));
+                used += 2;
+            }
+            stream_.SkipBits(used);
             NoteQuant();
             const int cbp = (cbpyValue << 2) | m.cbpc;
             Mpeg4Status status;
