@@ -256,7 +256,31 @@ JpegStatus JpegEncoder::SetUp() {
     }
     if (LumInitAlloc(huffState_, lumiEncodeHuffmanStateInitAlloc_JPEG_8u) < 0)
         return JpegStatus::kInternalError;
+    PlanMcuBlocks();
     return JpegStatus::kOk;
+}
+
+// The MCU's blocks: each component's V rows of H blocks, from its downsampled plane when it has one.
+void JpegEncoder::PlanMcuBlocks() {
+    mcuBlockCount_ = 0;
+    for (int i = 0; i < componentCount_; ++i) {
+        Component& c = components_[i];
+        const bool down = !c.down.empty();
+        const Lum8u* plane = down ? c.down.data() : c.full.data();
+        const int step = down ? rowWidth_ / c.downH : rowWidth_;
+        for (int v = 0; v < c.v; ++v) {
+            for (int h = 0; h < c.h; ++h) {
+                McuBlock& b = mcuBlocks_[mcuBlockCount_++];
+                b.samples = plane + static_cast<std::ptrdiff_t>(v) * 8 * step + h * 8;
+                b.step = step;
+                b.mcuStride = c.h * 8;
+                b.quant = fwdQuant_[c.quantTable];
+                b.lastDc = &c.lastDc;
+                b.dc = dcSpec_[c.huffTable].get();
+                b.ac = acSpec_[c.huffTable].get();
+            }
+        }
+    }
 }
 
 JpegStatus JpegEncoder::WriteImage(std::uint8_t* destination, int* size) {
@@ -455,22 +479,15 @@ JpegStatus JpegEncoder::ExtendAndDownsample(Component& c, int rows) {
 }
 
 JpegStatus JpegEncoder::EncodeMcu(int mcuX) {
-    for (int i = 0; i < componentCount_; ++i) {
-        Component& c = components_[i];
-        const bool down = !c.down.empty();
-        const Lum8u* plane = down ? c.down.data() : c.full.data();
-        const int step = down ? rowWidth_ / c.downH : rowWidth_;
-        for (int v = 0; v < c.v; ++v) {
-            for (int h = 0; h < c.h; ++h) {
-                const Lum8u* in = plane + static_cast<std::ptrdiff_t>(v) * 8 * step + (mcuX * c.h + h) * 8;
-                if (lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R(in, step, block_, fwdQuant_[c.quantTable]) < 0)
-                    return JpegStatus::kInternalError;
-                const LumStatus ls = lumiEncodeHuffman8x8_JPEG_16s1u_C1(
-                    block_, out_, capacity_, &written_, &c.lastDc, dcSpec_[c.huffTable].get(),
-                    acSpec_[c.huffTable].get(), huffState_.get(), 0);
-                if (ls < 0) return LumFailure(ls);
-            }
-        }
+    LumiEncodeHuffmanState* const state = huffState_.get();
+    for (int i = 0; i < mcuBlockCount_; ++i) {
+        const McuBlock& b = mcuBlocks_[i];
+        if (lumiDCTQuantFwd8x8LS_JPEG_8u16s_C1R(b.samples + static_cast<std::ptrdiff_t>(mcuX) * b.mcuStride,
+                                                b.step, block_, b.quant) < 0)
+            return JpegStatus::kInternalError;
+        const LumStatus ls = lumiEncodeHuffman8x8_JPEG_16s1u_C1(block_, out_, capacity_, &written_, b.lastDc,
+                                                                b.dc, b.ac, state, 0);
+        if (ls < 0) return LumFailure(ls);
     }
     return JpegStatus::kOk;
 }

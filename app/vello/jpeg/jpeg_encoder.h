@@ -56,7 +56,22 @@ class JpegEncoder {
             down;  // the same row downsampled (empty for 1x1: `full` is used), step rowWidth_ / downH
     };
 
+    // One block of an MCU in scan order, for the MCU loop: where its samples start in the MCU row's
+    // plane in MCU 0, how many bytes further on they start in each next MCU, and its tables.
+    struct McuBlock {
+        const Lum8u* samples;
+        int step;
+        int mcuStride;
+        const Lum16u* quant;
+        Lum16s* lastDc;
+        const LumiEncodeHuffmanSpec* dc;
+        const LumiEncodeHuffmanSpec* ac;
+    };
+    // 4:2:0 with four components: 4 + 1 + 1 + 4.
+    static constexpr int kMaxMcuBlocks = 10;
+
     JpegStatus SetUp();
+    void PlanMcuBlocks();
     JpegStatus WriteHeaders();
     JpegStatus WriteScanData();
     JpegStatus ConvertRow(int mcuRow, int rows);
@@ -107,6 +122,8 @@ class JpegEncoder {
     int restartNumber_ = 0;
 
     Component components_[4];
+    McuBlock mcuBlocks_[kMaxMcuBlocks] = {};
+    int mcuBlockCount_ = 0;
     alignas(32) Lum8u rawQuant_[2][64] = {};
     alignas(32) Lum16u fwdQuant_[2][64] = {};
     LumEncodeHuffmanSpecPtr dcSpec_[2];
