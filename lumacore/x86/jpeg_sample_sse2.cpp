@@ -1,5 +1,5 @@
-// Level 1 (SSE2) 2:1 chroma resampling, also bound at level 2, and at level 3 for down-sampling (up-sampling
-// has its AVX2 twin, jpeg_sample_avx2.cpp). Sixteen source or destination samples a step in 16-bit lanes,
+// Level 1 (SSE2) 2:1 chroma resampling, also bound at level 2 (level 3 has the AVX2 twin,
+// jpeg_sample_avx2.cpp). Sixteen source or destination samples a step in 16-bit lanes,
 // with the generic code's sums, biases and shifts, so the results are the same bits; the columns that do
 // not fill a step go to the generic code. Reads exactly the samples the generic code reads.
 #include <emmintrin.h>
