@@ -238,12 +238,34 @@ void Finish(const Lum8u* src, int startPos, uint32_t startAcc, const Reader& r, 
                                                const LumiDecodeHuffmanSpec* acTable, int* dcDiff) {
     const int limit = in.srcLen - 8;
     const Lum8u* const zigzag = c::huffman::kZigzag.data();
+    // Four-byte loads at positions up to `safe` see no FF and stay in the data: the first FF in the next
+    // 32 bytes bounds them (most blocks take fewer bytes; the rest go on with a check at each top-up).
+    int safe = -1;
+    if (r.pos <= in.srcLen - 32) {
+        const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
+        const auto* p = reinterpret_cast<const __m128i*>(in.src + r.pos);
+        const auto mask =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p), ff))) |
+            (static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + 1), ff))) << 16);
+        safe = r.pos + (mask == 0 ? 32 : __builtin_ctz(mask)) - 4;
+    }
     // One symbol: its entry, the top-up the generic reader makes before it, then either the whole symbol
     // from the entry or the careful way when the count runs out inside it (entries without their value
     // say 63 bits, which also lands there).
     auto next = [&](const LumiDecodeHuffmanSpec* table, uint32_t* entryOut) -> bool {
         const uint32_t entry = table->fast[r.buf >> (64 - kFastBits)];
-        if (r.count < 8 && !TopUp(in, limit, &r)) return false;
+        if (r.pos <= safe) [[likely]] {
+            // No branch on the count: its turns below 8 follow the code lengths and would be
+            // mispredicted. The next bytes are placed behind the look-ahead whether or not the count
+            // takes them (they are the data that follows it; the 32 - count free bits take them), and the
+            // count takes (32 - count) / 8 of them when it is below 8.
+            r.buf |= uint64_t{LoadBigEndian32(in.src + r.pos)} >> r.count;
+            const int bytes = ((32 - r.count) >> 3) & ((r.count - 8) >> 31);
+            r.pos += bytes;
+            r.count += 8 * bytes;
+        } else if (r.count < 8 && !TopUp(in, limit, &r)) {
+            return false;
+        }
         const int n = static_cast<int>(entry & c::huffman::kFastBitsMask);
         if (r.count < n) [[unlikely]] {
             // A code within the look-ahead whose extra bits reach past it (large DC differences, mostly):
