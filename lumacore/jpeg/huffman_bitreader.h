@@ -94,6 +94,30 @@ class BitReader {
         }
     }
 
+    // A symbol and the sign-extended value of its extra bits (0 for a symbol of size 0), as DecodeSymbol
+    // and then Receive(symbol & 15) give them. With `LookAhead` (the tuned decoders), a symbol whose code
+    // and extra bits lie within the next kFastBits bits held is taken from the table's look-ahead entry
+    // at once: the bits it consumes and the state it leaves are the same, since the reader tops up only
+    // when it holds fewer bits than it is about to take.
+    template <bool LookAhead>
+    LumStatus DecodeValue(const LumiDecodeHuffmanSpec* table, int* symbol, int* value) {
+        if constexpr (LookAhead) {
+            if (nBits_ >= kFastBits) {
+                const uint32_t entry = table->fast[(acc_ >> (nBits_ - kFastBits)) & ((1u << kFastBits) - 1)];
+                const int taken = static_cast<int>(entry & kFastBitsMask);
+                if (taken != static_cast<int>(kFastSlow)) {
+                    nBits_ -= taken;
+                    *symbol = static_cast<int>((entry >> kFastSymbolShift) & 0xFF);
+                    *value = static_cast<int>(static_cast<int32_t>(entry) >> kFastValueShift);
+                    return lumStsNoErr;
+                }
+            }
+        }
+        const LumStatus st = DecodeSymbol(table, symbol);
+        if (st != lumStsNoErr) return st;
+        return Receive(*symbol & 15, value);
+    }
+
     LumStatus GetBit(int* bit) {
         if (nBits_ == 0) {
             const LumStatus st = Refill(1);

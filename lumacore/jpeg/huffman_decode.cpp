@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "jpeg/huffman_bitreader.h"
+#include "jpeg/huffman_first_scans.h"
 
 namespace lumacore::c {
 
@@ -57,24 +58,7 @@ LumStatus lumiDecodeHuffman8x8_DCFirst_JPEG_1u16s_C1(const Lum8u* pSrc, int srcL
                                                      Lum16s* pDst, Lum16s* pLastDC, int* pMarker, int Al,
                                                      const LumiDecodeHuffmanSpec* pDcTable,
                                                      LumiDecodeHuffmanState* pState) {
-    if (pSrc == nullptr) return lumStsNullPtrErr;
-    if (srcLen < 1) return lumStsSizeErr;
-    if (pSrcPos == nullptr || pDst == nullptr || pLastDC == nullptr || pMarker == nullptr ||
-        pDcTable == nullptr || pState == nullptr)
-        return lumStsNullPtrErr;
-    if (huffman::BadBitPosition(Al) || *pSrcPos < 0) return lumStsBadArgErr;
-
-    BitReader in(pSrc, srcLen, pSrcPos, pMarker, pState);
-    int symbol, value;
-    LumStatus st = in.DecodeSymbol(pDcTable, &symbol);
-    if (st != lumStsNoErr) return st;
-    const int s = symbol & 15;
-    if (s > 0) {
-        if ((st = in.Receive(s, &value)) != lumStsNoErr) return st;
-        *pLastDC = static_cast<Lum16s>(*pLastDC + value);
-    }
-    pDst[0] = static_cast<Lum16s>(*pLastDC * (1 << Al));
-    return lumStsNoErr;
+    return huffman::DecodeDcFirst<false>(pSrc, srcLen, pSrcPos, pDst, pLastDC, pMarker, Al, pDcTable, pState);
 }
 
 LumStatus lumiDecodeHuffman8x8_DCRefine_JPEG_1u16s_C1(const Lum8u* pSrc, int srcLen, int* pSrcPos,
@@ -97,35 +81,7 @@ LumStatus lumiDecodeHuffman8x8_ACFirst_JPEG_1u16s_C1(const Lum8u* pSrc, int srcL
                                                      Lum16s* pDst, int* pMarker, int Ss, int Se, int Al,
                                                      const LumiDecodeHuffmanSpec* pAcTable,
                                                      LumiDecodeHuffmanState* pState) {
-    if (pSrc == nullptr || pSrcPos == nullptr || pDst == nullptr || pMarker == nullptr ||
-        pAcTable == nullptr || pState == nullptr)
-        return lumStsNullPtrErr;
-    if (huffman::BadSpectralRange(Ss, Se, Al) || *pSrcPos < 0) return lumStsBadArgErr;
-
-    if (pState->eobRun > 0) {  // this block lies inside an end-of-band run: nothing of it is coded
-        --pState->eobRun;
-        return lumStsNoErr;
-    }
-    BitReader in(pSrc, srcLen, pSrcPos, pMarker, pState);
-    LumStatus st;
-    for (int k = Ss; k <= Se; ++k) {
-        int symbol, value;
-        if ((st = in.DecodeSymbol(pAcTable, &symbol)) != lumStsNoErr) return st;
-        const int r = symbol >> 4, s = symbol & 15;
-        if (s > 0) {
-            k += r;
-            if ((st = in.Receive(s, &value)) != lumStsNoErr) return st;
-            pDst[kZigzag[k]] = static_cast<Lum16s>(value * (1 << Al));
-        } else if (r == 15) {
-            k += 15;
-        } else {
-            int extra = 0;
-            if ((st = in.GetBits(r, &extra)) != lumStsNoErr) return st;
-            pState->eobRun = (1 << r) + extra - 1;  // this block is the run's first
-            break;
-        }
-    }
-    return lumStsNoErr;
+    return huffman::DecodeAcFirst<false>(pSrc, srcLen, pSrcPos, pDst, pMarker, Ss, Se, Al, pAcTable, pState);
 }
 
 namespace {

@@ -583,21 +583,29 @@ std::vector<Lum16s> ProgressiveBlocks(int n) {
     return blocks;
 }
 
+// What one block call leaves: its status, the read position and the reader's state.
+struct CallRecord {
+    LumStatus status;
+    int pos;
+    LumiDecodeHuffmanState state;
+};
+
 // One decoder checker: a scan coded from random blocks, decoded by every version into coefficient
 // buffers that hold what the earlier scans left (zero for first scans, the truncated values for
-// refinements), whole or cut short.
+// refinements), whole or cut short, with tables from statistics or with codes of any length up to 16
+// bits. Status, position and reader state are compared after every call.
 template <typename Fn, typename Call>
 void CheckProgressiveDecoder(const char* name, ScanKind kind, Call call) {
     checkasm::Versions<Fn> v(name);
     for (int trial = 0; trial < 16 && !checkasm::Failed(); ++trial) {
-        Tables t;
+        Tables t(trial % 2 == 1);
         const ScanParams p = RandomParams(kind);
         const std::vector<Lum16s> blocks = ProgressiveBlocks(kBlocks);
         const std::vector<Lum8u> stream = EncodeScan(kind, p, t, blocks);
         const int len = trial % 3 == 2 ? rng().Range(1, static_cast<int>(stream.size()))
                                        : static_cast<int>(stream.size());
-        auto pristine =
-            Buffers({kBlocks * 128, sizeof(Scalars), sizeof(LumiDecodeHuffmanState), kBlocks * 4});
+        auto pristine = Buffers(
+            {kBlocks * 128, sizeof(Scalars), sizeof(LumiDecodeHuffmanState), kBlocks * sizeof(CallRecord)});
         std::memset(pristine[0].data(), 0, kBlocks * 128);
         if (kind == ScanKind::kDcRefine || kind == ScanKind::kAcRefine) {
             std::memcpy(pristine[0].data(), blocks.data(), kBlocks * 128);
@@ -605,6 +613,7 @@ void CheckProgressiveDecoder(const char* name, ScanKind kind, Call call) {
         }
         std::memset(pristine[1].data(), 0, sizeof(Scalars));
         std::memset(pristine[2].data(), 0, sizeof(LumiDecodeHuffmanState));
+        std::memset(pristine[3].data(), 0, kBlocks * sizeof(CallRecord));
         CompareVersions(
             v, pristine,
             [&](Fn fn, std::vector<Guarded>& b) {
@@ -613,7 +622,7 @@ void CheckProgressiveDecoder(const char* name, ScanKind kind, Call call) {
                 for (int k = 0; k < kBlocks; ++k) {
                     last = call(fn, stream.data(), len, &s->pos, As<Lum16s>(b[0]) + 64 * k, &s->lastDc,
                                 &s->marker, p, t, As<LumiDecodeHuffmanState>(b[2]));
-                    As<LumStatus>(b[3])[k] = last;
+                    As<CallRecord>(b[3])[k] = {last, s->pos, *As<LumiDecodeHuffmanState>(b[2])};
                 }
                 return last;
             },
