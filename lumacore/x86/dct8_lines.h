@@ -14,6 +14,9 @@
 #include "lumacore/lumacore.h"
 
 namespace lumacore::x86 {
+// Internal to each including file, like the `O` it is instantiated with: every tuned file compiles these
+// for its own instruction set, and no copy may stand in for another level's at link time.
+namespace {
 
 // One inverse pass over x[0..7] (the eight points of each lane's line), rounded by (term + 2^(Shift-1))
 // >> Shift and kept to 16 bits. The inputs are 16-bit values in both passes (the dequantised block, then
@@ -144,6 +147,7 @@ inline void FdctColumnLines(typename O::V x[8]) {
     x[5] = term(t5);
 }
 
+}  // namespace
 }  // namespace lumacore::x86
 
 #endif
