@@ -11,7 +11,7 @@
 namespace vello {
 namespace {
 
-TEST(LumBuffer, AllocatesZeroedAlignedArraysAndRefusesImpossibleSizes) {
+TEST(LumBuffer, AllocatesZeroedOrFilledAlignedArraysAndRefusesImpossibleSizes) {
     LumBuffer<Lum16s> b;
     ASSERT_TRUE(b.Allocate(1000));
     EXPECT_EQ(b.size(), 1000);
@@ -20,6 +20,8 @@ TEST(LumBuffer, AllocatesZeroedAlignedArraysAndRefusesImpossibleSizes) {
     b.data()[999] = 7;
     ASSERT_TRUE(b.Allocate(10));  // replaces the first array, which is freed
     EXPECT_EQ(b.data()[9], 0);
+    ASSERT_TRUE(b.Allocate(33, 0x80));  // every byte of every element
+    for (std::int64_t i = 0; i < b.size(); ++i) ASSERT_EQ(static_cast<std::uint16_t>(b.data()[i]), 0x8080u);
 
     // Sizes whose bytes do not fit the allocator's int length, and empty ones, leave the holder empty.
     for (const std::int64_t count : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{INT_MAX / 2}}) {

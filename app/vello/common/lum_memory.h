@@ -77,15 +77,16 @@ class LumBuffer {
     LumBuffer& operator=(const LumBuffer&) = delete;
     ~LumBuffer() { lumsFree(data_); }
 
-    // Replaces the array by one of `count` elements, all bits zero. False (and empty) when the count is not
-    // positive, its bytes do not fit the allocator's int length, or memory ran out.
-    [[nodiscard]] bool Allocate(std::int64_t count) {
+    // Replaces the array by one of `count` elements, every byte `fill` (all bits zero by default). False
+    // (and empty) when the count is not positive, its bytes do not fit the allocator's int length, or
+    // memory ran out.
+    [[nodiscard]] bool Allocate(std::int64_t count, Lum8u fill = 0) {
         Release();
         if (count <= 0 || count > (INT_MAX - 64) / static_cast<std::int64_t>(sizeof(T))) return false;
         const int bytes = static_cast<int>(count * static_cast<std::int64_t>(sizeof(T)));
         auto* block = lumsMalloc_8u(bytes);
         if (block == nullptr) return false;
-        if (lumsZero_8u(block, bytes) < 0) {
+        if ((fill == 0 ? lumsZero_8u(block, bytes) : lumsSet_8u(fill, block, bytes)) < 0) {
             lumsFree(block);
             return false;
         }

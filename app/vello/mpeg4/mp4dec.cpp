@@ -107,10 +107,9 @@ Mpeg4Status Mpeg4Decoder::AllocateFrameStore() {
         const int border[3] = {16, 8, 8};
         for (int c = 0; c < 3; ++c) {
             const int bytes = steps[c] * rows[c] + kPlaneSlack;
-            if (!planeMemory_[i][c].Allocate(bytes)) return Mpeg4Status::kNoMemory;
-            p.plane[c] = planeMemory_[i][c].data();
             // Mid grey, so that a P-VOP without a decoded reference predicts from something defined.
-            lumsSet_8u(128, p.plane[c], bytes);
+            if (!planeMemory_[i][c].Allocate(bytes, 128)) return Mpeg4Status::kNoMemory;
+            p.plane[c] = planeMemory_[i][c].data();
             p.step[c] = steps[c];
             p.origin[c] = p.plane[c] + border[c] * steps[c] + border[c];
         }

@@ -104,6 +104,10 @@ McbpcEntry DecodeIMcbpc(unsigned v) {
 
 // Vectors read for a neighbour that is not available (outside the picture or the video packet).
 constexpr LumMotionVector kZeroVectors[4] = {};
+// A neighbour's availability flag by whether it is available, and the current macroblock's block flags
+// (rectangular VOPs have no transparent blocks).
+alignas(4) constexpr Lum32s kAvailable[2] = {0, 1};
+alignas(4) constexpr Lum8u kAllBlocksPresent[4] = {1, 1, 1, 1};
 
 // `mv` (half samples) of the block of `size` samples at (x, y), limited to `rect` as
 // lumiLimitMVToRect_MPEG4 limits it. Limiting leaves a vector whose block lies inside the rectangle as it
@@ -288,15 +292,11 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
     const bool left = mbx > 0 && mb - 1 >= packetStart;
     const bool up = mby > 0 && mb - mbWidth_ >= packetStart;
     const bool upRight = mby > 0 && mbx + 1 < mbWidth_ && mb - mbWidth_ + 1 >= packetStart;
-    const Lum32s availLeft = left ? 1 : 0;
-    const Lum32s availUp = up ? 1 : 0;
-    const Lum32s availUpRight = upRight ? 1 : 0;
-    alignas(4) const Lum8u availCur[4] = {1, 1, 1, 1};
     if (stream_.PastEnd()) return Mpeg4Status::kMacroblockError;
     LumStatus st = lumiDecodePadMV_PVOP_MPEG4(
         &stream_.pos, &stream_.bitOffset, left ? mv - 4 : kZeroVectors, up ? mv - 4 * mbWidth_ : kZeroVectors,
-        upRight ? mv - 4 * mbWidth_ + 4 : kZeroVectors, mv, &availLeft, &availUp, &availUpRight, availCur,
-        vop_.vop_fcode_forward, mbType);
+        upRight ? mv - 4 * mbWidth_ + 4 : kZeroVectors, mv, &kAvailable[left], &kAvailable[up],
+        &kAvailable[upRight], kAllBlocksPresent, vop_.vop_fcode_forward, mbType);
     if (st != lumStsNoErr) {
         VELLO_REPORT(config_.report, "Error: when decode motion vector.");
         return Mpeg4Status::kMacroblockError;
@@ -349,7 +349,7 @@ Mpeg4Status Mpeg4Decoder::DecodeInterMacroblock(int mbx, int mby, int mbType, in
     // zero vector gives a zero chroma vector.
     LumMotionVector chroma{};
     if (fourVectors) {
-        st = lumiComputeChroma4MV_MPEG4(mv, &chroma, availCur);
+        st = lumiComputeChroma4MV_MPEG4(mv, &chroma, kAllBlocksPresent);
     } else if (mv[0].dx != 0 || mv[0].dy != 0) {
         st = lumiComputeChromaMV_MPEG4(&mv[0], &chroma);
     }
