@@ -1,8 +1,9 @@
 // Level 1 (SSE2) half-sample motion compensation, also bound at levels 2 and 3 (a block row is 8 or 16
-// bytes, one 128-bit vector at most). A row of the prediction at a time, each of the four phases with
-// the generic rounding: (a + b + 1 - r) >> 1 is the byte average, less one where r is set and a + b is
-// odd; the four-sample phase sums in 16-bit lanes. Every row reads exactly the samples the generic code
-// reads (one more column or row only for an odd component), so the caller's padding is enough.
+// bytes, one 128-bit vector at most). Two rows of an 8x8 block or one of a macroblock at a time, each of
+// the four phases with the generic rounding: (a + b + 1 - r) >> 1 is the byte average, less one where r
+// is set and a + b is odd; the four-sample phase sums in 16-bit lanes. Every row reads exactly the samples
+// the generic code reads (one more column or row only for an odd component), so the caller's padding is
+// enough.
 #include <emmintrin.h>
 
 #include <cstddef>
@@ -48,35 +49,75 @@ inline __m128i Average4(__m128i a, __m128i b, __m128i c, __m128i d, __m128i bias
     return _mm_packus_epi16(lo, hi);
 }
 
-// Calls `row(y, prediction)` for each of the Size rows of the prediction.
-template <int Size, typename Row>
-inline void Predict(const Lum8u* pSrc, int srcStep, const LumMotionVector& mv, int rounding, Row row) {
+// The rows of the prediction one vector at a time: kLines 1 (16-byte rows: one row a vector) or 2 (8-byte
+// rows: rows y and y + 1 in the low and high halves). LoadLines reads exactly the bytes of those rows.
+template <int Size>
+constexpr int kLines = Size == 8 ? 2 : 1;
+
+template <int Size>
+inline __m128i LoadLines(const Lum8u* p, std::ptrdiff_t step) {
+    if constexpr (Size == 8)
+        return _mm_castpd_si128(
+            _mm_loadh_pd(_mm_castsi128_pd(LoadRow<8>(p)), reinterpret_cast<const double*>(p + step)));
+    else
+        return LoadRow<16>(p);
+}
+
+// Calls `lines(y, prediction)` for each vector of rows y, y + 1, ... (kLines<Size> of them) of the
+// prediction.
+template <int Size, typename Lines>
+inline void Predict(const Lum8u* pSrc, int srcStep, const LumMotionVector& mv, int rounding, Lines lines) {
+    constexpr int kStep = kLines<Size>;
     const std::ptrdiff_t step = srcStep;
     const Lum8u* src = pSrc + (mv.dx >> 1) + (mv.dy >> 1) * step;
     const int r = rounding != 0 ? 1 : 0;
     const bool halfX = (mv.dx & 1) != 0, halfY = (mv.dy & 1) != 0;
     const __m128i roundingMask = _mm_set1_epi8(static_cast<char>(r));
     if (!halfX && !halfY) {
-        for (int y = 0; y < Size; ++y, src += step) row(y, LoadRow<Size>(src));
+        for (int y = 0; y < Size; y += kStep, src += kStep * step) lines(y, LoadLines<Size>(src, step));
     } else if (halfX && !halfY) {
-        for (int y = 0; y < Size; ++y, src += step)
-            row(y, Average2(LoadRow<Size>(src), LoadRow<Size>(src + 1), roundingMask));
+        for (int y = 0; y < Size; y += kStep, src += kStep * step)
+            lines(y, Average2(LoadLines<Size>(src, step), LoadLines<Size>(src + 1, step), roundingMask));
     } else if (!halfX) {
-        __m128i above = LoadRow<Size>(src);
-        for (int y = 0; y < Size; ++y, src += step) {
-            const __m128i below = LoadRow<Size>(src + step);
-            row(y, Average2(above, below, roundingMask));
-            above = below;
+        if constexpr (Size == 8) {
+            for (int y = 0; y < Size; y += kStep, src += kStep * step)
+                lines(y,
+                      Average2(LoadLines<Size>(src, step), LoadLines<Size>(src + step, step), roundingMask));
+        } else {
+            __m128i above = LoadRow<Size>(src);
+            for (int y = 0; y < Size; ++y, src += step) {
+                const __m128i below = LoadRow<Size>(src + step);
+                lines(y, Average2(above, below, roundingMask));
+                above = below;
+            }
         }
     } else {
         const __m128i bias = _mm_set1_epi16(static_cast<short>(2 - r));
-        __m128i aboveL = LoadRow<Size>(src), aboveR = LoadRow<Size>(src + 1);
-        for (int y = 0; y < Size; ++y, src += step) {
-            const __m128i belowL = LoadRow<Size>(src + step), belowR = LoadRow<Size>(src + step + 1);
-            row(y, Average4(aboveL, aboveR, belowL, belowR, bias));
-            aboveL = belowL;
-            aboveR = belowR;
+        if constexpr (Size == 8) {
+            for (int y = 0; y < Size; y += kStep, src += kStep * step)
+                lines(y, Average4(LoadLines<Size>(src, step), LoadLines<Size>(src + 1, step),
+                                  LoadLines<Size>(src + step, step), LoadLines<Size>(src + step + 1, step),
+                                  bias));
+        } else {
+            __m128i aboveL = LoadRow<Size>(src), aboveR = LoadRow<Size>(src + 1);
+            for (int y = 0; y < Size; ++y, src += step) {
+                const __m128i belowL = LoadRow<Size>(src + step), belowR = LoadRow<Size>(src + step + 1);
+                lines(y, Average4(aboveL, aboveR, belowL, belowR, bias));
+                aboveL = belowL;
+                aboveR = belowR;
+            }
         }
+    }
+}
+
+// Stores rows y, y + 1, ... of `v` as LoadLines holds them.
+template <int Size>
+inline void StoreLines(Lum8u* p, std::ptrdiff_t step, __m128i v) {
+    if constexpr (Size == 8) {
+        StoreRow<8>(p, v);
+        _mm_storeh_pd(reinterpret_cast<double*>(p + step), _mm_castsi128_pd(v));
+    } else {
+        StoreRow<16>(p, v);
     }
 }
 
@@ -85,7 +126,7 @@ LumStatus CopyHalfpel(const Lum8u* pSrc, int srcStep, Lum8u* pDst, int dstStep, 
                       int rounding) {
     if (pSrc == nullptr || pDst == nullptr || pMV == nullptr) return lumStsNullPtrErr;
     Predict<Size>(pSrc, srcStep, *pMV, rounding, [&](int y, __m128i p) {
-        StoreRow<Size>(pDst + static_cast<std::ptrdiff_t>(y) * dstStep, p);
+        StoreLines<Size>(pDst + static_cast<std::ptrdiff_t>(y) * dstStep, dstStep, p);
     });
     return lumStsNoErr;
 }
@@ -107,10 +148,13 @@ LumStatus lumiReconBlockHalfpel_MPEG4_8u(const Lum8u* pSrc, int srcStep, const L
                                          Lum8u* pDst, int dstStep, const LumMotionVector* pMV, int rounding) {
     if (pSrc == nullptr || pDst == nullptr || pSrcResidual == nullptr || pMV == nullptr)
         return lumStsNullPtrErr;
-    Predict<8>(pSrc, srcStep, *pMV, rounding, [&](int y, __m128i p) {
-        const __m128i residual = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pSrcResidual + 8 * y));
-        const __m128i sum = _mm_adds_epi16(_mm_unpacklo_epi8(p, _mm_setzero_si128()), residual);
-        StoreRow<8>(pDst + static_cast<std::ptrdiff_t>(y) * dstStep, _mm_packus_epi16(sum, sum));
+    const __m128i zero = _mm_setzero_si128();
+    Predict<8>(pSrc, srcStep, *pMV, rounding, [&](int y, __m128i p) {  // rows y and y + 1
+        const __m128i* residual = reinterpret_cast<const __m128i*>(pSrcResidual + 8 * y);
+        const __m128i upper = _mm_adds_epi16(_mm_unpacklo_epi8(p, zero), _mm_loadu_si128(residual));
+        const __m128i lower = _mm_adds_epi16(_mm_unpackhi_epi8(p, zero), _mm_loadu_si128(residual + 1));
+        StoreLines<8>(pDst + static_cast<std::ptrdiff_t>(y) * dstStep, dstStep,
+                      _mm_packus_epi16(upper, lower));
     });
     return lumStsNoErr;
 }
