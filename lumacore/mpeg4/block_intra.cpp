@@ -68,6 +68,32 @@ int ScaleAcPrediction(int stored, int predQp, int curQp) {
     return (stored * predQp - curQp / 2) / curQp;
 }
 
+// The DC from its differential and predictor, stored in the prediction buffers for the neighbours.
+int ReconstructDc(int dcDiff, int dcPredictor, int blockIndex, int curQp, Lum16s* row, Lum16s* col) {
+    const int scaler = DcScaler(blockIndex, curQp);
+    const int quantDc = ClampCoef(dcDiff + (dcPredictor + scaler / 2) / scaler);
+    const int dc = ClampCoef(quantDc * scaler);
+    if (blockIndex == 1) {
+        const Lum16s t = col[8];
+        col[8] = row[-16];
+        row[-16] = t;
+        col[0] = row[0];
+        row[0] = static_cast<Lum16s>(dc);
+    } else if (blockIndex == 3) {
+        col[0] = static_cast<Lum16s>(dc);
+    } else {
+        col[0] = row[0];
+        row[0] = static_cast<Lum16s>(dc);
+    }
+    return dc;
+}
+
+// The inverse DCT of a lone DC, (DC + 4) >> 3, clamped to a sample, in all 64 places.
+void StoreFlat(int dc, Lum8u* pDst, int dstStep) {
+    const Lum8u flat = static_cast<Lum8u>(dc < -4 ? 0 : (dc >= 2044 ? 255 : (dc + 4) >> 3));
+    for (int y = 0; y < 8; ++y) std::memset(pDst + static_cast<std::ptrdiff_t>(y) * dstStep, flat, 8);
+}
+
 }  // namespace
 }  // namespace lumacore::c
 
@@ -76,7 +102,6 @@ namespace lumacore::mpeg4 {
 LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pDst, int dstStep, Lum16s* row,
                            Lum16s* col, Lum8u curQpByte, Lum8u* pQpBuf, const Lum8u* pQMatrix, int blockIndex,
                            int intraDcVlc, int acPredFlag, bool codedAc, InverseDctFn idct) {
-    using c::DcScaler;
     using c::DecodeDcDifferential;
     using c::IsChroma;
     using c::ScaleAcPrediction;
@@ -112,13 +137,22 @@ LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pD
                                           : mpeg4::kAlternateVerticalScan.data();
 
     BitReader bits(*ppBitStream, *pBitOffset);
-    Lum16s levels[64] = {};
-    uint64_t nonZero = 0;  // bit p: levels[p] is not 0
     int dcDiff = 0;
     if (intraDcVlc != 0) {
         const LumStatus st = DecodeDcDifferential(bits, IsChroma(blockIndex), &dcDiff);
         if (st != lumStsNoErr) return st;
     }
+    if (!codedAc && !useAcPred && pQMatrix == nullptr) {
+        // The usual uncoded block: no AC coefficient at all, so the neighbours get zero levels and the
+        // block is flat.
+        bits.Commit(ppBitStream, pBitOffset);
+        std::memset(row + 1, 0, 7 * sizeof(Lum16s));
+        std::memset(col + 1, 0, 7 * sizeof(Lum16s));
+        c::StoreFlat(c::ReconstructDc(dcDiff, dcPredictor, blockIndex, curQp, row, col), pDst, dstStep);
+        return lumStsNoErr;
+    }
+    Lum16s levels[64] = {};
+    uint64_t nonZero = 0;  // bit p: levels[p] is not 0
     if (codedAc) {
         BitReader afterDc = bits;
         const LumStatus st = mpeg4::DecodeTcoef(bits, true, scan, intraDcVlc != 0 ? 1 : 0, levels, &nonZero);
@@ -145,30 +179,13 @@ LumStatus DecodeIntraBlock(const Lum8u** ppBitStream, int* pBitOffset, Lum8u* pD
     for (int k = 1; k < 8; ++k) row[k] = levels[k];
     for (int k = 1; k < 8; ++k) col[k] = levels[8 * k];
 
-    // DC reconstruction.
-    const int scaler = DcScaler(blockIndex, curQp);
-    const int quantDc = ClampCoef(dcDiff + (dcPredictor + scaler / 2) / scaler);
-    const int dc = ClampCoef(quantDc * scaler);
-    if (blockIndex == 1) {
-        const Lum16s t = col[8];
-        col[8] = row[-16];
-        row[-16] = t;
-        col[0] = row[0];
-        row[0] = static_cast<Lum16s>(dc);
-    } else if (blockIndex == 3) {
-        col[0] = static_cast<Lum16s>(dc);
-    } else {
-        col[0] = row[0];
-        row[0] = static_cast<Lum16s>(dc);
-    }
+    const int dc = c::ReconstructDc(dcDiff, dcPredictor, blockIndex, curQp, row, col);
 
     // Inverse quantisation of the AC coefficients.
     Lum16s block[64];
     if (pQMatrix == nullptr) {
         if (nonZero == 0) {
-            // DC only: the inverse DCT of a lone DC is the flat value (DC + 4) >> 3.
-            const Lum8u flat = static_cast<Lum8u>(dc < -4 ? 0 : (dc >= 2044 ? 255 : (dc + 4) >> 3));
-            for (int y = 0; y < 8; ++y) std::memset(pDst + static_cast<std::ptrdiff_t>(y) * dstStep, flat, 8);
+            c::StoreFlat(dc, pDst, dstStep);
             return lumStsNoErr;
         }
         std::memset(block, 0, sizeof block);

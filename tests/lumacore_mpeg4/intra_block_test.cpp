@@ -375,6 +375,7 @@ TEST(Mpeg4IntraBlock, DcOnlyBlockKeepsAcPrediction) {
     Buffers b = Buffers::WithDcs(96, 80, 240);
     b.row()[1] = 4;
     b.row()[5] = -2;
+    b.col()[7] = 7;  // the left block's column, not used when predicting from above
     b.qp[1] = 10;
     const Result r = DecodeBlock(
         DcOnlyStream(0), b,
@@ -382,13 +383,17 @@ TEST(Mpeg4IntraBlock, DcOnlyBlockKeepsAcPrediction) {
     ASSERT_EQ(r.status, lumStsNoErr);
     EXPECT_EQ(r.buffers.row()[1], 4);
     EXPECT_EQ(r.buffers.row()[5], -2);
+    EXPECT_EQ(r.buffers.col()[7], 0);
     int levels[64] = {};
     levels[1] = 4;
     levels[5] = -2;
     EXPECT_EQ(r.pixels, ModelPixels(levels, 10, false, nullptr, 240));
-    // Without ac_pred_flag it is flat and its stored row is zero.
+    // Without ac_pred_flag it is flat and its stored row and column are zero.
     const Result flat = DecodeBlock(DcOnlyStream(0), b, Call{.dcOnly = true, .curQp = 10});
-    EXPECT_EQ(flat.buffers.row()[1], 0);
+    for (int k = 1; k < 8; ++k) {
+        EXPECT_EQ(flat.buffers.row()[k], 0) << k;
+        EXPECT_EQ(flat.buffers.col()[k], 0) << k;
+    }
     for (Lum8u px : flat.pixels) ASSERT_EQ(px, flat.pixels[0]);
 }
 
