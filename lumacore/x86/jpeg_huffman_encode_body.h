@@ -53,7 +53,8 @@ inline Lum8u* Write32(Lum8u* out, uint32_t w) {
 }
 
 // The bits not yet written: the low `count` bits of `buf` (older bits above newer ones), count < 32
-// between puts. Fields are 1 to 32 bits, so a put never overflows the 64 bits.
+// between puts; what lies above them is never written. Fields are 1 to 32 bits, so a put never loses a
+// pending bit.
 struct Bits {
     uint64_t buf;
     int count;
@@ -144,16 +145,17 @@ LumStatus EncodeBaseline(const Lum16s* pSrc, Lum8u* pDst, int dstLen, int* pDstP
         return Generic(pSrc, pDst, dstLen, pDstPos, pLastDC, pDcTable, pAcTable, pState, bFlush);
     // The writer's invariant: 0 to 7 pending bits under bit 23 and nothing below them. A state that
     // breaks it is left to the generic code, which defines what such a state gives.
+    // (Shifted up past the top byte and the pending bits, nothing may be left.)
     const uint32_t acc0 = pState->acc;
     const int n0 = pState->nBits;
-    if (n0 < 0 || n0 > 7 || (acc0 & ((1u << (24 - n0)) - 1)) != 0)
+    if (static_cast<unsigned>(n0) > 7 || ((acc0 << 8) << n0) != 0)
         return Generic(pSrc, pDst, dstLen, pDstPos, pLastDC, pDcTable, pAcTable, pState, bFlush);
 
     const int pos = *pDstPos;
     const bool inPlace = pos <= dstLen - kBlockBytesMax;
     Lum8u local[kBlockBytesMax];
     Lum8u* const start = inPlace ? pDst + pos : local;
-    Bits bits{(acc0 >> (24 - n0)) & ((1u << n0) - 1), n0, start};
+    Bits bits{acc0 >> (24 - n0), n0, start};  // the last byte written stays above the pending bits
     if (!EncodeBlock<Scan>(bits, pSrc, *pLastDC, pDcTable->code, pAcTable->code))
         return Generic(pSrc, pDst, dstLen, pDstPos, pLastDC, pDcTable, pAcTable, pState, bFlush);
     // The whole bytes still held, then the fewer than 8 bits left.
