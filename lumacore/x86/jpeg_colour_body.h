@@ -66,6 +66,41 @@ inline void FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __
     *b = O::PackBytes(outB);
 }
 
+// The same R, G, B in 16-bit lanes, eight to a vector (levels 1 and 2, which lack AVX2's wide 32-bit
+// lanes). (x k + 2^15) >> 16 is the high half of x k plus the top bit of its low half, so the rounded
+// product of a 16-bit factor is pmulhw plus pmullw >> 15; 91881 = 65536 + 26345 and
+// 116130 = 2 * 65536 - 14942 leave such factors. G's two products are summed in 32 bits by one pmaddwd of
+// (Cb', Cr') pairs against (-22554, 18734), with -46802 = -65536 + 18734. Exact for every Cb', Cr'.
+inline __m128i RoundedProduct16(__m128i x, short k) {
+    const __m128i kv = _mm_set1_epi16(k);
+    return _mm_add_epi16(_mm_mulhi_epi16(x, kv), _mm_srli_epi16(_mm_mullo_epi16(x, kv), 15));
+}
+
+inline void FullRangeRgb16(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                           __m128i* b) {
+    const __m128i zero = _mm_setzero_si128(), offset = _mm_set1_epi16(128);
+    const __m128i gFactors = _mm_set1_epi32((18734 << 16) | (-22554 & 0xFFFF)), half = _mm_set1_epi32(32768);
+    const __m128i y8 = Load16(ys), cb8 = Load16(cbs), cr8 = Load16(crs);
+    __m128i outR[2], outG[2], outB[2];
+    for (int h = 0; h < 2; ++h) {
+        const __m128i y = h ? _mm_unpackhi_epi8(y8, zero) : _mm_unpacklo_epi8(y8, zero);
+        const __m128i cb =
+            _mm_sub_epi16(h ? _mm_unpackhi_epi8(cb8, zero) : _mm_unpacklo_epi8(cb8, zero), offset);
+        const __m128i cr =
+            _mm_sub_epi16(h ? _mm_unpackhi_epi8(cr8, zero) : _mm_unpacklo_epi8(cr8, zero), offset);
+        outR[h] = _mm_add_epi16(_mm_add_epi16(y, cr), RoundedProduct16(cr, 26345));
+        outB[h] = _mm_add_epi16(_mm_add_epi16(y, _mm_add_epi16(cb, cb)), RoundedProduct16(cb, -14942));
+        const __m128i gLo =
+            _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb, cr), gFactors), half), 16);
+        const __m128i gHi =
+            _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb, cr), gFactors), half), 16);
+        outG[h] = _mm_add_epi16(_mm_sub_epi16(y, cr), _mm_packs_epi32(gLo, gHi));
+    }
+    *r = _mm_packus_epi16(outR[0], outR[1]);
+    *g = _mm_packus_epi16(outG[0], outG[1]);
+    *b = _mm_packus_epi16(outB[0], outB[1]);
+}
+
 // Video range: 76284 Y plus 132186 Cb, -25690 Cb - 53281 Cr and 104595 Cr, with constants that fold in
 // the offsets, shifted by 16. Each chroma byte is doubled so that every lane has its luma sample's chroma.
 template <typename O>
@@ -125,7 +160,10 @@ LumStatus FromYCbCr(const Lum8u* const* pSrc, int srcStep, Lum8u* pDst, int dstS
         Lum8u* d = pDst + y * dstStep;
         for (int x = 0; x < whole; x += kColourStep) {
             __m128i r, g, b;
-            FullRangeRgb<O>(pSrc[0] + row + x, pSrc[1] + row + x, pSrc[2] + row + x, &r, &g, &b);
+            if constexpr (O::kLanes == 4)
+                FullRangeRgb16(pSrc[0] + row + x, pSrc[1] + row + x, pSrc[2] + row + x, &r, &g, &b);
+            else
+                FullRangeRgb<O>(pSrc[0] + row + x, pSrc[1] + row + x, pSrc[2] + row + x, &r, &g, &b);
             if constexpr (P == Packed::kCmyk)
                 StoreInterleaved4(d + n * x, InvertBytes(r), InvertBytes(g), InvertBytes(b),
                                   Load16(pSrc[3] + row + x));
