@@ -19,7 +19,6 @@ struct Ops {
     static constexpr int kLanes = 8;
     static V Set(int k) { return _mm256_set1_epi32(k); }
     static V Add(V a, V b) { return _mm256_add_epi32(a, b); }
-    static V Sub(V a, V b) { return _mm256_sub_epi32(a, b); }
     static V Mul(V a, int k) { return _mm256_mullo_epi32(a, _mm256_set1_epi32(k)); }
     template <int N>
     static V Sra(V a) {
@@ -37,12 +36,54 @@ struct Ops {
     static void StoreInterleaved3(Lum8u* d, __m128i p0, __m128i p1, __m128i p2) {
         x86::StoreInterleaved3(d, p0, p1, p2);
     }
+    static void FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                             __m128i* b);
     // Sixteen lanes to sixteen bytes, clamped to 0..255.
     static __m128i PackBytes(const V v[2]) {
         const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(v[0], v[1]), 0xD8);
         return _mm_packus_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
     }
 };
+
+// The 16-bit lanes of YCbCr to R, G, B (x86::RgbWords): sixteen pixels in one vector.
+struct Words256 {
+    using V = __m256i;
+    static V Set16(short k) { return _mm256_set1_epi16(k); }
+    static V Set32(int k) { return _mm256_set1_epi32(k); }
+    static V Add16(V a, V b) { return _mm256_add_epi16(a, b); }
+    static V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
+    static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
+    static V MulHi16(V a, V b) { return _mm256_mulhi_epi16(a, b); }
+    static V MulLo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
+    template <int N>
+    static V Srli16(V a) {
+        return _mm256_srli_epi16(a, N);
+    }
+    template <int N>
+    static V Srai32(V a) {
+        return _mm256_srai_epi32(a, N);
+    }
+    static V Madd(V a, V b) { return _mm256_madd_epi16(a, b); }
+    static V UnpackLo16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
+    static V UnpackHi16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
+    static V Packs32(V a, V b) { return _mm256_packs_epi32(a, b); }
+};
+
+void Ops::FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                       __m128i* b) {
+    const __m256i offset = _mm256_set1_epi16(128);
+    const __m256i y = _mm256_cvtepu8_epi16(x86::Load16(ys));
+    const __m256i cb = _mm256_sub_epi16(_mm256_cvtepu8_epi16(x86::Load16(cbs)), offset);
+    const __m256i cr = _mm256_sub_epi16(_mm256_cvtepu8_epi16(x86::Load16(crs)), offset);
+    __m256i r16, g16, b16;
+    x86::RgbWords<Words256>(y, cb, cr, &r16, &g16, &b16);
+    // Words to bytes clamped to 0..255; the quadword permute puts R 0-15 low and G 0-15 high.
+    const __m256i rg = _mm256_permute4x64_epi64(_mm256_packus_epi16(r16, g16), 0xD8);
+    const __m256i bb = _mm256_permute4x64_epi64(_mm256_packus_epi16(b16, b16), 0xD8);
+    *r = _mm256_castsi256_si128(rg);
+    *g = _mm256_extracti128_si256(rg, 1);
+    *b = _mm256_castsi256_si128(bb);
+}
 
 inline __m256i Pair(int lo, int hi) {
     return _mm256_set1_epi32(

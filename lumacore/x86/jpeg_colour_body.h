@@ -5,9 +5,10 @@
 // Sixteen pixels a step, the arithmetic in 32-bit lanes (`O::kLanes` to a vector): the generic code's
 // fixed-point terms, sums and shifts exactly (its tables hold these products), so the results are the
 // same bits. The columns that do not fill a step go to the generic code, which also makes the argument
-// checks. `O` supplies the vector type and operations for one instruction set (see dct8_lines.h) and the
-// byte shuffles of three-byte pixels (`LoadDeinterleaved3`, `StoreInterleaved3`); `O::Mul` is only ever
-// given lanes within -32768..32767. Four-byte pixels take the unpacks of pixel_unpack.h at every level.
+// checks. `O` supplies the vector type and operations for one instruction set (see dct8_lines.h), the
+// byte shuffles of three-byte pixels (`LoadDeinterleaved3`, `StoreInterleaved3`) and YCbCr to R, G, B
+// of sixteen pixels (`FullRangeRgb`, 16-bit lanes, see RgbWords); `O::Mul` is only ever given lanes
+// within -32768..32767. Four-byte pixels take the unpacks of pixel_unpack.h at every level.
 #ifndef LUMACORE_X86_JPEG_COLOUR_BODY_H
 #define LUMACORE_X86_JPEG_COLOUR_BODY_H
 
@@ -42,44 +43,60 @@ inline __m128i Load16(const Lum8u* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-// Full-range YCbCr to R, G, B (clamped by the pack): R = Y + (91881 Cr' + 2^15) >> 16,
-// G = Y + (-22554 Cb' - 46802 Cr' + 2^15) >> 16, B = Y + (116130 Cb' + 2^15) >> 16, Cb' = Cb - 128 and
-// Cr' = Cr - 128.
-template <typename O>
-inline void FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
-                         __m128i* b) {
-    using V = typename O::V;
-    const Channel16<O> y = Widen16<O>(Load16(ys)), cb = Widen16<O>(Load16(cbs)), cr = Widen16<O>(Load16(crs));
-    const V half = O::Set(32768), offset = O::Set(128);
-    V outR[Channel16<O>::kCount], outG[Channel16<O>::kCount], outB[Channel16<O>::kCount];
-    for (int i = 0; i < Channel16<O>::kCount; ++i) {
-        const V cbi = O::Sub(cb.v[i], offset), cri = O::Sub(cr.v[i], offset);
-        const V tr = O::template Sra<16>(O::Add(O::Mul(cri, 91881), half));
-        const V tb = O::template Sra<16>(O::Add(O::Mul(cbi, 116130), half));
-        const V tg = O::template Sra<16>(O::Add(O::Add(O::Mul(cbi, -22554), O::Mul(cri, -46802)), half));
-        outR[i] = O::Add(y.v[i], tr);
-        outG[i] = O::Add(y.v[i], tg);
-        outB[i] = O::Add(y.v[i], tb);
+// Full-range YCbCr to R, G, B: R = Y + (91881 Cr' + 2^15) >> 16, G = Y + (-22554 Cb' - 46802 Cr' + 2^15)
+// >> 16, B = Y + (116130 Cb' + 2^15) >> 16, with Cb' = Cb - 128 and Cr' = Cr - 128, in 16-bit lanes.
+// (x k + 2^15) >> 16 is the high half of x k plus the top bit of its low half, so the rounded product of a
+// 16-bit factor is pmulhw plus pmullw >> 15; 91881 = 65536 + 26345 and 116130 = 2 * 65536 - 14942 leave
+// such factors. G's two products are summed in 32 bits by one pmaddwd of (Cb', Cr') pairs against
+// (-22554, 18734), with -46802 = -65536 + 18734. Exact for every Cb', Cr'; sums within -400..700, which the
+// caller's pack to bytes clamps. `W` supplies the 16-bit-lane vector and its operations (128 bits below,
+// 256 bits at level 3).
+template <typename W>
+inline typename W::V RoundedProduct16(typename W::V x, short k) {
+    const typename W::V kv = W::Set16(k);
+    return W::Add16(W::MulHi16(x, kv), W::template Srli16<15>(W::MulLo16(x, kv)));
+}
+
+template <typename W>
+inline void RgbWords(typename W::V y, typename W::V cb, typename W::V cr, typename W::V* r, typename W::V* g,
+                     typename W::V* b) {
+    using V = typename W::V;
+    const V gFactors = W::Set32((18734 << 16) | (-22554 & 0xFFFF)), half = W::Set32(32768);
+    *r = W::Add16(W::Add16(y, cr), RoundedProduct16<W>(cr, 26345));
+    *b = W::Add16(W::Add16(y, W::Add16(cb, cb)), RoundedProduct16<W>(cb, -14942));
+    // The pairs of the low and high half of each 128-bit lane; the pack puts them back in order.
+    const V gLo = W::template Srai32<16>(W::Add32(W::Madd(W::UnpackLo16(cb, cr), gFactors), half));
+    const V gHi = W::template Srai32<16>(W::Add32(W::Madd(W::UnpackHi16(cb, cr), gFactors), half));
+    *g = W::Add16(W::Sub16(y, cr), W::Packs32(gLo, gHi));
+}
+
+struct Words128 {
+    using V = __m128i;
+    static V Set16(short k) { return _mm_set1_epi16(k); }
+    static V Set32(int k) { return _mm_set1_epi32(k); }
+    static V Add16(V a, V b) { return _mm_add_epi16(a, b); }
+    static V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
+    static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
+    static V MulHi16(V a, V b) { return _mm_mulhi_epi16(a, b); }
+    static V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+    template <int N>
+    static V Srli16(V a) {
+        return _mm_srli_epi16(a, N);
     }
-    *r = O::PackBytes(outR);
-    *g = O::PackBytes(outG);
-    *b = O::PackBytes(outB);
-}
+    template <int N>
+    static V Srai32(V a) {
+        return _mm_srai_epi32(a, N);
+    }
+    static V Madd(V a, V b) { return _mm_madd_epi16(a, b); }
+    static V UnpackLo16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
+    static V UnpackHi16(V a, V b) { return _mm_unpackhi_epi16(a, b); }
+    static V Packs32(V a, V b) { return _mm_packs_epi32(a, b); }
+};
 
-// The same R, G, B in 16-bit lanes, eight to a vector (levels 1 and 2, which lack AVX2's wide 32-bit
-// lanes). (x k + 2^15) >> 16 is the high half of x k plus the top bit of its low half, so the rounded
-// product of a 16-bit factor is pmulhw plus pmullw >> 15; 91881 = 65536 + 26345 and
-// 116130 = 2 * 65536 - 14942 leave such factors. G's two products are summed in 32 bits by one pmaddwd of
-// (Cb', Cr') pairs against (-22554, 18734), with -46802 = -65536 + 18734. Exact for every Cb', Cr'.
-inline __m128i RoundedProduct16(__m128i x, short k) {
-    const __m128i kv = _mm_set1_epi16(k);
-    return _mm_add_epi16(_mm_mulhi_epi16(x, kv), _mm_srli_epi16(_mm_mullo_epi16(x, kv), 15));
-}
-
-inline void FullRangeRgb16(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
-                           __m128i* b) {
+// Sixteen pixels as two vectors of eight 16-bit lanes (levels 1 and 2).
+inline void FullRangeRgb128(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                            __m128i* b) {
     const __m128i zero = _mm_setzero_si128(), offset = _mm_set1_epi16(128);
-    const __m128i gFactors = _mm_set1_epi32((18734 << 16) | (-22554 & 0xFFFF)), half = _mm_set1_epi32(32768);
     const __m128i y8 = Load16(ys), cb8 = Load16(cbs), cr8 = Load16(crs);
     __m128i outR[2], outG[2], outB[2];
     for (int h = 0; h < 2; ++h) {
@@ -88,13 +105,7 @@ inline void FullRangeRgb16(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, 
             _mm_sub_epi16(h ? _mm_unpackhi_epi8(cb8, zero) : _mm_unpacklo_epi8(cb8, zero), offset);
         const __m128i cr =
             _mm_sub_epi16(h ? _mm_unpackhi_epi8(cr8, zero) : _mm_unpacklo_epi8(cr8, zero), offset);
-        outR[h] = _mm_add_epi16(_mm_add_epi16(y, cr), RoundedProduct16(cr, 26345));
-        outB[h] = _mm_add_epi16(_mm_add_epi16(y, _mm_add_epi16(cb, cb)), RoundedProduct16(cb, -14942));
-        const __m128i gLo =
-            _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb, cr), gFactors), half), 16);
-        const __m128i gHi =
-            _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb, cr), gFactors), half), 16);
-        outG[h] = _mm_add_epi16(_mm_sub_epi16(y, cr), _mm_packs_epi32(gLo, gHi));
+        RgbWords<Words128>(y, cb, cr, &outR[h], &outG[h], &outB[h]);
     }
     *r = _mm_packus_epi16(outR[0], outR[1]);
     *g = _mm_packus_epi16(outG[0], outG[1]);
@@ -160,10 +171,7 @@ LumStatus FromYCbCr(const Lum8u* const* pSrc, int srcStep, Lum8u* pDst, int dstS
         Lum8u* d = pDst + y * dstStep;
         for (int x = 0; x < whole; x += kColourStep) {
             __m128i r, g, b;
-            if constexpr (O::kLanes == 4)
-                FullRangeRgb16(pSrc[0] + row + x, pSrc[1] + row + x, pSrc[2] + row + x, &r, &g, &b);
-            else
-                FullRangeRgb<O>(pSrc[0] + row + x, pSrc[1] + row + x, pSrc[2] + row + x, &r, &g, &b);
+            O::FullRangeRgb(pSrc[0] + row + x, pSrc[1] + row + x, pSrc[2] + row + x, &r, &g, &b);
             if constexpr (P == Packed::kCmyk)
                 StoreInterleaved4(d + n * x, InvertBytes(r), InvertBytes(g), InvertBytes(b),
                                   Load16(pSrc[3] + row + x));

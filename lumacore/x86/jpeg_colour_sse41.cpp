@@ -15,7 +15,6 @@ struct Ops {
     static constexpr int kLanes = 4;
     static V Set(int k) { return _mm_set1_epi32(k); }
     static V Add(V a, V b) { return _mm_add_epi32(a, b); }
-    static V Sub(V a, V b) { return _mm_sub_epi32(a, b); }
     static V Mul(V a, int k) { return _mm_mullo_epi32(a, _mm_set1_epi32(k)); }
     template <int N>
     static V Sra(V a) {
@@ -41,6 +40,10 @@ struct Ops {
     static void LoadDeinterleaved3(const Lum8u* s, __m128i out[3]) { x86::LoadDeinterleaved3(s, out); }
     static void StoreInterleaved3(Lum8u* d, __m128i p0, __m128i p1, __m128i p2) {
         x86::StoreInterleaved3(d, p0, p1, p2);
+    }
+    static void FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                             __m128i* b) {
+        x86::FullRangeRgb128(ys, cbs, crs, r, g, b);
     }
     // Sixteen lanes to sixteen bytes, clamped to 0..255.
     static __m128i PackBytes(const V v[4]) {
