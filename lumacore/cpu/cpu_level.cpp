@@ -12,6 +12,8 @@ CpuFeatures DetectCpuFeatures() {
     f.sse41 = __builtin_cpu_supports("sse4.1");
     // The compiler's runtime reports AVX2 only when the operating system also saves the YMM state.
     f.avx2 = __builtin_cpu_supports("avx2");
+    f.bmi1 = __builtin_cpu_supports("bmi");
+    f.bmi2 = __builtin_cpu_supports("bmi2");
 #elif defined(__aarch64__)
     f.architecture = "aarch64";
 #elif defined(__i386__)
@@ -25,7 +27,7 @@ CpuFeatures DetectCpuFeatures() {
 int LevelForFeatures(const CpuFeatures& f) {
     if (!f.sse2) return 0;
     if (!(f.ssse3 && f.sse41)) return 1;
-    if (!f.avx2) return 2;
+    if (!(f.avx2 && f.bmi1 && f.bmi2)) return 2;
     return 3;
 }
 

@@ -1,8 +1,10 @@
 // Processor features and the dispatch level they allow.
 //
 // Levels are chosen by feature tests: 0 generic, 1 SSE2, 2 SSE4.1 with SSSE3, 3 AVX2 (with the operating
-// system saving the AVX state). Other architectures are level 0. The environment variable LUMACORE_LEVEL
-// (0 to 3) caps the level, so tests and benchmarks can run every level on one machine.
+// system saving the AVX state) with BMI1 and BMI2 (every AVX2 processor line has them; the level-3 Huffman
+// encoder shifts by register without the count register and clears bits in one instruction). Other
+// architectures are level 0. The environment variable LUMACORE_LEVEL (0 to 3) caps the level, so tests and
+// benchmarks can run every level on one machine.
 #ifndef LUMACORE_CPU_CPU_LEVEL_H
 #define LUMACORE_CPU_CPU_LEVEL_H
 
@@ -14,6 +16,8 @@ struct CpuFeatures {
     bool ssse3 = false;
     bool sse41 = false;
     bool avx2 = false;
+    bool bmi1 = false;
+    bool bmi2 = false;
 };
 
 struct CpuLevelChoice {

@@ -103,7 +103,11 @@ TEST(CpuLevel, FeaturesAndEnvironmentCap) {
     EXPECT_EQ(lumacore::LevelForFeatures(f), 1);
     f.ssse3 = true;
     EXPECT_EQ(lumacore::LevelForFeatures(f), 2);
-    f.avx2 = true;
+    f.avx2 = true;  // AVX2 without BMI1 and BMI2 is not level 3
+    EXPECT_EQ(lumacore::LevelForFeatures(f), 2);
+    f.bmi1 = true;
+    EXPECT_EQ(lumacore::LevelForFeatures(f), 2);
+    f.bmi2 = true;
     EXPECT_EQ(lumacore::LevelForFeatures(f), 3);
 
     struct Case {

@@ -21,8 +21,8 @@ int RunCpu(int argc, char** argv) {
     const lumacore::CpuLevelChoice choice = lumacore::ChooseCpuLevel(f, std::getenv("LUMACORE_LEVEL"));
     auto yesNo = [](bool b) { return b ? "yes" : "no"; };
     std::printf("architecture: %s\n", f.architecture);
-    std::printf("features:     sse2 %s, ssse3 %s, sse4.1 %s, avx2 %s\n", yesNo(f.sse2), yesNo(f.ssse3),
-                yesNo(f.sse41), yesNo(f.avx2));
+    std::printf("features:     sse2 %s, ssse3 %s, sse4.1 %s, avx2 %s, bmi1 %s, bmi2 %s\n", yesNo(f.sse2),
+                yesNo(f.ssse3), yesNo(f.sse41), yesNo(f.avx2), yesNo(f.bmi1), yesNo(f.bmi2));
     std::printf("level found:  %d (%s)\n", choice.detected, lumacore::LevelName(choice.detected));
     std::printf("level bound:  %d (%s)", choice.level, lumacore::LevelName(choice.level));
     if (choice.capped) std::printf(", capped by LUMACORE_LEVEL=%s", choice.envText);
