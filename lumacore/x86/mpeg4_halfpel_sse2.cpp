@@ -1,12 +1,13 @@
 // Level 1 (SSE2) half-sample motion compensation, also bound at levels 2 and 3 (a block row is 8 or 16
 // bytes, one 128-bit vector at most). Two rows of an 8x8 block or one of a macroblock at a time, each of
 // the four phases with the generic rounding: (a + b + 1 - r) >> 1 is the byte average, less one where r
-// is set and a + b is odd; the four-sample phase sums in 16-bit lanes. Every row reads exactly the samples
-// the generic code reads (one more column or row only for an odd component), so the caller's padding is
-// enough.
+// is set and a + b is odd; the four-sample phase comes from byte averages with a parity correction. Every
+// row reads exactly the samples the generic code reads (one more column or row only for an odd
+// component), so the caller's padding is enough.
 #include <emmintrin.h>
 
 #include <cstddef>
+#include <type_traits>
 
 #include "lumacore/lumacore.h"
 
@@ -36,17 +37,23 @@ inline __m128i Average2(__m128i a, __m128i b, __m128i roundingMask) {
     return _mm_sub_epi8(avg, _mm_and_si128(_mm_xor_si128(a, b), roundingMask));
 }
 
-// (a + b + c + d + bias) >> 2 per byte, in 16-bit lanes.
-inline __m128i Average4(__m128i a, __m128i b, __m128i c, __m128i d, __m128i bias) {
-    const __m128i zero = _mm_setzero_si128();
-    auto half = [&](auto unpack) {
-        const __m128i s = _mm_add_epi16(_mm_add_epi16(unpack(a, zero), unpack(b, zero)),
-                                        _mm_add_epi16(unpack(c, zero), unpack(d, zero)));
-        return _mm_srli_epi16(_mm_add_epi16(s, bias), 2);
-    };
-    const __m128i lo = half([](__m128i x, __m128i z) { return _mm_unpacklo_epi8(x, z); });
-    const __m128i hi = half([](__m128i x, __m128i z) { return _mm_unpackhi_epi8(x, z); });
-    return _mm_packus_epi16(lo, hi);
+// (a + b + c + d + 2 - r) >> 2 per byte from byte averages (avg(x, y) = (x + y + 1) >> 1, p and q the
+// pair averages, x and y the parities of a + b and c + d; the sums' floors are 2 floor(p, q) + x + y):
+//   r = 0: avg(p, q) with p, q rounded up, less one where x | y and p + q is odd;
+//   r = 1: avg(p, q) with p, q rounded down, less one where neither x nor y and p + q is odd.
+template <bool RoundDown>
+inline __m128i Average4(__m128i a, __m128i b, __m128i c, __m128i d) {
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i ab = _mm_xor_si128(a, b), cd = _mm_xor_si128(c, d);
+    __m128i p = _mm_avg_epu8(a, b), q = _mm_avg_epu8(c, d);
+    __m128i odd = _mm_or_si128(ab, cd);
+    if constexpr (RoundDown) {
+        p = _mm_sub_epi8(p, _mm_and_si128(ab, one));
+        q = _mm_sub_epi8(q, _mm_and_si128(cd, one));
+        odd = _mm_xor_si128(odd, one);
+    }
+    const __m128i fix = _mm_and_si128(_mm_and_si128(odd, _mm_xor_si128(p, q)), one);
+    return _mm_sub_epi8(_mm_avg_epu8(p, q), fix);
 }
 
 // The rows of the prediction one vector at a time: kLines 1 (16-byte rows: one row a vector) or 2 (8-byte
@@ -92,21 +99,27 @@ inline void Predict(const Lum8u* pSrc, int srcStep, const LumMotionVector& mv, i
             }
         }
     } else {
-        const __m128i bias = _mm_set1_epi16(static_cast<short>(2 - r));
-        if constexpr (Size == 8) {
-            for (int y = 0; y < Size; y += kStep, src += kStep * step)
-                lines(y, Average4(LoadLines<Size>(src, step), LoadLines<Size>(src + 1, step),
-                                  LoadLines<Size>(src + step, step), LoadLines<Size>(src + step + 1, step),
-                                  bias));
-        } else {
-            __m128i aboveL = LoadRow<Size>(src), aboveR = LoadRow<Size>(src + 1);
-            for (int y = 0; y < Size; ++y, src += step) {
-                const __m128i belowL = LoadRow<Size>(src + step), belowR = LoadRow<Size>(src + step + 1);
-                lines(y, Average4(aboveL, aboveR, belowL, belowR, bias));
-                aboveL = belowL;
-                aboveR = belowR;
+        auto both = [&](auto roundDown) {
+            constexpr bool kDown = decltype(roundDown)::value;
+            if constexpr (Size == 8) {
+                for (int y = 0; y < Size; y += kStep, src += kStep * step)
+                    lines(y, Average4<kDown>(LoadLines<Size>(src, step), LoadLines<Size>(src + 1, step),
+                                             LoadLines<Size>(src + step, step),
+                                             LoadLines<Size>(src + step + 1, step)));
+            } else {
+                __m128i aboveL = LoadRow<Size>(src), aboveR = LoadRow<Size>(src + 1);
+                for (int y = 0; y < Size; ++y, src += step) {
+                    const __m128i belowL = LoadRow<Size>(src + step), belowR = LoadRow<Size>(src + step + 1);
+                    lines(y, Average4<kDown>(aboveL, aboveR, belowL, belowR));
+                    aboveL = belowL;
+                    aboveR = belowR;
+                }
             }
-        }
+        };
+        if (r == 0)
+            both(std::false_type{});
+        else
+            both(std::true_type{});
     }
 }
 
