@@ -24,10 +24,6 @@ struct Ops {
     static V Sra(V a) {
         return _mm256_srai_epi32(a, N);
     }
-    template <int N>
-    static V Sll(V a) {
-        return _mm256_slli_epi32(a, N);
-    }
     // Bytes 8i to 8i + 7 of `bytes`, zero-extended.
     static V Widen(__m128i bytes, int i) {
         return _mm256_cvtepu8_epi32(i == 0 ? bytes : _mm_srli_si128(bytes, 8));
@@ -38,6 +34,8 @@ struct Ops {
     }
     static void FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
                              __m128i* b);
+    template <bool Chroma>
+    static void YCbCr(__m128i r, __m128i g, __m128i b, __m128i* y, __m128i* cb, __m128i* cr);
     // Sixteen lanes to sixteen bytes, clamped to 0..255.
     static __m128i PackBytes(const V v[2]) {
         const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(v[0], v[1]), 0xD8);
@@ -53,6 +51,7 @@ struct Words256 {
     static V Add16(V a, V b) { return _mm256_add_epi16(a, b); }
     static V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
     static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
+    static V Sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
     static V MulHi16(V a, V b) { return _mm256_mulhi_epi16(a, b); }
     static V MulLo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
     template <int N>
@@ -83,6 +82,23 @@ void Ops::FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m1
     *r = _mm256_castsi256_si128(rg);
     *g = _mm256_extracti128_si256(rg, 1);
     *b = _mm256_castsi256_si128(bb);
+}
+
+// Sixteen pixels in one vector of 16-bit lanes (CMYK to YCCK and RGB to luma; RGB and BGR to YCbCr have
+// their own loop below).
+template <bool Chroma>
+void Ops::YCbCr(__m128i r, __m128i g, __m128i b, __m128i* y, __m128i* cb, __m128i* cr) {
+    __m256i y16, cb16, cr16;
+    x86::YCbCrWords<Words256, Chroma>(_mm256_cvtepu8_epi16(r), _mm256_cvtepu8_epi16(g),
+                                      _mm256_cvtepu8_epi16(b), &y16, &cb16, &cr16);
+    if constexpr (Chroma) {
+        const __m256i yCb = _mm256_permute4x64_epi64(_mm256_packus_epi16(y16, cb16), 0xD8);
+        *y = _mm256_castsi256_si128(yCb);
+        *cb = _mm256_extracti128_si256(yCb, 1);
+        *cr = _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(cr16, cr16), 0xD8));
+    } else {
+        *y = _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(y16, y16), 0xD8));
+    }
 }
 
 inline __m256i Pair(int lo, int hi) {

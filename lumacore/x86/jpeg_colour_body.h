@@ -6,9 +6,10 @@
 // fixed-point terms, sums and shifts exactly (its tables hold these products), so the results are the
 // same bits. The columns that do not fill a step go to the generic code, which also makes the argument
 // checks. `O` supplies the vector type and operations for one instruction set (see dct8_lines.h), the
-// byte shuffles of three-byte pixels (`LoadDeinterleaved3`, `StoreInterleaved3`) and YCbCr to R, G, B
-// of sixteen pixels (`FullRangeRgb`, 16-bit lanes, see RgbWords); `O::Mul` is only ever given lanes
-// within -32768..32767. Four-byte pixels take the unpacks of pixel_unpack.h at every level.
+// byte shuffles of three-byte pixels (`LoadDeinterleaved3`, `StoreInterleaved3`), and the full-range
+// conversions of sixteen pixels both ways in 16-bit lanes (`FullRangeRgb`, see RgbWords; `YCbCr`, see
+// YCbCrWords); `O::Mul` (video range) is only ever given lanes within -32768..32767. Four-byte pixels take
+// the unpacks of pixel_unpack.h at every level.
 #ifndef LUMACORE_X86_JPEG_COLOUR_BODY_H
 #define LUMACORE_X86_JPEG_COLOUR_BODY_H
 
@@ -77,6 +78,7 @@ struct Words128 {
     static V Add16(V a, V b) { return _mm_add_epi16(a, b); }
     static V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
     static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
+    static V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
     static V MulHi16(V a, V b) { return _mm_mulhi_epi16(a, b); }
     static V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
     template <int N>
@@ -187,33 +189,60 @@ LumStatus FromYCbCr(const Lum8u* const* pSrc, int srcStep, Lum8u* pDst, int dstS
     return generic(rest, srcStep, pDst + n * whole, dstStep, LumiSize{roi.width - whole, roi.height});
 }
 
-// Y = (19595 R + 38470 G + 7471 B + 2^15) >> 16, sixteen samples packed to bytes.
-template <typename O>
-inline __m128i Luma16(const Channel16<O>& r, const Channel16<O>& g, const Channel16<O>& b) {
-    typename O::V out[Channel16<O>::kCount];
-    const typename O::V bias = O::Set(32768);
-    for (int i = 0; i < Channel16<O>::kCount; ++i)
-        out[i] = O::template Sra<16>(
-            O::Add(O::Add(O::Mul(r.v[i], 19595), O::Mul(g.v[i], 38470)), O::Add(O::Mul(b.v[i], 7471), bias)));
-    return O::PackBytes(out);
+// A 32-bit lane of the 16-bit pair (lo, hi), for pmaddwd.
+constexpr int PairOf(int lo, int hi) {
+    return static_cast<int>((static_cast<unsigned>(hi) << 16) | (static_cast<unsigned>(lo) & 0xFFFF));
 }
 
-// Cb and Cr add 128 << 16 and a bias of 2^15 - 1.
-template <typename O>
-inline void Chroma16(const Channel16<O>& r, const Channel16<O>& g, const Channel16<O>& b, __m128i* cb,
-                     __m128i* cr) {
-    using V = typename O::V;
-    constexpr int n = Channel16<O>::kCount;
-    const V bias = O::Set(8421375);
-    V outCb[n], outCr[n];
-    for (int i = 0; i < n; ++i) {
-        outCb[i] = O::template Sra<16>(O::Add(O::Add(O::Mul(r.v[i], -11059), O::Mul(g.v[i], -21709)),
-                                              O::Add(O::template Sll<15>(b.v[i]), bias)));
-        outCr[i] = O::template Sra<16>(O::Add(O::Add(O::template Sll<15>(r.v[i]), O::Mul(g.v[i], -27439)),
-                                              O::Add(O::Mul(b.v[i], -5329), bias)));
+// Y = (19595 R + 38470 G + 7471 B + 2^15) >> 16, Cb = (-11059 R - 21709 G + 32768 B + 8421375) >> 16 and
+// Cr = (32768 R - 27439 G - 5329 B + 8421375) >> 16 from 16-bit lanes, the sums exactly as the generic
+// code makes them: one pmaddwd of each pixel's (R, G) or (B, G) gives two products and their sum (38470 G
+// is 19235 G twice; 32768 B and 32768 R are subtracted as -32768 B and -32768 R). The results come back
+// as 16-bit lanes in pixel order (the pack undoes the unpacks' split of each 128-bit lane).
+template <typename W, bool Chroma>
+inline void YCbCrWords(typename W::V r, typename W::V g, typename W::V b, typename W::V* y, typename W::V* cb,
+                       typename W::V* cr) {
+    using V = typename W::V;
+    const V rg[2] = {W::UnpackLo16(r, g), W::UnpackHi16(r, g)};
+    const V bg[2] = {W::UnpackLo16(b, g), W::UnpackHi16(b, g)};
+    V outY[2], outCb[2], outCr[2];
+    for (int i = 0; i < 2; ++i) {
+        outY[i] = W::template Srai32<16>(W::Add32(W::Add32(W::Madd(rg[i], W::Set32(PairOf(19595, 19235))),
+                                                           W::Madd(bg[i], W::Set32(PairOf(7471, 19235)))),
+                                                  W::Set32(32768)));
+        if constexpr (Chroma) {
+            const V minus32768 = W::Set32(PairOf(-32768, 0)), bias = W::Set32(8421375);
+            outCb[i] = W::template Srai32<16>(W::Add32(
+                W::Sub32(W::Madd(rg[i], W::Set32(PairOf(-11059, -21709))), W::Madd(bg[i], minus32768)),
+                bias));
+            outCr[i] = W::template Srai32<16>(W::Add32(
+                W::Sub32(W::Madd(bg[i], W::Set32(PairOf(-5329, -27439))), W::Madd(rg[i], minus32768)), bias));
+        }
     }
-    *cb = O::PackBytes(outCb);
-    *cr = O::PackBytes(outCr);
+    *y = W::Packs32(outY[0], outY[1]);
+    if constexpr (Chroma) {
+        *cb = W::Packs32(outCb[0], outCb[1]);
+        *cr = W::Packs32(outCr[0], outCr[1]);
+    }
+}
+
+// Sixteen pixels' R, G, B bytes to their Y (and Cb, Cr) bytes, as two vectors of eight 16-bit lanes
+// (levels 1 and 2).
+template <bool Chroma>
+inline void YCbCr128(__m128i r8, __m128i g8, __m128i b8, __m128i* y, __m128i* cb, __m128i* cr) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i outY[2], outCb[2], outCr[2];
+    for (int h = 0; h < 2; ++h) {
+        const __m128i r = h ? _mm_unpackhi_epi8(r8, zero) : _mm_unpacklo_epi8(r8, zero);
+        const __m128i g = h ? _mm_unpackhi_epi8(g8, zero) : _mm_unpacklo_epi8(g8, zero);
+        const __m128i b = h ? _mm_unpackhi_epi8(b8, zero) : _mm_unpacklo_epi8(b8, zero);
+        YCbCrWords<Words128, Chroma>(r, g, b, &outY[h], &outCb[h], &outCr[h]);
+    }
+    *y = _mm_packus_epi16(outY[0], outY[1]);
+    if constexpr (Chroma) {
+        *cb = _mm_packus_epi16(outCb[0], outCb[1]);
+        *cr = _mm_packus_epi16(outCr[0], outCr[1]);
+    }
 }
 
 inline void Store16(Lum8u* p, __m128i v) {
@@ -239,11 +268,9 @@ LumStatus ToYCbCr(const Lum8u* pSrc, int srcStep, Lum8u* const* pDst, int dstSte
                 O::LoadDeinterleaved3(s + n * x, ch);
             }
             constexpr bool bgr = P == Packed::kBgr;
-            const Channel16<O> r = Widen16<O>(bgr ? ch[2] : ch[0]), g = Widen16<O>(ch[1]),
-                               b = Widen16<O>(bgr ? ch[0] : ch[2]);
-            __m128i cb, cr;
-            Chroma16<O>(r, g, b, &cb, &cr);
-            Store16(pDst[0] + row + x, Luma16<O>(r, g, b));
+            __m128i luma, cb, cr;
+            O::template YCbCr<true>(bgr ? ch[2] : ch[0], ch[1], bgr ? ch[0] : ch[2], &luma, &cb, &cr);
+            Store16(pDst[0] + row + x, luma);
             Store16(pDst[1] + row + x, cb);
             Store16(pDst[2] + row + x, cr);
         }
@@ -265,7 +292,9 @@ LumStatus RgbToLuma(const Lum8u* pSrc, int srcStep, Lum8u* pDst, int dstStep, Lu
         for (int x = 0; x < whole; x += kColourStep) {
             __m128i ch[3];
             O::LoadDeinterleaved3(s + 3 * x, ch);
-            Store16(d + x, Luma16<O>(Widen16<O>(ch[0]), Widen16<O>(ch[1]), Widen16<O>(ch[2])));
+            __m128i luma;
+            O::template YCbCr<false>(ch[0], ch[1], ch[2], &luma, nullptr, nullptr);
+            Store16(d + x, luma);
         }
     }
     if (whole == roi.width) return lumStsNoErr;

@@ -44,10 +44,6 @@ struct Ops {
     static V Sra(V a) {
         return _mm_srai_epi32(a, N);
     }
-    template <int N>
-    static V Sll(V a) {
-        return _mm_slli_epi32(a, N);
-    }
     // Bytes 4i to 4i + 3 of `bytes`, zero-extended.
     static V Widen(__m128i bytes, int i) {
         const __m128i zero = _mm_setzero_si128();
@@ -61,6 +57,10 @@ struct Ops {
     static void FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
                              __m128i* b) {
         x86::FullRangeRgb128(ys, cbs, crs, r, g, b);
+    }
+    template <bool Chroma>
+    static void YCbCr(__m128i r, __m128i g, __m128i b, __m128i* y, __m128i* cb, __m128i* cr) {
+        x86::YCbCr128<Chroma>(r, g, b, y, cb, cr);
     }
     // Sixteen lanes to sixteen bytes, clamped to 0..255.
     static __m128i PackBytes(const V v[4]) {
