@@ -284,9 +284,13 @@ Bytes EncodeTurbo(const Image& bgr, JpegSampling sampling, int quality) {
     return file;
 }
 
-// Runs djpeg on `file`; returns its exit status and what it wrote to standard error.
+// Runs djpeg on `file`; returns its exit status and what it wrote to standard error. The runs of this
+// test at each Lumacore level may run at the same time, so each writes to a folder of its level's: one
+// must not rewrite a file while djpeg reads another run's.
 int RunDjpeg(const Bytes& file, const std::string& name, std::string* errors) {
-    const fs::path dir = fs::path(QXR_BINARY_DIR) / "tests" / "jpeg" / "encoded";
+    const char* level = std::getenv("LUMACORE_LEVEL");
+    const fs::path dir = fs::path(QXR_BINARY_DIR) / "tests" / "jpeg" / "encoded" /
+                         (std::string("level-") + (level != nullptr ? level : "default"));
     fs::create_directories(dir);
     const fs::path jpg = dir / (name + ".jpg");
     const fs::path err = dir / (name + ".err");
