@@ -15,32 +15,16 @@ namespace lumacore::avx2 {
 namespace {
 
 struct Ops {
-    using V = __m256i;
-    static constexpr int kLanes = 8;
-    static V Set(int k) { return _mm256_set1_epi32(k); }
-    static V Add(V a, V b) { return _mm256_add_epi32(a, b); }
-    static V Mul(V a, int k) { return _mm256_mullo_epi32(a, _mm256_set1_epi32(k)); }
-    template <int N>
-    static V Sra(V a) {
-        return _mm256_srai_epi32(a, N);
-    }
-    // Bytes 8i to 8i + 7 of `bytes`, zero-extended.
-    static V Widen(__m128i bytes, int i) {
-        return _mm256_cvtepu8_epi32(i == 0 ? bytes : _mm_srli_si128(bytes, 8));
-    }
     static void LoadDeinterleaved3(const Lum8u* s, __m128i out[3]) { x86::LoadDeinterleaved3(s, out); }
     static void StoreInterleaved3(Lum8u* d, __m128i p0, __m128i p1, __m128i p2) {
         x86::StoreInterleaved3(d, p0, p1, p2);
     }
     static void FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
                              __m128i* b);
+    static void VideoRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                              __m128i* b);
     template <bool Chroma>
     static void YCbCr(__m128i r, __m128i g, __m128i b, __m128i* y, __m128i* cb, __m128i* cr);
-    // Sixteen lanes to sixteen bytes, clamped to 0..255.
-    static __m128i PackBytes(const V v[2]) {
-        const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(v[0], v[1]), 0xD8);
-        return _mm_packus_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
-    }
 };
 
 // The 16-bit lanes of YCbCr to R, G, B (x86::RgbWords): sixteen pixels in one vector.
@@ -68,6 +52,19 @@ struct Words256 {
     static V Packs32(V a, V b) { return _mm256_packs_epi32(a, b); }
 };
 
+// Words to bytes clamped to 0..255; the quadword permute puts the first operand's 16 low and the
+// second's high.
+inline __m256i PackPair(__m256i lo, __m256i hi) {
+    return _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
+}
+
+inline void PackRgb(__m256i r16, __m256i g16, __m256i b16, __m128i* r, __m128i* g, __m128i* b) {
+    const __m256i rg = PackPair(r16, g16);
+    *r = _mm256_castsi256_si128(rg);
+    *g = _mm256_extracti128_si256(rg, 1);
+    *b = _mm256_castsi256_si128(PackPair(b16, b16));
+}
+
 void Ops::FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
                        __m128i* b) {
     const __m256i offset = _mm256_set1_epi16(128);
@@ -76,12 +73,19 @@ void Ops::FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m1
     const __m256i cr = _mm256_sub_epi16(_mm256_cvtepu8_epi16(x86::Load16(crs)), offset);
     __m256i r16, g16, b16;
     x86::RgbWords<Words256>(y, cb, cr, &r16, &g16, &b16);
-    // Words to bytes clamped to 0..255; the quadword permute puts R 0-15 low and G 0-15 high.
-    const __m256i rg = _mm256_permute4x64_epi64(_mm256_packus_epi16(r16, g16), 0xD8);
-    const __m256i bb = _mm256_permute4x64_epi64(_mm256_packus_epi16(b16, b16), 0xD8);
-    *r = _mm256_castsi256_si128(rg);
-    *g = _mm256_extracti128_si256(rg, 1);
-    *b = _mm256_castsi256_si128(bb);
+    PackRgb(r16, g16, b16, r, g, b);
+}
+
+// Eight chroma samples, each doubled for its two luma samples.
+void Ops::VideoRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                        __m128i* b) {
+    const __m128i cb8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cbs));
+    const __m128i cr8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(crs));
+    __m256i r16, g16, b16;
+    x86::VideoRangeWords<Words256>(_mm256_cvtepu8_epi16(x86::Load16(ys)),
+                                   _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(cb8, cb8)),
+                                   _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(cr8, cr8)), &r16, &g16, &b16);
+    PackRgb(r16, g16, b16, r, g, b);
 }
 
 // Sixteen pixels in one vector of 16-bit lanes (CMYK to YCCK and RGB to luma; RGB and BGR to YCbCr have
@@ -92,12 +96,12 @@ void Ops::YCbCr(__m128i r, __m128i g, __m128i b, __m128i* y, __m128i* cb, __m128
     x86::YCbCrWords<Words256, Chroma>(_mm256_cvtepu8_epi16(r), _mm256_cvtepu8_epi16(g),
                                       _mm256_cvtepu8_epi16(b), &y16, &cb16, &cr16);
     if constexpr (Chroma) {
-        const __m256i yCb = _mm256_permute4x64_epi64(_mm256_packus_epi16(y16, cb16), 0xD8);
+        const __m256i yCb = PackPair(y16, cb16);
         *y = _mm256_castsi256_si128(yCb);
         *cb = _mm256_extracti128_si256(yCb, 1);
-        *cr = _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(cr16, cr16), 0xD8));
+        *cr = _mm256_castsi256_si128(PackPair(cr16, cr16));
     } else {
-        *y = _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(y16, y16), 0xD8));
+        *y = _mm256_castsi256_si128(PackPair(y16, y16));
     }
 }
 

@@ -2,14 +2,14 @@
 // interleaved BGR and RGB, luma from RGB, inverted CMYK to and from YCCK, and the video-range 4:2:0 to BGR
 // conversion of decoded MPEG-4 pictures.
 //
-// Sixteen pixels a step, the arithmetic in 32-bit lanes (`O::kLanes` to a vector): the generic code's
-// fixed-point terms, sums and shifts exactly (its tables hold these products), so the results are the
-// same bits. The columns that do not fill a step go to the generic code, which also makes the argument
-// checks. `O` supplies the vector type and operations for one instruction set (see dct8_lines.h), the
-// byte shuffles of three-byte pixels (`LoadDeinterleaved3`, `StoreInterleaved3`), and the full-range
-// conversions of sixteen pixels both ways in 16-bit lanes (`FullRangeRgb`, see RgbWords; `YCbCr`, see
-// YCbCrWords); `O::Mul` (video range) is only ever given lanes within -32768..32767. Four-byte pixels take
-// the unpacks of pixel_unpack.h at every level.
+// Sixteen pixels a step, the arithmetic in 16-bit lanes with the products summed by pmaddwd where a sum
+// needs 32 bits: the generic code's fixed-point terms, sums and shifts exactly (its tables hold these
+// products), so the results are the same bits. The columns that do not fill a step go to the generic
+// code, which also makes the argument checks. `O` supplies one instruction set's steps of sixteen pixels:
+// the byte shuffles of three-byte pixels (`LoadDeinterleaved3`, `StoreInterleaved3`) and the arithmetic
+// (`FullRangeRgb`, `YCbCr`, `VideoRangeRgb`), which levels 1 and 2 run on two 128-bit vectors (the
+// `...128` functions below) and level 3 on one 256-bit vector, through the same `...Words` templates.
+// Four-byte pixels take the unpacks of pixel_unpack.h at every level.
 #ifndef LUMACORE_X86_JPEG_COLOUR_BODY_H
 #define LUMACORE_X86_JPEG_COLOUR_BODY_H
 
@@ -26,22 +26,13 @@ namespace {
 
 constexpr int kColourStep = 16;
 
-template <typename O>
-struct Channel16 {
-    static constexpr int kCount = kColourStep / O::kLanes;
-    typename O::V v[kCount];
-};
-
-// Sixteen bytes to 32-bit lanes.
-template <typename O>
-inline Channel16<O> Widen16(__m128i bytes) {
-    Channel16<O> c;
-    for (int i = 0; i < Channel16<O>::kCount; ++i) c.v[i] = O::Widen(bytes, i);
-    return c;
-}
-
 inline __m128i Load16(const Lum8u* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// A 32-bit lane of the 16-bit pair (lo, hi), for pmaddwd.
+constexpr int PairOf(int lo, int hi) {
+    return static_cast<int>((static_cast<unsigned>(hi) << 16) | (static_cast<unsigned>(lo) & 0xFFFF));
 }
 
 // Full-range YCbCr to R, G, B: R = Y + (91881 Cr' + 2^15) >> 16, G = Y + (-22554 Cb' - 46802 Cr' + 2^15)
@@ -114,29 +105,53 @@ inline void FullRangeRgb128(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs,
     *b = _mm_packus_epi16(outB[0], outB[1]);
 }
 
-// Video range: 76284 Y plus 132186 Cb, -25690 Cb - 53281 Cr and 104595 Cr, with constants that fold in
-// the offsets, shifted by 16. Each chroma byte is doubled so that every lane has its luma sample's chroma.
-template <typename O>
-inline void VideoRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
-                          __m128i* b) {
-    using V = typename O::V;
+// Video range: R = (76284 Y + 104595 Cr - 14608704) >> 16, G = (76284 Y - 25690 Cb - 53281 Cr + 8887744)
+// >> 16, B = (76284 Y + 132186 Cb - 18140352) >> 16, the offsets folded into the constants. In 16-bit
+// lanes each factor beyond 16 bits and each constant splits into a multiple of 65536, which leaves the
+// shift whole (76284 = 65536 + 10748, 104595 = 2 * 65536 - 26477, 132186 = 2 * 65536 + 1114,
+// -53281 = -65536 + 12255, and -223, 136, -277 times 65536 from the constants), and a rest summed by
+// pmaddwd of (Y, Cr), (Y, Cb) and (Cr, 1) pairs. Exact for every Y, Cb, Cr.
+template <typename W>
+inline void VideoRangeWords(typename W::V y, typename W::V cb, typename W::V cr, typename W::V* r,
+                            typename W::V* g, typename W::V* b) {
+    using V = typename W::V;
+    // The pmaddwd sums of the low and high half of each 128-bit lane, shifted and packed back in order.
+    auto sum = [](V lo, V hi) { return W::Packs32(W::template Srai32<16>(lo), W::template Srai32<16>(hi)); };
+    const V one = W::Set16(1);
+    const V yCr[2] = {W::UnpackLo16(y, cr), W::UnpackHi16(y, cr)};
+    const V yCb[2] = {W::UnpackLo16(y, cb), W::UnpackHi16(y, cb)};
+    const V crOne[2] = {W::UnpackLo16(cr, one), W::UnpackHi16(cr, one)};
+    V tr[2], tg[2], tb[2];
+    for (int i = 0; i < 2; ++i) {
+        tr[i] = W::Add32(W::Madd(yCr[i], W::Set32(PairOf(10748, -26477))), W::Set32(5824));
+        tb[i] = W::Add32(W::Madd(yCb[i], W::Set32(PairOf(10748, 1114))), W::Set32(13120));
+        tg[i] = W::Add32(W::Madd(yCb[i], W::Set32(PairOf(10748, -25690))),
+                         W::Madd(crOne[i], W::Set32(PairOf(12255, -25152))));
+    }
+    *r = W::Add16(W::Add16(y, W::Add16(cr, cr)), W::Add16(sum(tr[0], tr[1]), W::Set16(-223)));
+    *g = W::Add16(W::Sub16(y, cr), W::Add16(sum(tg[0], tg[1]), W::Set16(136)));
+    *b = W::Add16(W::Add16(y, W::Add16(cb, cb)), W::Add16(sum(tb[0], tb[1]), W::Set16(-277)));
+}
+
+// Sixteen pixels of a 4:2:0 row (eight chroma samples, each doubled so that every lane has its luma
+// sample's chroma) as two vectors of eight 16-bit lanes (levels 1 and 2).
+inline void VideoRangeRgb128(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                             __m128i* b) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i y8 = Load16(ys);
     const __m128i cb8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cbs));
     const __m128i cr8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(crs));
-    const Channel16<O> y = Widen16<O>(Load16(ys)), cb = Widen16<O>(_mm_unpacklo_epi8(cb8, cb8)),
-                       cr = Widen16<O>(_mm_unpacklo_epi8(cr8, cr8));
-    V outR[Channel16<O>::kCount], outG[Channel16<O>::kCount], outB[Channel16<O>::kCount];
-    for (int i = 0; i < Channel16<O>::kCount; ++i) {
-        const V l = O::Mul(y.v[i], 76284);
-        const V tb = O::Add(O::Mul(cb.v[i], 132186), O::Set(-18140352));
-        const V tg = O::Add(O::Add(O::Mul(cb.v[i], -25690), O::Mul(cr.v[i], -53281)), O::Set(8887744));
-        const V tr = O::Add(O::Mul(cr.v[i], 104595), O::Set(-14608704));
-        outR[i] = O::template Sra<16>(O::Add(l, tr));
-        outG[i] = O::template Sra<16>(O::Add(l, tg));
-        outB[i] = O::template Sra<16>(O::Add(l, tb));
+    const __m128i cb16 = _mm_unpacklo_epi8(cb8, zero), cr16 = _mm_unpacklo_epi8(cr8, zero);
+    __m128i outR[2], outG[2], outB[2];
+    for (int h = 0; h < 2; ++h) {
+        const __m128i y = h ? _mm_unpackhi_epi8(y8, zero) : _mm_unpacklo_epi8(y8, zero);
+        const __m128i cb = h ? _mm_unpackhi_epi16(cb16, cb16) : _mm_unpacklo_epi16(cb16, cb16);
+        const __m128i cr = h ? _mm_unpackhi_epi16(cr16, cr16) : _mm_unpacklo_epi16(cr16, cr16);
+        VideoRangeWords<Words128>(y, cb, cr, &outR[h], &outG[h], &outB[h]);
     }
-    *r = O::PackBytes(outR);
-    *g = O::PackBytes(outG);
-    *b = O::PackBytes(outB);
+    *r = _mm_packus_epi16(outR[0], outR[1]);
+    *g = _mm_packus_epi16(outG[0], outG[1]);
+    *b = _mm_packus_epi16(outB[0], outB[1]);
 }
 
 // Channel order of the interleaved side. CMYK is stored inverted (255 - R, 255 - G, 255 - B, then K,
@@ -187,11 +202,6 @@ LumStatus FromYCbCr(const Lum8u* const* pSrc, int srcStep, Lum8u* pDst, int dstS
     const Lum8u* rest[4] = {};
     for (int c = 0; c < n; ++c) rest[c] = pSrc[c] + whole;
     return generic(rest, srcStep, pDst + n * whole, dstStep, LumiSize{roi.width - whole, roi.height});
-}
-
-// A 32-bit lane of the 16-bit pair (lo, hi), for pmaddwd.
-constexpr int PairOf(int lo, int hi) {
-    return static_cast<int>((static_cast<unsigned>(hi) << 16) | (static_cast<unsigned>(lo) & 0xFFFF));
 }
 
 // Y = (19595 R + 38470 G + 7471 B + 2^15) >> 16, Cb = (-11059 R - 21709 G + 32768 B + 8421375) >> 16 and
@@ -316,7 +326,7 @@ LumStatus Ycbcr420ToBgr(const Lum8u* const pSrc[3], const int srcStep[3], Lum8u*
         Lum8u* d = pDst + y * dstStep;
         for (int x = 0; x < whole; x += kColourStep) {
             __m128i r, g, b;
-            VideoRangeRgb<O>(ys + x, cbs + x / 2, crs + x / 2, &r, &g, &b);
+            O::VideoRangeRgb(ys + x, cbs + x / 2, crs + x / 2, &r, &g, &b);
             O::StoreInterleaved3(d + 3 * x, b, g, r);
         }
     }

@@ -18,38 +18,6 @@ namespace lumacore::sse2 {
 namespace {
 
 struct Ops {
-    using V = __m128i;
-    static constexpr int kLanes = 4;
-    static V Set(int k) { return _mm_set1_epi32(k); }
-    static V Add(V a, V b) { return _mm_add_epi32(a, b); }
-    static V Mul(V a, int k) {
-        const int low = static_cast<Lum16s>(k & 0xFFFF);  // kl, signed
-        const int high = (k - low) / 65536;               // kh
-        const V product = _mm_madd_epi16(a, _mm_set1_epi32(low & 0xFFFF));
-        switch (high) {
-            case 0:
-                return product;
-            case 1:
-                return _mm_add_epi32(product, _mm_slli_epi32(a, 16));
-            case 2:
-                return _mm_add_epi32(product, _mm_slli_epi32(a, 17));
-            case -1:
-                return _mm_sub_epi32(product, _mm_slli_epi32(a, 16));
-            default:  // kh within -32768..32767: its product with the lane, shifted
-                return _mm_add_epi32(product,
-                                     _mm_slli_epi32(_mm_madd_epi16(a, _mm_set1_epi32(high & 0xFFFF)), 16));
-        }
-    }
-    template <int N>
-    static V Sra(V a) {
-        return _mm_srai_epi32(a, N);
-    }
-    // Bytes 4i to 4i + 3 of `bytes`, zero-extended.
-    static V Widen(__m128i bytes, int i) {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i words = i < 2 ? _mm_unpacklo_epi8(bytes, zero) : _mm_unpackhi_epi8(bytes, zero);
-        return (i & 1) ? _mm_unpackhi_epi16(words, zero) : _mm_unpacklo_epi16(words, zero);
-    }
     static void LoadDeinterleaved3(const Lum8u* s, __m128i out[3]) { x86::LoadDeinterleaved3Unpack(s, out); }
     static void StoreInterleaved3(Lum8u* d, __m128i p0, __m128i p1, __m128i p2) {
         x86::StoreInterleaved3Unpack(d, p0, p1, p2);
@@ -58,13 +26,13 @@ struct Ops {
                              __m128i* b) {
         x86::FullRangeRgb128(ys, cbs, crs, r, g, b);
     }
+    static void VideoRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                              __m128i* b) {
+        x86::VideoRangeRgb128(ys, cbs, crs, r, g, b);
+    }
     template <bool Chroma>
     static void YCbCr(__m128i r, __m128i g, __m128i b, __m128i* y, __m128i* cb, __m128i* cr) {
         x86::YCbCr128<Chroma>(r, g, b, y, cb, cr);
-    }
-    // Sixteen lanes to sixteen bytes, clamped to 0..255.
-    static __m128i PackBytes(const V v[4]) {
-        return _mm_packus_epi16(_mm_packs_epi32(v[0], v[1]), _mm_packs_epi32(v[2], v[3]));
     }
 };
 
