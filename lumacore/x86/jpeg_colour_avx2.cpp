@@ -110,60 +110,80 @@ inline __m256i Pair(int lo, int hi) {
         static_cast<int>((static_cast<uint32_t>(hi) << 16) | (static_cast<uint16_t>(lo))));
 }
 
+// Pixels 0-15 of a 32-pixel step in the low 128-bit half and 16-31 in the high one, each channel apart:
+// the 16-pixel deinterleave of pixel_shuffle.h in both halves at once.
+inline void LoadDeinterleaved3x2(const Lum8u* s, __m256i out[3]) {
+    const auto& m = x86::kShuffleMasks.deinterleave;
+    __m256i in[3];
+    for (int i = 0; i < 3; ++i)
+        in[i] = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * i))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 48 + 16 * i)), 1);
+    for (int c = 0; c < 3; ++c) {
+        __m256i v = _mm256_shuffle_epi8(in[0], _mm256_broadcastsi128_si256(x86::Mask(m[c][0])));
+        for (int i = 1; i < 3; ++i)
+            v = _mm256_or_si256(v,
+                                _mm256_shuffle_epi8(in[i], _mm256_broadcastsi128_si256(x86::Mask(m[c][i]))));
+        out[c] = v;
+    }
+}
+
 // The generic code's sums, Y = 19595 R + 38470 G + 7471 B + 2^15, Cb = -11059 R - 21709 G + 32768 B +
 // 8421375, Cr = 32768 R - 27439 G - 5329 B + 8421375, each shifted by 16, from 32-bit lanes that hold one
 // pixel's (R, G) or (B, G) as two 16-bit values: one madd gives two products and their sum, exactly (no
 // coefficient or sum leaves its range; 38470 G is 19235 G twice, and 32768 B is subtracted as -32768 B).
+// 32 pixels a step; every widening and narrowing step works within 128-bit halves, in matching orders, so
+// each half's 16 outputs come back in pixel order.
 template <bool Bgr, typename Generic>
 LumStatus ToYCbCrPairs(const Lum8u* pSrc, int srcStep, Lum8u* const pDst[3], int dstStep, LumiSize roi,
                        Generic generic) {
-    const int whole = roi.width > 0 ? roi.width / 16 * 16 : 0;
+    const int whole = roi.width > 0 ? roi.width / 32 * 32 : 0;
     if (whole == 0 || pSrc == nullptr || pDst == nullptr || pDst[0] == nullptr || pDst[1] == nullptr ||
         pDst[2] == nullptr || srcStep <= 0 || dstStep <= 0 || roi.height <= 0)
         return generic(pSrc, srcStep, pDst, dstStep, roi);
     const __m256i yRg = Pair(19595, 19235), yBg = Pair(7471, 19235), cbRg = Pair(-11059, -21709),
                   crBg = Pair(-5329, -27439), minus32768 = Pair(-32768, 0);
     const __m256i lumaBias = _mm256_set1_epi32(32768), chromaBias = _mm256_set1_epi32(8421375);
+    const __m256i zero = _mm256_setzero_si256();
     for (std::ptrdiff_t y = 0; y < roi.height; ++y) {
         const Lum8u* s = pSrc + y * srcStep;
         const std::ptrdiff_t row = y * dstStep;
-        for (int x = 0; x < whole; x += 16) {
-            __m128i ch[3];
-            x86::LoadDeinterleaved3(s + 3 * x, ch);
-            const __m256i r = _mm256_cvtepu8_epi16(Bgr ? ch[2] : ch[0]);
-            const __m256i g = _mm256_cvtepu8_epi16(ch[1]);
-            const __m256i b = _mm256_cvtepu8_epi16(Bgr ? ch[0] : ch[2]);
-            // Pixels 0-3 and 8-11 in the low halves, 4-7 and 12-15 in the high ones; the 32-to-16-bit
-            // pack below puts them back in order.
-            const __m256i rg[2] = {_mm256_unpacklo_epi16(r, g), _mm256_unpackhi_epi16(r, g)};
-            const __m256i bg[2] = {_mm256_unpacklo_epi16(b, g), _mm256_unpackhi_epi16(b, g)};
-            __m256i outY[2], outCb[2], outCr[2];
-            for (int i = 0; i < 2; ++i) {
-                const __m256i minus32768R = _mm256_madd_epi16(rg[i], minus32768);
-                const __m256i minus32768B = _mm256_madd_epi16(bg[i], minus32768);
-                outY[i] = _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(rg[i], yRg),
-                                                                              _mm256_madd_epi16(bg[i], yBg)),
-                                                             lumaBias),
-                                            16);
+        for (int x = 0; x < whole; x += 32) {
+            __m256i ch[3];
+            LoadDeinterleaved3x2(s + 3 * x, ch);
+            const __m256i r8 = Bgr ? ch[2] : ch[0], g8 = ch[1], b8 = Bgr ? ch[0] : ch[2];
+            // Words: [0] pixels 0-7 | 16-23, [1] 8-15 | 24-31; pair vector i holds the first (i even) or
+            // last four pixels of each half of word vector i / 2.
+            const __m256i r[2] = {_mm256_unpacklo_epi8(r8, zero), _mm256_unpackhi_epi8(r8, zero)};
+            const __m256i g[2] = {_mm256_unpacklo_epi8(g8, zero), _mm256_unpackhi_epi8(g8, zero)};
+            const __m256i b[2] = {_mm256_unpacklo_epi8(b8, zero), _mm256_unpackhi_epi8(b8, zero)};
+            __m256i outY[4], outCb[4], outCr[4];
+            for (int i = 0; i < 4; ++i) {
+                const int w = i / 2;
+                const __m256i rg =
+                    i % 2 == 0 ? _mm256_unpacklo_epi16(r[w], g[w]) : _mm256_unpackhi_epi16(r[w], g[w]);
+                const __m256i bg =
+                    i % 2 == 0 ? _mm256_unpacklo_epi16(b[w], g[w]) : _mm256_unpackhi_epi16(b[w], g[w]);
+                const __m256i minus32768R = _mm256_madd_epi16(rg, minus32768);
+                const __m256i minus32768B = _mm256_madd_epi16(bg, minus32768);
+                outY[i] = _mm256_srai_epi32(
+                    _mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(rg, yRg), _mm256_madd_epi16(bg, yBg)),
+                                     lumaBias),
+                    16);
                 outCb[i] = _mm256_srai_epi32(
-                    _mm256_add_epi32(_mm256_sub_epi32(_mm256_madd_epi16(rg[i], cbRg), minus32768B),
-                                     chromaBias),
+                    _mm256_add_epi32(_mm256_sub_epi32(_mm256_madd_epi16(rg, cbRg), minus32768B), chromaBias),
                     16);
                 outCr[i] = _mm256_srai_epi32(
-                    _mm256_add_epi32(_mm256_sub_epi32(_mm256_madd_epi16(bg[i], crBg), minus32768R),
-                                     chromaBias),
+                    _mm256_add_epi32(_mm256_sub_epi32(_mm256_madd_epi16(bg, crBg), minus32768R), chromaBias),
                     16);
             }
-            // Words to bytes clamped to 0..255; the quadword permute puts Y 0-15 low and Cb 0-15 high.
-            const __m256i yCb =
-                _mm256_permute4x64_epi64(_mm256_packus_epi16(_mm256_packs_epi32(outY[0], outY[1]),
-                                                             _mm256_packs_epi32(outCb[0], outCb[1])),
-                                         0xD8);
-            const __m256i crWords = _mm256_packs_epi32(outCr[0], outCr[1]);
-            const __m256i cr = _mm256_permute4x64_epi64(_mm256_packus_epi16(crWords, crWords), 0xD8);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[0] + row + x), _mm256_castsi256_si128(yCb));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[1] + row + x), _mm256_extracti128_si256(yCb, 1));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst[2] + row + x), _mm256_castsi256_si128(cr));
+            // Words to bytes clamped to 0..255, undoing the unpacks: pixels 0-15 | 16-31.
+            const auto pack = [](const __m256i* v) {
+                return _mm256_packus_epi16(_mm256_packs_epi32(v[0], v[1]), _mm256_packs_epi32(v[2], v[3]));
+            };
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(pDst[0] + row + x), pack(outY));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(pDst[1] + row + x), pack(outCb));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(pDst[2] + row + x), pack(outCr));
         }
     }
     if (whole == roi.width) return lumStsNoErr;
