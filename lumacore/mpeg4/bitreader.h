@@ -13,6 +13,7 @@
 #define LUMACORE_MPEG4_BITREADER_H
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -24,23 +25,20 @@ inline constexpr int kBitstreamPadding = 8;
 
 class BitReader {
   public:
-    BitReader(const Lum8u* byte, int bitOffset) : byte_(byte), bit_(bitOffset) {}
+    BitReader(const Lum8u* byte, int bitOffset) : base_(byte), bit_(static_cast<std::size_t>(bitOffset)) {}
 
     // The next bits of the stream from the most significant bit on, without consuming them: at least 25
     // of them are the stream's, the rest are zeros. One unaligned load of the four bytes at the position.
     uint32_t Window() const {
         uint32_t word;
-        std::memcpy(&word, byte_, sizeof word);
+        std::memcpy(&word, base_ + (bit_ >> 3), sizeof word);
         if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap32(word);
-        return word << bit_;
+        return word << (bit_ & 7);
     }
     // The next `n` bits (1..25), right-aligned, without consuming them.
     uint32_t Peek(int n) const { return Window() >> (32 - n); }
-    void Skip(int n) {
-        bit_ += n;
-        byte_ += bit_ >> 3;
-        bit_ &= 7;
-    }
+    // The position is kept as a bit count from the starting byte, so consuming bits is one addition.
+    void Skip(int n) { bit_ += static_cast<std::size_t>(n); }
     // `n` bits (0..25).
     uint32_t Read(int n) {
         if (n == 0) return 0;
@@ -51,13 +49,13 @@ class BitReader {
 
     // Stores the position back into the caller's pointer and offset.
     void Commit(const Lum8u** ppBitStream, int* pBitOffset) const {
-        *ppBitStream = byte_;
-        *pBitOffset = bit_;
+        *ppBitStream = base_ + (bit_ >> 3);
+        *pBitOffset = static_cast<int>(bit_ & 7);
     }
 
   private:
-    const Lum8u* byte_;
-    int bit_;
+    const Lum8u* base_;  // the byte the reader started in
+    std::size_t bit_;    // bits from the most significant bit of *base_
 };
 
 }  // namespace lumacore::mpeg4

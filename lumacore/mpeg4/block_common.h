@@ -91,8 +91,8 @@ template <typename Store>
         out[natural] = value;
         mask |= uint64_t{1} << natural;
         ++pos;
+        // After position 63 the next event fails at the check above (or as a bad code) without writing.
         if (last != 0) break;
-        if (pos > 63) return lumStsMP4VLCCodeErr;  // the next event could only run past the block
     }
     bits = r;
     *written = mask;
