@@ -113,10 +113,12 @@ alignas(4) constexpr Lum8u kAllBlocksPresent[4] = {1, 1, 1, 1};
 // lumiLimitMVToRect_MPEG4 limits it. Limiting leaves a vector whose block lies inside the rectangle as it
 // is, and most do: those are answered here without the call. False when the primitive fails.
 bool LimitVector(LumMotionVector mv, LumMotionVector* out, const LumiRect& rect, int x, int y, int size) {
-    const int px = mv.dx + 2 * x;
-    const int py = mv.dy + 2 * y;
-    if (px >= 2 * rect.x && px <= 2 * (rect.x + rect.width - size) && py >= 2 * rect.y &&
-        py <= 2 * (rect.y + rect.height - size)) {
+    // In half samples from the rectangle's first allowed position: inside when 0 .. 2 * (extent - size),
+    // one unsigned compare per component.
+    const auto fromX = static_cast<unsigned>(mv.dx + 2 * (x - rect.x));
+    const auto fromY = static_cast<unsigned>(mv.dy + 2 * (y - rect.y));
+    if (fromX <= static_cast<unsigned>(2 * (rect.width - size)) &&
+        fromY <= static_cast<unsigned>(2 * (rect.height - size))) {
         *out = mv;
         return true;
     }
@@ -387,15 +389,22 @@ Mpeg4Status Mpeg4Decoder::DecodeMacroblocks() {
     int mbx = 0;
     int mby = 0;
     for (int mb = 0; mb < total;) {
+        std::uint32_t header = stream_.PeekBits(32);
+        // Most macroblocks are followed by the next one, not by the stuffing and resync marker of a
+        // video packet: only a marker ahead reads the packet header.
+        if (mb > 0 && stream_.ResyncMarkerIn(header, markerLength)) {
+            const Mpeg4Status packet = CheckVideoPacket(&packetStart, mb);
+            if (packet != Mpeg4Status::kOk) return packet;
+            markerLength = PacketMarkerLength();  // a header extension may change the P-VOP's fcode
+            header = stream_.PeekBits(32);
+        }
         if (mbx == 0) StartPredictionRow();
         // The macroblock header (not_coded, MCBPC of 9 bits at most, ac_pred_flag, CBPY of 6 at most and
         // DQUANT: 19 bits) is read from one 32-bit look-ahead; `used` counts the bits taken from it.
         bool notCoded = false;
         McbpcEntry m{};
-        std::uint32_t header = 0;
         int used = 0;
         for (;;) {
-            header = stream_.PeekBits(32);
             used = 0;
             if constexpr (kPredicted) {
                 used = 1;
@@ -416,6 +425,7 @@ Mpeg4Status Mpeg4Decoder::DecodeMacroblocks() {
             used += m.length;
             if (m.type != 5) break;  // stuffing: the macroblock starts again (at not_coded in a P-VOP)
             stream_.SkipBits(used);
+            header = stream_.PeekBits(32);
         }
         LumMotionVector* const mv = mvs_.data() + 4 * mb;
         if (notCoded) {
@@ -476,14 +486,6 @@ Mpeg4Status Mpeg4Decoder::DecodeMacroblocks() {
             EndPredictionRow();
             mbx = 0;
             ++mby;
-        }
-        if (mb == total) return Mpeg4Status::kOk;
-        // Most macroblocks are followed by the next one, not by the stuffing and resync marker of a
-        // video packet: only a marker ahead reads the packet header.
-        if (stream_.ResyncMarkerAhead(markerLength)) {
-            const Mpeg4Status packet = CheckVideoPacket(&packetStart, mb);
-            if (packet != Mpeg4Status::kOk) return packet;
-            markerLength = PacketMarkerLength();  // a header extension may change the P-VOP's fcode
         }
     }
     return Mpeg4Status::kOk;

@@ -158,13 +158,15 @@ struct StreamBuffer {
     void ByteAlign();
     // True when what follows is the stuffing before a resync marker (a 0 and then 1s up to the byte
     // boundary, or a whole 0x7F on a boundary) followed by `length` bits 0...01.
-    bool ResyncMarkerAhead(int length) const {
+    bool ResyncMarkerAhead(int length) const { return ResyncMarkerIn(PeekBits(32), length); }
+    // The same test on `next32`, what PeekBits(32) answers at the current position.
+    bool ResyncMarkerIn(std::uint32_t next32, int length) const {
         const int stuffing = 8 - bitOffset;
         const std::uint32_t ones = (1u << (stuffing - 1)) - 1;
         const int total = stuffing + length;
         if (total > 32) return false;
         const std::uint32_t expected = (ones << length) | 1u;
-        return PeekBits(total) == expected;
+        return (next32 >> (32 - total)) == expected;
     }
 };
 
