@@ -2,6 +2,8 @@
 // the same machine in the same run, at every Lumacore level (bench_levels.h). Three cases: 640 x 480 4:2:0,
 // 640 x 480 4:4:4 and 1920 x 1080 4:2:0. Prints megapixels per second for each and, last, the ratios:
 // "jpeg decode ours/libjpeg-turbo = A / B / C encode ours/libjpeg-turbo = D / E / F" in case order.
+// Both run on the calling thread; each is timed in batches of a few milliseconds of the thread's
+// processor time, ours and libjpeg-turbo alternating, and its best batch counts (TimeAlternating).
 //   bench_jpeg [PHOTO.ppm]   (one 4:2:0 case on that photograph instead)
 #include <turbojpeg.h>
 
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "bench_levels.h"
+#include "thread_seconds.h"
 #include "vello/jpeg/jpeg_decoder.h"
 #include "vello/jpeg/jpeg_encoder.h"
 
@@ -67,21 +70,46 @@ bool LoadPpm(const char* path, Picture* pic) {
     return true;
 }
 
-// Best rate over several rounds of about 0.3 s each, so that a busy neighbour on the machine costs less.
-double MegapixelsPerSecond(const std::function<bool()>& once, double pixels) {
-    double best = 0;
-    for (int round = 0; round < 5; ++round) {
-        int n = 0;
-        const Clock::time_point start = Clock::now();
-        double seconds = 0;
-        do {
-            if (!once()) return -1;
-            ++n;
-            seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        } while (seconds < 0.3);
-        best = std::max(best, pixels * n / seconds / 1e6);
+// One operation to time (a decode or an encode of one picture, ours or libjpeg-turbo's) and its best
+// time per run.
+struct Timed {
+    std::function<bool()> once;
+    int batch = 1;       // runs per timed batch
+    double best = 1e30;  // least processor seconds per run over the batches
+};
+
+// Batches last about this much processor time: a few milliseconds, shorter than most of the time slices
+// the scheduler hands out, so that many batches run without another process in between.
+constexpr double kBatchSeconds = 0.004;
+// Each pair alternates for this much wall-clock time (and at least kMinRounds batches each).
+constexpr double kPairWallSeconds = 3.0;
+constexpr int kMinRounds = 10;
+
+// Times `ours` and `peer` alternately, batch by batch, in the thread's processor time, and keeps each
+// one's best batch: the time the scheduler gives to other processes is not counted, and the best of many
+// short batches leaves out most of what they do to the caches, for both sides alike (whole rounds timed by
+// wall clock moved the ratios by a fifth between runs on a loaded machine). Returns false when a run failed.
+bool TimeAlternating(Timed* ours, Timed* peer) {
+    for (Timed* t : {ours, peer}) {
+        if (!t->once()) return false;  // untimed: warms the caches and the tables
+        const double t0 = bench::ThreadSeconds();
+        if (!t->once()) return false;
+        const double once = std::max(1e-6, bench::ThreadSeconds() - t0);
+        t->batch = std::max(1, static_cast<int>(kBatchSeconds / once));
     }
-    return best;
+    const Clock::time_point start = Clock::now();
+    for (int round = 0;
+         round < kMinRounds || std::chrono::duration<double>(Clock::now() - start).count() < kPairWallSeconds;
+         ++round) {
+        for (Timed* t : {ours, peer}) {
+            const double t0 = bench::ThreadSeconds();
+            for (int i = 0; i < t->batch; ++i) {
+                if (!t->once()) return false;
+            }
+            t->best = std::min(t->best, (bench::ThreadSeconds() - t0) / t->batch);
+        }
+    }
+    return true;
 }
 
 struct Ratios {
@@ -142,21 +170,22 @@ Ratios RunCase(const Picture& pic, const char* label, int turboSampling, vello::
                            &size, turboSampling, 75, TJFLAG_NOREALLOC) == 0;
     };
 
-    const double decOurs = MegapixelsPerSecond(decodeOurs, pixels);
-    const double decTurbo = MegapixelsPerSecond(decodeTurbo, pixels);
-    const double encOurs = MegapixelsPerSecond(encodeOurs, pixels);
-    const double encTurbo = MegapixelsPerSecond(encodeTurbo, pixels);
+    Timed decOurs{decodeOurs}, decTurbo{decodeTurbo}, encOurs{encodeOurs}, encTurbo{encodeTurbo};
+    const bool ok = TimeAlternating(&decOurs, &decTurbo) && TimeAlternating(&encOurs, &encTurbo);
     tjFree(turboOut);
     tjDestroy(compressor);
     tjDestroy(decompressor);
-    if (decOurs < 0 || decTurbo < 0 || encOurs < 0 || encTurbo < 0) {
+    if (!ok) {
         std::fprintf(stderr, "bench_jpeg: a decode or encode failed (%s)\n", label);
         return {};
     }
+    const auto rate = [&](const Timed& t) { return pixels / t.best / 1e6; };
     std::printf("%s, quality 75 (%lu bytes from libjpeg-turbo)\n", label, turboSize);
-    std::printf("  decode  ours %8.2f Mpixel/s   libjpeg-turbo %8.2f Mpixel/s\n", decOurs, decTurbo);
-    std::printf("  encode  ours %8.2f Mpixel/s   libjpeg-turbo %8.2f Mpixel/s\n", encOurs, encTurbo);
-    return Ratios{decOurs / decTurbo, encOurs / encTurbo};
+    std::printf("  decode  ours %8.2f Mpixel/s   libjpeg-turbo %8.2f Mpixel/s\n", rate(decOurs),
+                rate(decTurbo));
+    std::printf("  encode  ours %8.2f Mpixel/s   libjpeg-turbo %8.2f Mpixel/s\n", rate(encOurs),
+                rate(encTurbo));
+    return Ratios{decTurbo.best / decOurs.best, encTurbo.best / encOurs.best};
 }
 
 // The photograph at `width` x `height`, scaled from the original with ImageMagick on first use.

@@ -9,8 +9,6 @@
 // seconds: a group lasts a few milliseconds, so the best of a few is an undisturbed pass for both
 // decoders alike.
 //   bench_mpeg4 [STREAM.m4v] [ROUNDS]   (one stream instead; ROUNDS defaults to 9)
-#include <time.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -22,20 +20,11 @@
 
 #include "bench_levels.h"
 #include "libavcodec_reference.h"
+#include "thread_seconds.h"
 #include "vello/mpeg4/mp4dec.h"
 #include "vello/mpeg4/start_code.h"
 
 namespace {
-
-// The processor time of this thread, in seconds: both decoders run on the calling thread (libavcodec with
-// one thread), so time the scheduler gives to other processes is not counted. On this shared machine
-// wall-clock passes moved the ratio by half between runs at a load of 12; what remains is the effect
-// of the other processes on the caches.
-double ThreadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
 
 class CountingDisplay : public vello::mpeg4::Display {
   public:
@@ -126,14 +115,16 @@ double RunStream(const char* path, int rounds) {
         ffmpegPictures += theirs;
     }
 
+    // Both decoders run on the calling thread (libavcodec with one thread), so the thread's processor time
+    // times them alike; wall-clock passes moved the ratio by half between runs at a load of 12.
     std::vector<double> oursBest(groups.size(), 1e30), ffmpegBest(groups.size(), 1e30);
     for (int r = 0; r < rounds; ++r) {
         for (std::size_t i = 0; i < groups.size(); ++i) {
-            const double t0 = ThreadSeconds();
+            const double t0 = bench::ThreadSeconds();
             DecodeOurs(groups[i].bytes);
-            const double t1 = ThreadSeconds();
+            const double t1 = bench::ThreadSeconds();
             DecodeFfmpeg(groups[i].padded);
-            const double t2 = ThreadSeconds();
+            const double t2 = bench::ThreadSeconds();
             oursBest[i] = std::min(oursBest[i], t1 - t0);
             ffmpegBest[i] = std::min(ffmpegBest[i], t2 - t1);
         }
