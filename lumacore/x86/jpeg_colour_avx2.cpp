@@ -1,6 +1,6 @@
-// Level 3 (AVX2) colour conversions (jpeg_colour_body.h): two vectors of eight 32-bit lanes a step.
-// Twins: jpeg_colour_sse2.cpp, jpeg_colour_sse41.cpp. RGB and BGR to YCbCr multiply pairs of 16-bit
-// channels instead (below).
+// Level 3 (AVX2) colour conversions (jpeg_colour_body.h): one vector of sixteen 16-bit lanes a step.
+// Twins: jpeg_colour_sse2.cpp, jpeg_colour_sse41.cpp. RGB and BGR to YCbCr have a loop of their own
+// (below).
 #include <immintrin.h>
 
 #include <cstddef>

@@ -255,6 +255,23 @@ inline void YCbCr128(__m128i r8, __m128i g8, __m128i b8, __m128i* y, __m128i* cb
     }
 }
 
+// The steps of levels 1 and 2, which differ only in their shuffles of three-byte pixels (`S`).
+template <typename S>
+struct Ops128 : S {
+    static void FullRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                             __m128i* b) {
+        FullRangeRgb128(ys, cbs, crs, r, g, b);
+    }
+    static void VideoRangeRgb(const Lum8u* ys, const Lum8u* cbs, const Lum8u* crs, __m128i* r, __m128i* g,
+                              __m128i* b) {
+        VideoRangeRgb128(ys, cbs, crs, r, g, b);
+    }
+    template <bool Chroma>
+    static void YCbCr(__m128i r, __m128i g, __m128i b, __m128i* y, __m128i* cb, __m128i* cr) {
+        YCbCr128<Chroma>(r, g, b, y, cb, cr);
+    }
+};
+
 inline void Store16(Lum8u* p, __m128i v) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
