@@ -149,7 +149,7 @@ void Mpeg4Decoder::EndPredictionRow() {
     std::swap(rowY_.data()[16 + 8 * (2 * mbWidth_ - 1)], leftY_.data()[8]);
 }
 
-void Mpeg4Decoder::MarkNonIntraPrediction(int mbx) {
+inline void Mpeg4Decoder::MarkNonIntraPrediction(int mbx) {
     // What the intra primitives would have done to the stores, for a macroblock with no intra blocks.
     Lum16s* const rowY = rowY_.data();
     Lum16s* const leftY = leftY_.data();
