@@ -241,30 +241,36 @@ Mpeg4Status Mpeg4Decoder::DecodeIntraMacroblock(int mbx, int mby, int cbp, bool 
     const int intraDcVlc = runningQp < kIntraDcThreshold[vop_.intra_dc_vlc_thr & 7] ? 1 : 0;
     Lum8u qp[2] = {static_cast<Lum8u>(mbx > 0 ? quantLeft_ : quant_), quantAbove_.data()[mbx]};
     PictureRecord& cur = *current_;
-    for (int b = 0; b < 6; ++b) {
+    // Each block's destination, step and prediction stores (see the top of this file).
+    const int lumaStep = cur.step[0];
+    Lum8u* const luma = cur.origin[0] + 16 * mby * lumaStep + 16 * mbx;
+    Lum16s* const rowY = rowY_.data() + 16 + 16 * mbx;
+    Lum16s* const leftY = leftY_.data();
+    struct Block {
         Lum8u* dst;
         int step;
         Lum16s* row;
         Lum16s* col;
-        if (b < 4) {
-            step = cur.step[0];
-            dst = cur.origin[0] + (16 * mby + 8 * (b >> 1)) * step + 16 * mbx + 8 * (b & 1);
-            row = rowY_.data() + 16 + 16 * mbx + 8 * (b & 1);
-            col = leftY_.data() + 8 * (b >> 1);
-        } else {
-            const int c = b - 3;
-            step = cur.step[c];
-            dst = cur.origin[c] + 8 * mby * step + 8 * mbx;
-            row = (b == 4 ? rowCb_.data() : rowCr_.data()) + 8 + 8 * mbx;
-            col = b == 4 ? leftCb_.data() : leftCr_.data();
-        }
+    };
+    const Block blocks[6] = {
+        {luma, lumaStep, rowY, leftY},
+        {luma + 8, lumaStep, rowY + 8, leftY},
+        {luma + 8 * lumaStep, lumaStep, rowY, leftY + 8},
+        {luma + 8 * lumaStep + 8, lumaStep, rowY + 8, leftY + 8},
+        {cur.origin[1] + 8 * mby * cur.step[1] + 8 * mbx, cur.step[1], rowCb_.data() + 8 + 8 * mbx,
+         leftCb_.data()},
+        {cur.origin[2] + 8 * mby * cur.step[2] + 8 * mbx, cur.step[2], rowCr_.data() + 8 + 8 * mbx,
+         leftCr_.data()},
+    };
+    for (int b = 0; b < 6; ++b) {
         if (stream_.PastEnd()) return Mpeg4Status::kMacroblockError;
         const bool coded = (cbp >> (5 - b)) & 1;
         auto* decode =
             coded ? lumiDecodeBlockCoef_Intra_MPEG4_1u8u : lumiDecodeBlockCoef_IntraDCOnly_MPEG4_1u8u;
+        const Block& k = blocks[b];
         const LumStatus st =
-            decode(&stream_.pos, &stream_.bitOffset, dst, step, row, col, static_cast<Lum8u>(quant_), qp,
-                   intraMatrix_, b, intraDcVlc, acPred ? 1 : 0);
+            decode(&stream_.pos, &stream_.bitOffset, k.dst, k.step, k.row, k.col, static_cast<Lum8u>(quant_),
+                   qp, intraMatrix_, b, intraDcVlc, acPred ? 1 : 0);
         if (st != lumStsNoErr) return Mpeg4Status::kMacroblockError;
     }
     return Mpeg4Status::kOk;
