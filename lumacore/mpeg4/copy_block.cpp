@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "lumacore/lumacore.h"
+#include "mpeg4/copy_check.h"
 
 namespace lumacore::c {
 namespace {
@@ -17,15 +18,13 @@ void CopySquare(const Lum8u* pSrc, Lum8u* pDst, int step) {
 }  // namespace
 
 LumStatus lumiCopyBlock_H263_8u(const Lum8u* pSrc, Lum8u* pDst, int step) {
-    if (pSrc == nullptr || pDst == nullptr) return lumStsNullPtrErr;
-    if (step < 8) return lumStsH263BlockStepErr;
+    if (const LumStatus s = c::CheckSquareCopyArgs<8>(pSrc, pDst, step); s != lumStsNoErr) return s;
     CopySquare<8>(pSrc, pDst, step);
     return lumStsNoErr;
 }
 
 LumStatus lumiCopyMB_H263_8u(const Lum8u* pSrc, Lum8u* pDst, int step) {
-    if (pSrc == nullptr || pDst == nullptr) return lumStsNullPtrErr;
-    if (step < 16) return lumStsH263MBStepErr;
+    if (const LumStatus s = c::CheckSquareCopyArgs<16>(pSrc, pDst, step); s != lumStsNoErr) return s;
     CopySquare<16>(pSrc, pDst, step);
     return lumStsNoErr;
 }

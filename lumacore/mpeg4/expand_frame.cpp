@@ -4,18 +4,15 @@
 #include <cstring>
 
 #include "lumacore/lumacore.h"
+#include "mpeg4/copy_check.h"
 
 namespace lumacore::c {
 
 LumStatus lumiExpandFrame_H263_8u(Lum8u* pSrcDstPlane, int frameWidth, int frameHeight, int expandPels,
                                   int step) {
-    if (pSrcDstPlane == nullptr) return lumStsNullPtrErr;
-    if (frameWidth < 8) return lumStsH263FrameWidthErr;
-    if (frameHeight <= 0) return lumStsH263FrameHeightErr;
-    if (expandPels < 8) return lumStsH263ExpandPelsErr;
-    if (step < 8) return lumStsH263BlockStepErr;
-    if (static_cast<long long>(step) < static_cast<long long>(frameWidth) + 2LL * expandPels)
-        return lumStsH263PlaneStepErr;
+    if (const LumStatus s = c::CheckExpandFrameArgs(pSrcDstPlane, frameWidth, frameHeight, expandPels, step);
+        s != lumStsNoErr)
+        return s;
 
     const std::ptrdiff_t s = step;
     Lum8u* picture = pSrcDstPlane + expandPels * s + expandPels;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "lumacore/lumacore.h"
+#include "mpeg4/copy_check.h"
 
 namespace lumacore::sse2 {
 namespace {
@@ -46,15 +47,13 @@ inline void Fill(Lum8u* p, __m128i value, int n) {
 }  // namespace
 
 LumStatus lumiCopyBlock_H263_8u(const Lum8u* pSrc, Lum8u* pDst, int step) {
-    if (pSrc == nullptr || pDst == nullptr) return lumStsNullPtrErr;
-    if (step < 8) return lumStsH263BlockStepErr;
+    if (const LumStatus s = c::CheckSquareCopyArgs<8>(pSrc, pDst, step); s != lumStsNoErr) return s;
     CopySquare<8>(pSrc, pDst, step);
     return lumStsNoErr;
 }
 
 LumStatus lumiCopyMB_H263_8u(const Lum8u* pSrc, Lum8u* pDst, int step) {
-    if (pSrc == nullptr || pDst == nullptr) return lumStsNullPtrErr;
-    if (step < 16) return lumStsH263MBStepErr;
+    if (const LumStatus s = c::CheckSquareCopyArgs<16>(pSrc, pDst, step); s != lumStsNoErr) return s;
     CopySquare<16>(pSrc, pDst, step);
     return lumStsNoErr;
 }
@@ -64,13 +63,9 @@ LumStatus lumiCopyMB_H263_8u(const Lum8u* pSrc, Lum8u* pDst, int step) {
 // and the borders after; both leave every border sample equal to the nearest picture sample.
 LumStatus lumiExpandFrame_H263_8u(Lum8u* pSrcDstPlane, int frameWidth, int frameHeight, int expandPels,
                                   int step) {
-    if (pSrcDstPlane == nullptr) return lumStsNullPtrErr;
-    if (frameWidth < 8) return lumStsH263FrameWidthErr;
-    if (frameHeight <= 0) return lumStsH263FrameHeightErr;
-    if (expandPels < 8) return lumStsH263ExpandPelsErr;
-    if (step < 8) return lumStsH263BlockStepErr;
-    if (static_cast<long long>(step) < static_cast<long long>(frameWidth) + 2LL * expandPels)
-        return lumStsH263PlaneStepErr;
+    if (const LumStatus s = c::CheckExpandFrameArgs(pSrcDstPlane, frameWidth, frameHeight, expandPels, step);
+        s != lumStsNoErr)
+        return s;
 
     const std::ptrdiff_t s = step;
     Lum8u* const top = pSrcDstPlane + expandPels * s;  // the first picture row, borders included
